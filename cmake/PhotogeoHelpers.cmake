@@ -25,5 +25,5 @@ function(photogeo_test name)
     target_compile_definitions(${name} PRIVATE
         PHOTOGEO_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "TZ=Asia/Tokyo")
+        PROPERTIES ENVIRONMENT "TZ=JST-9")
 endfunction()

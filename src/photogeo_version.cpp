@@ -2,4 +2,6 @@
 // object libraries.
 #include "photogeo/Version.h"
 
-extern "C" const char* PhotogeoVersion() { return PHOTOGEO_VERSION_STRING; }
+extern "C" const char* PhotogeoVersion() {
+    return PHOTOGEO_VERSION_STRING;
+}

@@ -20,8 +20,14 @@ public:
     // Takes the text up to its first NUL; a null pointer gives the empty string.
     CString& operator=(const char* psz);
     CString& operator+=(const char* psz);
-    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-    CString& operator+=(char ch) { m_str += ch; return *this; }
+    CString& operator+=(const CString& s) {
+        m_str += s.m_str;
+        return *this;
+    }
+    CString& operator+=(char ch) {
+        m_str += ch;
+        return *this;
+    }
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
@@ -77,13 +83,14 @@ private:
 // A failed CFile read or write.
 class PHOTOGEO_API CFileException {
 public:
-    CFileException(int nError, const char* pOperation) : m_lOsError(nError), m_pOperation(pOperation) {}
+    CFileException(int nError, const char* pOperation)
+        : m_lOsError(nError), m_pOperation(pOperation) {}
     int m_lOsError;            // errno of the failing call
     const char* m_pOperation;  // "Read", "Write", "Flush", "GetLength"
 };
 
 struct CFileStatus {
-    CTime m_mtime;    // last modification
+    CTime m_mtime;  // last modification
     int64_t m_size = 0;
 };
 
