@@ -121,16 +121,17 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
     dp[1][1] = c;
     p[1][0] = c;
     dp[1][0] = -s;
+    // Row by row: each entry needs only the two rows above it, so the entries of a row are
+    // independent of one another and the processor can overlap them. The values are those of
+    // the column-by-column order, entry for entry.
     const SquareRoots& sq = Roots();
     for (int n = 2; n <= kMaxDegree; ++n) {
         p[n][n] = p[n - 1][n - 1] * s * sq.root[n];
         dp[n][n] = (dp[n - 1][n - 1] * s + p[n - 1][n - 1] * c) * sq.root[n];
-    }
-    for (int m = 0; m <= kMaxDegree; ++m) {
-        for (int n = LowerTriangleStart(m); n <= kMaxDegree; ++n) {
+        const double twoNMinus1 = 2 * n - 1;
+        for (int m = 0; m < n; ++m) {
             const double k0 = sq.roots[m][n][0];
             const double k1 = sq.roots[m][n][1];
-            const double twoNMinus1 = 2 * n - 1;
             p[n][m] = (p[n - 1][m] * c * twoNMinus1 - p[n - 2][m] * k0) * k1;
             dp[n][m] = ((dp[n - 1][m] * c - p[n - 1][m] * s) * twoNMinus1 - dp[n - 2][m] * k0) * k1;
         }
@@ -141,10 +142,11 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
     const int32_t epoch = set == CoefficientSet::kIgrf1990 ? kEpoch1990 : kEpoch2000;
     // Both Julian days lie near 2.45e6, so their difference cannot overflow.
     const double t = (jd - epoch) * kYearsPerDay;
+    // Entries above the diagonal are zero in the tables and never read, so they are not moved.
     double gnm[kTableSize][kTableSize];
     double hnm[kTableSize][kTableSize];
     for (int n = 1; n <= kMaxDegree; ++n) {
-        for (int m = 0; m <= kMaxDegree; ++m) {
+        for (int m = 0; m <= n; ++m) {
             gnm[n][m] = coef.g[n][m] + t * coef.gt[n][m];
             hnm[n][m] = coef.h[n][m] + t * coef.ht[n][m];
         }
