@@ -1,0 +1,295 @@
+// The shared machinery of the command-line tool declared in cli.h: option parsing, reporting on
+// stderr, the progress line, whole-file reading, and the Shift-JIS/UTF-8 text helpers that sit
+// between the library's texts and the terminal.
+#include "cli.h"
+
+#include <iconv.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace cli {
+
+namespace {
+
+const OptionSpec* FindLong(const std::vector<OptionSpec>& specs, const std::string& name) {
+    for (const OptionSpec& spec : specs) {
+        if (name == spec.name) return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShort(const std::vector<OptionSpec>& specs, char c) {
+    for (const OptionSpec& spec : specs) {
+        if (spec.shortName != 0 && spec.shortName == c) return &spec;
+    }
+    return nullptr;
+}
+
+bool LooksNumeric(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-' &&
+           (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.');
+}
+
+// iconv over a whole text. On an unconvertible or invalid sequence, one input byte is dropped
+// and the replacement written in its place.
+std::string Convert(const char* to, const char* from, const std::string& in,
+                    const std::string& replacement, bool* lossy) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        throw std::runtime_error(std::string("no text conversion from ") + from + " to " + to);
+    }
+    std::string out;
+    std::vector<char> buf(4 * in.size() + 16);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    if (lossy) *lossy = false;
+    while (srcLeft > 0) {
+        char* dst = buf.data();
+        size_t dstLeft = buf.size();
+        size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf.data(), dst - buf.data());
+        if (rc == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // EILSEQ or EINVAL (a sequence cut at the end): replace one byte and go on.
+            out += replacement;
+            if (lossy) *lossy = true;
+            ++src;
+            --srcLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+// Decodes one UTF-8 sequence at s[i]; returns the code point and advances i, or -1 for a
+// malformed sequence (i advanced by one byte).
+long DecodeUtf8(const std::string& s, std::size_t& i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    if (extra < 0) {
+        ++i;
+        return -1;
+    }
+    long cp = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= s.size()) {
+            ++i;
+            return -1;
+        }
+        unsigned char cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) {
+            ++i;
+            return -1;
+        }
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+bool IsWide(long cp) {
+    return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
+           (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+           (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
+           (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+           (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+           (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+}  // namespace
+
+std::string ParsedArgs::Get(const std::string& name, const std::string& fallback) const {
+    auto it = m_values.find(name);
+    return it == m_values.end() || it->second.empty() ? fallback : it->second.back();
+}
+
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+    ParsedArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            parsed.positional.insert(parsed.positional.end(), args.begin() + i + 1, args.end());
+            break;
+        }
+        if (arg.size() < 2 || arg[0] != '-' || LooksNumeric(arg)) {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::string value;
+        bool inlineValue = false;
+        if (arg[1] == '-') {
+            std::string name = arg.substr(2);
+            std::size_t eq = name.find('=');
+            if (eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name.resize(eq);
+                inlineValue = true;
+            }
+            spec = FindLong(specs, name);
+        } else if (arg.size() == 2) {
+            spec = FindShort(specs, arg[1]);
+        }
+        if (!spec) throw UsageError("unknown option " + arg);
+        if (spec->takesValue && !inlineValue) {
+            if (i + 1 >= args.size()) {
+                throw UsageError(std::string("option --") + spec->name + " needs a value");
+            }
+            value = args[++i];
+        } else if (!spec->takesValue && inlineValue) {
+            throw UsageError(std::string("option --") + spec->name + " takes no value");
+        }
+        parsed.m_values[spec->name].push_back(value);
+    }
+    return parsed;
+}
+
+double ParseDouble(const std::string& text, const std::string& what) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(begin, &end);
+    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v)) {
+        throw UsageError(what + ": not a number: '" + text + "'");
+    }
+    return v;
+}
+
+long ParseLong(const std::string& text, const std::string& what) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(begin, &end, 10);
+    if (text.empty() || *end != '\0' || errno == ERANGE) {
+        throw UsageError(what + ": not a whole number: '" + text + "'");
+    }
+    return v;
+}
+
+void ReportFileError(const std::string& file, const std::string& cause) {
+    std::fprintf(stderr, "photogeo: %s: %s\n", file.c_str(), cause.c_str());
+}
+
+void ReportError(const std::string& message) {
+    std::fprintf(stderr, "photogeo: %s\n", message.c_str());
+}
+
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
+
+// Progress is worth showing only when a person watches a batch that takes a while.
+static const std::size_t kProgressThreshold = 36;
+
+Progress::Progress(std::size_t total)
+    : m_total(total), m_enabled(total > kProgressThreshold && isatty(STDERR_FILENO) == 1) {}
+
+Progress::~Progress() {
+    Clear();
+}
+
+void Progress::Step(const std::string& file) {
+    ++m_done;
+    if (!m_enabled) return;
+    std::string name = file.size() > 50 ? "..." + file.substr(file.size() - 47) : file;
+    std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", m_done, m_total, name.c_str());
+    std::fflush(stderr);
+    m_shown = true;
+}
+
+void Progress::Clear() {
+    if (!m_shown) return;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+    m_shown = false;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    data.clear();
+    unsigned char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        data.insert(data.end(), chunk, chunk + n);
+    bool ok = !std::ferror(f);
+    int err = errno;
+    std::fclose(f);
+    if (!ok) errno = err;
+    return ok;
+}
+
+std::string SjisToUtf8(const std::string& sjis) {
+    return Convert("UTF-8", "CP932", sjis, "\xEF\xBF\xBD", nullptr);
+}
+
+std::string Utf8ToSjis(const std::string& utf8, const std::string& what) {
+    bool lossy = false;
+    std::string out = Convert("CP932", "UTF-8", utf8, "?", &lossy);
+    if (lossy) throw UsageError(what + ": text is not UTF-8 or has characters Shift-JIS lacks");
+    return out;
+}
+
+std::size_t DisplayWidthUtf8(const std::string& utf8) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        long cp = DecodeUtf8(utf8, i);
+        width += cp >= 0 && IsWide(cp) ? 2 : 1;
+    }
+    return width;
+}
+
+std::size_t DisplayWidthSjis(const std::string& sjis) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < sjis.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(sjis[i]);
+        bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        if (lead && i + 1 < sjis.size()) {
+            ++i;
+            width += 2;
+        } else {
+            width += 1;
+        }
+    }
+    return width;
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char esc[8];
+                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                    out += esc;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace cli

@@ -1,0 +1,15 @@
+// The subcommands of the photogeo tool, one per cmd_*.cpp file, as main.cpp dispatches them.
+#ifndef PHOTOGEO_TOOLS_COMMANDS_H
+#define PHOTOGEO_TOOLS_COMMANDS_H
+
+#include "cli.h"
+
+namespace cli {
+
+extern const Command kKanjiCommand;
+extern const Command kMagvarCommand;
+extern const Command kNoiseCommand;
+
+}  // namespace cli
+
+#endif

@@ -1,0 +1,142 @@
+// Calendar helpers of the command-line tool (see dates.h). DaysFromCivil counts days with the
+// era-based method: shifting the year to start in March puts the leap day at the end, so each
+// 400-year era has 146097 days and a day of the year is (153 * month' + 2) / 5 + day - 1.
+#include "dates.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "cli.h"
+
+namespace cli {
+
+namespace {
+
+bool IsLeap(int64_t y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+unsigned DaysInMonth(int64_t y, unsigned m) {
+    static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+// Reads exactly n decimal digits at text[pos]; false when any is missing.
+bool Digits(const std::string& text, std::size_t pos, int n, int& value) {
+    if (pos + n > text.size()) return false;
+    value = 0;
+    for (int i = 0; i < n; ++i) {
+        char c = text[pos + i];
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+bool ParseDay(const std::string& text, int& y, int& m, int& d) {
+    return text.size() >= 10 && Digits(text, 0, 4, y) && text[4] == '-' && Digits(text, 5, 2, m) &&
+           text[7] == '-' && Digits(text, 8, 2, d) && m >= 1 && m <= 12 && d >= 1 &&
+           static_cast<unsigned>(d) <= DaysInMonth(y, static_cast<unsigned>(m));
+}
+
+// "+HH:MM", "-HH:MM", "+HHMM", "+HH" or "Z" from text[pos] to the end.
+bool ParseZone(const std::string& text, std::size_t pos, int& seconds) {
+    if (pos == text.size()) {
+        seconds = 0;
+        return true;
+    }
+    if (text[pos] == 'Z' && pos + 1 == text.size()) {
+        seconds = 0;
+        return true;
+    }
+    if (text[pos] != '+' && text[pos] != '-') return false;
+    int sign = text[pos] == '-' ? -1 : 1;
+    int hh = 0, mm = 0;
+    if (!Digits(text, pos + 1, 2, hh)) return false;
+    std::size_t rest = pos + 3;
+    if (rest < text.size()) {
+        if (text[rest] == ':') ++rest;
+        if (!Digits(text, rest, 2, mm) || rest + 2 != text.size()) return false;
+    }
+    if (hh > 14 || mm > 59) return false;
+    seconds = sign * (hh * 3600 + mm * 60);
+    return true;
+}
+
+}  // namespace
+
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(year - era * 400);
+    const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+int64_t ParseIsoDay(const std::string& text, const std::string& what) {
+    int y, m, d;
+    if (text.size() != 10 || !ParseDay(text, y, m, d)) {
+        throw UsageError(what + ": not a date of the form YYYY-MM-DD: '" + text + "'");
+    }
+    return DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * 86400;
+}
+
+bool ParseIsoDateTime(const std::string& text, double& utcSeconds) {
+    int y, mo, d, h, mi, s;
+    if (!ParseDay(text, y, mo, d) || text.size() < 19 || text[10] != 'T' ||
+        !Digits(text, 11, 2, h) || text[13] != ':' || !Digits(text, 14, 2, mi) || text[16] != ':' ||
+        !Digits(text, 17, 2, s) || h > 23 || mi > 59 || s > 60) {
+        return false;
+    }
+    std::size_t pos = 19;
+    double fraction = 0.0;
+    if (pos < text.size() && text[pos] == '.') {
+        double scale = 0.1;
+        ++pos;
+        std::size_t start = pos;
+        for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+            fraction += (text[pos] - '0') * scale;
+            scale /= 10.0;
+        }
+        if (pos == start) return false;
+    }
+    int zone = 0;
+    if (!ParseZone(text, pos, zone)) return false;
+    utcSeconds = static_cast<double>(WallClockAsUtc(y, mo, d, h, mi, s) - zone) + fraction;
+    return true;
+}
+
+int ParseUtcOffset(const std::string& text, const std::string& what) {
+    int seconds = 0;
+    if (text.empty() || !ParseZone(text, 0, seconds)) {
+        throw UsageError(what + ": not a UTC offset of the form +HH:MM: '" + text + "'");
+    }
+    return seconds;
+}
+
+int64_t WallClockAsUtc(int year, int month, int day, int hour, int minute, int second) {
+    return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+           hour * 3600 + minute * 60 + second;
+}
+
+std::string IsoLocal(int64_t utcSeconds) {
+    std::time_t t = static_cast<std::time_t>(utcSeconds);
+    std::tm local{};
+    if (!localtime_r(&t, &local)) return "";
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    long offset = local.tm_gmtoff;
+    char zone[48];
+    if (offset == 0) {
+        std::snprintf(zone, sizeof zone, "Z");
+    } else {
+        long a = std::labs(offset);
+        std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', a / 3600,
+                      a / 60 % 60);
+    }
+    return std::string(text) + zone;
+}
+
+}  // namespace cli
