@@ -10,11 +10,11 @@
 //      theta = atan2(cos lat (h sr + a^2), sin lat (h sr + b^2))
 //      r^2   = h^2 + 2 h sr + (a^4 - (a^4 - b^4) sin^2 lat) / (a^2 - (a^2 - b^2) sin^2 lat).
 //
-// 2. The field. With r0 the reference radius, the main field is the gradient of the potential
-//      V = r0 sum_{n>=1} (r0/r)^(n+1) sum_{m=0..n} (g_nm cos m lon + h_nm sin m lon) P_nm(cos
-//      theta)
-//    where P_nm are the Schmidt semi-normalised associated Legendre functions. B = -grad V
-//    gives, with f_n = (r0/r)^(n+2) and u_nm = g_nm cos m lon + h_nm sin m lon,
+// 2. The field. With r0 the reference radius, u_nm = g_nm cos m lon + h_nm sin m lon and P_nm
+//    the Schmidt semi-normalised associated Legendre functions of cos theta, the main field is
+//    B = -grad V, the gradient of the potential
+//      V = r0 sum_{n>=1} (r0/r)^(n+1) sum_{m=0..n} u_nm P_nm,
+//    which gives, with f_n = (r0/r)^(n+2),
 //      B_r     =  sum_n (n + 1) f_n sum_m u_nm P_nm                      (outward)
 //      B_theta = -sum_n f_n sum_m u_nm dP_nm/dtheta                       (southward)
 //      B_phi   =  sum_n f_n sum_m m (g_nm sin m lon - h_nm cos m lon) P_nm / sin theta  (east).
@@ -35,7 +35,8 @@
 //    the field backwards.
 //
 // 5. Geodetic frame and declination. The local geodetic vertical is tilted from the geocentric
-//    radius by psi = lat - (pi/2 - theta) toward the pole, so the northward component is
+//    radius toward the pole by psi = theta - (pi/2 - lat), the geodetic latitude less the
+//    geocentric one, so the northward component is
 //      X = -B_theta cos psi - B_r sin psi
 //    and the eastward one Y = B_phi. The declination is atan2(Y, X), east positive.
 //
@@ -65,17 +66,13 @@ struct SquareRoots {
     double roots[kTableSize][kTableSize][2];  // [m][n]: sqrt((n-1)^2 - m^2), 1 / sqrt(n^2 - m^2)
 };
 
-int LowerTriangleStart(int m) {
-    return m + 1 > 2 ? m + 1 : 2;
-}
-
 SquareRoots FillSquareRoots() {
     SquareRoots t{};
     for (int n = 2; n <= kMaxDegree; ++n) {
         t.root[n] = std::sqrt(static_cast<double>(2 * n - 1) / (2 * n));
     }
-    for (int m = 0; m <= kMaxDegree; ++m) {
-        for (int n = LowerTriangleStart(m); n <= kMaxDegree; ++n) {
+    for (int n = 2; n <= kMaxDegree; ++n) {
+        for (int m = 0; m < n; ++m) {
             t.roots[m][n][0] = std::sqrt(static_cast<double>((n - 1) * (n - 1) - m * m));
             t.roots[m][n][1] = 1.0 / std::sqrt(static_cast<double>(n * n - m * m));
         }
@@ -100,7 +97,7 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
     constexpr double a4 = a2 * a2;
     constexpr double b4 = b2 * b2;
 
-    // 1. Geocentric position.
+    // Geocentric position (derivation, 1).
     const double sl = std::sin(lat);
     const double cl = std::cos(lat);
     const double sl2 = sl * sl;
@@ -112,7 +109,7 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
     const double s = std::sin(theta);
     const double invS = s == 0.0 ? 1.0 / (s + kPoleGuard) : 1.0 / s;
 
-    // 2-5. Legendre functions and their theta derivatives. Entries above the diagonal stay 0:
+    // Legendre functions and their theta derivatives (3). Entries above the diagonal stay 0:
     // the lower-triangle recurrence reads P[m-1][m].
     double p[kTableSize][kTableSize] = {};
     double dp[kTableSize][kTableSize] = {};
@@ -137,7 +134,7 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
         }
     }
 
-    // 6. Coefficients at the date.
+    // Coefficients at the date (4).
     const IgrfCoefficients& coef = set == CoefficientSet::kIgrf1990 ? kIgrf1990 : kIgrf2000;
     const int32_t epoch = set == CoefficientSet::kIgrf1990 ? kEpoch1990 : kEpoch2000;
     // Both Julian days lie near 2.45e6, so their difference cannot overflow.
@@ -152,7 +149,7 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
         }
     }
 
-    // 7. The longitude harmonics.
+    // The longitude harmonics.
     double sm[kTableSize];
     double cm[kTableSize];
     for (int m = 0; m <= kMaxDegree; ++m) {
@@ -160,7 +157,7 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
         cm[m] = std::cos(m * lon);
     }
 
-    // 8. Field sums, degree by degree.
+    // Field sums, degree by degree (2).
     double br = 0.0;
     double btheta = 0.0;
     double bphi = 0.0;
@@ -182,7 +179,7 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
         bphi += c3 * f * invS;
     }
 
-    // 9-10. Rotate to the geodetic frame and take the angle from north.
+    // Rotate to the geodetic frame and take the angle from north (5).
     const double psi = theta - (kPi * 0.5 - lat);
     const double x = -btheta * std::cos(psi) - br * std::sin(psi);
     const double y = bphi;
