@@ -119,8 +119,8 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
     p[1][0] = c;
     dp[1][0] = -s;
     // Row by row: each entry needs only the two rows above it, so the entries of a row are
-    // independent of one another and the processor can overlap them. The values are those of
-    // the column-by-column order, entry for entry.
+    // independent of one another and the processor can overlap them; any order that computes
+    // the rows above first gives the same values, bit for bit.
     const SquareRoots& sq = Roots();
     for (int n = 2; n <= kMaxDegree; ++n) {
         p[n][n] = p[n - 1][n - 1] * s * sq.root[n];
