@@ -74,8 +74,8 @@ double CPerlinCloud::PerlinCloud2D(double x, double y, double dPixelX, double dP
     } else {
         o = std::max(o + 3, 0);
     }
-    // Octaves too faint to show give a blocky look with straight lines; cosine blending hides
-    // the cell edges instead.
+    // With a low persistence the fine octaves add little, and the creases that linear blending
+    // leaves along the cell edges of the coarse ones would show; cosine blending is smooth there.
     m_nInterpolate = m_dAmplitude[o] < 0.05 ? noise_field::kCosine : 0;
     return CloudExpCurve(NoiseToDensity(PerlinNoise2D(x, y, o + 1)));
 }
