@@ -437,9 +437,6 @@ void Converter::Escape() {
             shiftOut_ = 0;
             return;
         }
-        Output(0, kEsc);
-        Output(0, '$');
-        if (c3 == kEnd) return;
         if (c3 == '(') {
             int c4 = GetByte();
             if (c4 == '@' || c4 == 'B') {
@@ -447,11 +444,15 @@ void Converter::Escape() {
                 shiftOut_ = 0;
                 return;
             }
+            Output(0, kEsc);
+            Output(0, '$');
             Output(0, '(');
             if (c4 != kEnd) Output(0, c4);
             return;
         }
-        Output(0, c3);
+        Output(0, kEsc);
+        Output(0, '$');
+        if (c3 != kEnd) Output(0, c3);
         return;
     }
     if (c == '(') {
