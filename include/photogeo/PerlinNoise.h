@@ -1,8 +1,8 @@
 // CPerlinNoise, CPerlinCloud, CPerlinBump: tiling two-dimensional value noise summed over
 // octaves, and the cloud-density and bump-height texture generators built on it.
 //
-// All instances share one read-only 256 x 256 lattice of pseudo-random values, built the first
-// time any instance evaluates noise (thread-safely) and freed when the library is unloaded. The
+// All instances share one read-only 256 x 256 lattice of pseudo-random values (768 KB with its
+// smoothed form), built when the library is loaded and freed when it is unloaded. The
 // lattice wraps every 256 units in both directions, and every octave frequency is a whole
 // number, so the noise and every texture made from it tile every 256 lattice units.
 //

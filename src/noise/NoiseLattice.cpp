@@ -49,6 +49,10 @@ const Lattice& TheLattice() {
     return lattice;
 }
 
+// First use is when the library is loaded, so that no evaluation (not even the fills' fallback
+// when memory runs short) ever has to allocate the lattice.
+const Lattice& loadedLattice = TheLattice();
+
 }  // namespace
 
 double HashNoise(int x, int y) {

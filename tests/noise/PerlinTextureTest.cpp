@@ -5,10 +5,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "noise/NoiseReference.h"
 #include "photogeo/PerlinNoise.h"
+
+namespace {
+// Set while a fill must run without being able to allocate.
+bool failAllocations = false;
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (!failAllocations)
+        if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -195,6 +214,24 @@ TEST(PerlinFill, EmptyFillsWriteNothing) {
     }
     c.FillTexture(nullptr, 4, 4, 4, 0.0, 0.0);
     b.FillTexture(nullptr, 4, 4, 4, 1.0, 1.0, 0.0, 0.0);
+}
+
+TEST(PerlinFill, SameTexturesWithoutWorkingMemory) {
+    CloudProbe c;
+    c.Create(0.5, 20.0, 20.0, 110.0, 0.6, 3);
+    BumpProbe b;
+    b.Create(0.5, 1.5, 5.0, 0.0, 1);
+    GuardedBuffer cloud(70, 6), cloudStarved(70, 6), bump(70, 6), bumpStarved(70, 6);
+    c.FillTexture(cloud.Texture(), 70, 6, 5, 1.0, 2.0);
+    b.FillTexture(bump.Texture(), 70, 6, 5, 2.0, 2.0, 1.0, 2.0);
+    failAllocations = true;
+    c.FillTexture(cloudStarved.Texture(), 70, 6, 5, 1.0, 2.0);
+    b.FillTexture(bumpStarved.Texture(), 70, 6, 5, 2.0, 2.0, 1.0, 2.0);
+    failAllocations = false;
+    EXPECT_EQ(cloudStarved.Contents(), cloud.Contents());
+    EXPECT_EQ(bumpStarved.Contents(), bump.Contents());
+    EXPECT_TRUE(cloudStarved.GuardsIntact());
+    EXPECT_TRUE(bumpStarved.GuardsIntact());
 }
 
 TEST(PerlinFill, TexturesAreStable) {
