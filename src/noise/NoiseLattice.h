@@ -1,6 +1,6 @@
 // The shared noise lattice: 256 x 256 hash values and their smoothed form, built once when the
-// library is loaded (or on an earlier first use, thread-safely) and freed at unload. CPerlinNoise and the texture fills read it; nothing writes it after
-// it is built.
+// library is loaded (or on an earlier first use, thread-safely) and freed at unload. CPerlinNoise
+// and the texture fills read it; nothing writes it after it is built.
 #ifndef PHOTOGEO_NOISE_NOISELATTICE_H
 #define PHOTOGEO_NOISE_NOISELATTICE_H
 
