@@ -225,6 +225,28 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data) {
     return ok;
 }
 
+bool CheckJpegFile(const std::string& path, std::string& cause) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        cause = "cannot open: " + ErrnoText(errno);
+        return false;
+    }
+    unsigned char head[2] = {0, 0};
+    std::size_t n = std::fread(head, 1, 2, f);
+    int err = errno;
+    bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (readError) {
+        cause = "cannot read: " + ErrnoText(err);
+        return false;
+    }
+    if (n < 2 || head[0] != 0xFF || head[1] != 0xD8) {
+        cause = "not a JPEG file (it does not start with a start-of-image marker)";
+        return false;
+    }
+    return true;
+}
+
 std::string SjisToUtf8(const std::string& sjis) {
     return Convert("UTF-8", "CP932", sjis, "\xEF\xBF\xBD", nullptr);
 }

@@ -90,6 +90,10 @@ private:
 // Whole-file reading; false with errno set on failure.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data);
 
+// Checks that path opens for reading and starts with a JPEG start-of-image marker. On failure
+// gives the cause in plain words ("cannot open: No such file or directory", "not a JPEG file").
+bool CheckJpegFile(const std::string& path, std::string& cause);
+
 // Text conversion between the library's Shift-JIS (CP932) and the terminal's UTF-8. Bytes that
 // do not convert are replaced by U+FFFD (to UTF-8) or '?' (to Shift-JIS) so that no text is lost
 // silently in a way that would shift the rest.

@@ -6,6 +6,7 @@
 
 namespace cli {
 
+extern const Command kInfoCommand;
 extern const Command kKanjiCommand;
 extern const Command kMagvarCommand;
 extern const Command kNoiseCommand;

@@ -15,6 +15,7 @@
 namespace {
 
 const cli::Command* const kCommands[] = {
+    &cli::kInfoCommand,
     &cli::kKanjiCommand,
     &cli::kMagvarCommand,
     &cli::kNoiseCommand,
