@@ -7,5 +7,12 @@
 #include "photogeo/InBitStream.h"
 #include "photogeo/HostTypes.h"
 #include "photogeo/Marker.h"
+#include "photogeo/ExifProperty.h"
+#include "photogeo/Exif.h"
+#include "photogeo/ExifIfdCoder.h"
+#include "photogeo/JpegDecoder.h"
+#include "photogeo/MagVar.h"
+#include "photogeo/Nkf.h"
+#include "photogeo/PerlinNoise.h"
 
 #endif
