@@ -1,0 +1,209 @@
+// Test-side helpers: libjpeg encoding, Exiv2 tagging and reading, temporary directories, the
+// marker structure of a JPEG file, and the ExifTool validation report.
+#include "exifcoder/CoderTestUtil.h"
+
+#include <dirent.h>
+#include <jpeglib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace codertest {
+
+Bytes EncodeJpeg(int width, int height, bool progressive) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        int y = static_cast<int>(cinfo.next_scanline);
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = static_cast<unsigned char>(x * 255 / std::max(1, width - 1));
+            row[x * 3 + 1] = static_cast<unsigned char>(y * 255 / std::max(1, height - 1));
+            row[x * 3 + 2] = static_cast<unsigned char>((x ^ y) * 7);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    Bytes result(out, out + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return result;
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const Bytes& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool FileExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
+
+TempDir::TempDir() {
+    char name[] = "/tmp/photogeo-coder-XXXXXX";
+    if (!::mkdtemp(name)) throw std::runtime_error("mkdtemp");
+    m_dir = name;
+}
+
+TempDir::~TempDir() {
+    std::string cmd = "rm -rf '" + m_dir + "'";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", m_dir.c_str());
+}
+
+std::vector<std::string> TempDir::List() const {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(m_dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void MakePhoto(const std::string& path, const PhotoSpec& spec) {
+    WriteFile(path, EncodeJpeg(spec.width, spec.height));
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.ImageDescription"] = "Harbour at dusk";
+    exif["Exif.Image.Make"] = "Testmaker";
+    exif["Exif.Image.Model"] = "TM-1";
+    exif["Exif.Image.Orientation"] = uint16_t(1);
+    exif["Exif.Image.XResolution"] = Exiv2::Rational(72, 1);
+    exif["Exif.Image.YResolution"] = Exiv2::Rational(72, 1);
+    exif["Exif.Image.ResolutionUnit"] = uint16_t(2);
+    exif["Exif.Image.Software"] = "fw 1.02";
+    exif["Exif.Image.DateTime"] = "2008:02:29 09:00:00";
+    exif["Exif.Image.Copyright"] = "Photographer";
+    exif["Exif.Photo.ExposureTime"] = Exiv2::Rational(1, 250);
+    exif["Exif.Photo.FNumber"] = Exiv2::Rational(28, 10);
+    exif["Exif.Photo.ISOSpeedRatings"] = uint16_t(200);
+    exif["Exif.Photo.ExifVersion"] = "48 50 50 48";
+    exif["Exif.Photo.DateTimeOriginal"] = "2008:02:28 10:15:00";
+    exif["Exif.Photo.DateTimeDigitized"] = "2008:02:28 10:15:00";
+    exif["Exif.Photo.UserComment"] = "charset=Ascii A quiet harbour";
+    exif["Exif.Photo.FocalLength"] = Exiv2::Rational(350, 10);
+    exif["Exif.Photo.ColorSpace"] = uint16_t(1);
+    exif["Exif.Photo.PixelXDimension"] = uint32_t(spec.width);
+    exif["Exif.Photo.PixelYDimension"] = uint32_t(spec.height);
+    if (spec.gps) {
+        exif["Exif.GPSInfo.GPSVersionID"] = "2 2 0 0";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        exif["Exif.GPSInfo.GPSLatitude"] = "35/1 39/1 309/10";
+        exif["Exif.GPSInfo.GPSLongitudeRef"] = "E";
+        exif["Exif.GPSInfo.GPSLongitude"] = "139/1 44/1 435/10";
+        exif["Exif.GPSInfo.GPSAltitudeRef"] = "0";
+        exif["Exif.GPSInfo.GPSAltitude"] = Exiv2::Rational(40, 1);
+        exif["Exif.GPSInfo.GPSImgDirectionRef"] = "M";
+        exif["Exif.GPSInfo.GPSImgDirection"] = Exiv2::Rational(12345, 100);
+        exif["Exif.GPSInfo.GPSMapDatum"] = "WGS-84";
+    }
+    if (spec.thumbnail) {
+        Bytes thumb = EncodeJpeg(16, 12);
+        Exiv2::ExifThumb(exif).setJpegThumbnail(thumb.data(), static_cast<long>(thumb.size()));
+    }
+    image->setExifData(exif);
+    image->setByteOrder(spec.bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian);
+    image->writeMetadata();
+}
+
+Exiv2::ExifData ReadWithExiv2(const std::string& path) {
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    return image->exifData();
+}
+
+std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key) {
+    auto it = data.findKey(Exiv2::ExifKey(key));
+    return it == data.end() ? std::string() : it->toString();
+}
+
+double Exiv2Rational(const Exiv2::ExifData& data, const std::string& key, long n) {
+    auto it = data.findKey(Exiv2::ExifKey(key));
+    if (it == data.end() || it->count() <= n) return std::nan("");
+    Exiv2::Rational r = it->toRational(n);
+    return static_cast<double>(r.first) / r.second;
+}
+
+std::vector<Segment> HeaderSegments(const Bytes& jpeg) {
+    std::vector<Segment> out;
+    size_t i = 0;
+    while (i + 1 < jpeg.size() && !(jpeg[i] == 0xFF && jpeg[i + 1] == 0xD8)) ++i;
+    if (i + 1 >= jpeg.size()) return out;
+    out.push_back({0xD8, i, 2});
+    i += 2;
+    while (i + 3 < jpeg.size()) {
+        if (jpeg[i] != 0xFF) throw std::runtime_error("not a marker");
+        int m = jpeg[i + 1];
+        if (m == 0xFF) {
+            ++i;
+            continue;
+        }
+        size_t len = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
+        out.push_back({m, i, len + 2});
+        if ((m >= 0xC0 && m <= 0xCF) && m != 0xC4 && m != 0xC8 && m != 0xCC) break;
+        i += len + 2;
+    }
+    return out;
+}
+
+size_t FrameOffset(const Bytes& jpeg) {
+    std::vector<Segment> s = HeaderSegments(jpeg);
+    if (s.empty()) return jpeg.size();
+    int m = s.back().marker;
+    bool frame = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+    return frame ? s.back().offset : jpeg.size();
+}
+
+bool HaveExiftool() {
+    return std::system("exiftool -ver > /dev/null 2>&1") == 0;
+}
+
+std::vector<std::string> ExiftoolIssues(const std::string& path) {
+    std::vector<std::string> lines;
+    std::string cmd = "exiftool -validate -warning -a -s '" + path + "' 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return lines;
+    char buf[1024];
+    while (std::fgets(buf, sizeof buf, p)) {
+        std::string line(buf);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.rfind("Warning", 0) == 0 || line.rfind("Error", 0) == 0 ||
+            line.rfind("Validate", 0) == 0)
+            lines.push_back(line);
+    }
+    ::pclose(p);
+    return lines;
+}
+
+}  // namespace codertest

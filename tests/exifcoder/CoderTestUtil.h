@@ -1,0 +1,79 @@
+// Test-side helpers of the coder tests: small real JPEG images encoded by libjpeg, EXIF blocks
+// put into them by Exiv2 (an independent writer), files in a private temporary directory, and
+// a reader of the JPEG marker structure to compare files segment by segment.
+#ifndef PHOTOGEO_TESTS_CODERTESTUTIL_H
+#define PHOTOGEO_TESTS_CODERTESTUTIL_H
+
+#include <cstdint>
+#include <exiv2/exiv2.hpp>
+#include <string>
+#include <vector>
+
+namespace codertest {
+
+using Bytes = std::vector<unsigned char>;
+
+// A baseline (or progressive) JPEG of width x height with a JFIF APP0 segment: a colour
+// gradient, so that the entropy-coded data is not trivial.
+Bytes EncodeJpeg(int width, int height, bool progressive = false);
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& data);
+bool FileExists(const std::string& path);
+
+// A fresh directory under /tmp, removed with its contents at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    const std::string& Dir() const { return m_dir; }
+    // Names of the entries of the directory, sorted.
+    std::vector<std::string> List() const;
+
+private:
+    std::string m_dir;
+};
+
+// What goes into a test photo's EXIF block.
+struct PhotoSpec {
+    bool bigEndian = false;
+    bool thumbnail = false;
+    bool gps = true;
+    int width = 64;
+    int height = 48;
+};
+
+// Writes a JPEG photo with an EXIF block made by Exiv2: camera items, dates, a comment, a GPS
+// position (35 39' 30.9" N, 139 44' 43.5" E, 40 m, bearing 123.45 M, WGS-84) and optionally a
+// JPEG thumbnail in IFD1.
+void MakePhoto(const std::string& path, const PhotoSpec& spec);
+
+// Exiv2's reading of a file's EXIF block.
+Exiv2::ExifData ReadWithExiv2(const std::string& path);
+// The value of key as text, or "" when absent.
+std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key);
+// The n-th rational of key as a double; NaN when absent.
+double Exiv2Rational(const Exiv2::ExifData& data, const std::string& key, long n = 0);
+
+// One marker segment of a JPEG file as it lies in the file.
+struct Segment {
+    int marker;     // the code after 0xFF
+    size_t offset;  // of the 0xFF
+    size_t length;  // bytes from the 0xFF to the end of the segment (2 for SOI)
+};
+// The segments from SOI up to and including the first frame header.
+std::vector<Segment> HeaderSegments(const Bytes& jpeg);
+// Offset of the first frame header's 0xFF, or the file size when there is none.
+size_t FrameOffset(const Bytes& jpeg);
+
+// The lines of `exiftool -validate -warning -a` on path that report errors or warnings,
+// without the file name; empty when exiftool is missing (see HaveExiftool).
+bool HaveExiftool();
+std::vector<std::string> ExiftoolIssues(const std::string& path);
+
+}  // namespace codertest
+
+#endif

@@ -1,0 +1,261 @@
+// The coder's read operations over real JPEG files: libjpeg encodes the pictures, Exiv2 writes
+// their EXIF blocks (both byte orders, with and without thumbnails). Checked: the outcome
+// codes, the segment walk (which APP1 counts, frame headers, fill bytes), the picture size, the
+// quick read's subset, the listing of a whole photo against a golden text, and that every
+// truncation and random corruption of a photo is read without a fault.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "exifcoder/CoderTestUtil.h"
+#include "photogeo/ExifIfdCoder.h"
+
+using namespace codertest;
+
+namespace {
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes Slice(const Bytes& b, size_t from, size_t n) {
+    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
+}
+
+// An APP1 segment with the given identifier and body.
+Bytes App1(const std::string& id, size_t bodyExtra) {
+    size_t length = 2 + id.size() + bodyExtra;
+    Bytes s = {0xFF, 0xE1, static_cast<unsigned char>(length >> 8),
+               static_cast<unsigned char>(length & 0xFF)};
+    s.insert(s.end(), id.begin(), id.end());
+    s.insert(s.end(), bodyExtra, 'x');
+    return s;
+}
+
+class ReadTest : public ::testing::Test {
+protected:
+    // A photo with EXIF, its EXIF segment and the same picture without any EXIF segment.
+    void SetUp() override {
+        MakePhoto(dir.Path("photo.jpg"), PhotoSpec());
+        photo = ReadFile(dir.Path("photo.jpg"));
+        for (const Segment& s : HeaderSegments(photo))
+            if (s.marker == 0xE1) exifSegment = Slice(photo, s.offset, s.length);
+        ASSERT_FALSE(exifSegment.empty());
+        plain = EncodeJpeg(64, 48);
+    }
+
+    // Status after Decoder on the bytes, which are written to a file first.
+    int StatusOf(const Bytes& file) {
+        WriteFile(dir.Path("t.jpg"), file);
+        CExifIfdCoder coder;
+        EXPECT_EQ(coder.Decoder(dir.Path("t.jpg").c_str()), 1);
+        return coder.m_nStatus;
+    }
+
+    TempDir dir;
+    Bytes photo, exifSegment, plain;
+};
+
+TEST_F(ReadTest, OutcomeCodes) {
+    CExifIfdCoder coder;
+    EXPECT_EQ(coder.m_nStatus, 2);
+    EXPECT_EQ(coder.Decoder(dir.Path("missing.jpg").c_str()), 0);
+    EXPECT_EQ(coder.m_nStatus, 3);
+    EXPECT_EQ(coder.QuickDecoder(dir.Path("missing.jpg").c_str(), 0), 0);
+    EXPECT_EQ(coder.m_nStatus, 3);
+    EXPECT_EQ(coder.Decoder(nullptr), 0);
+
+    EXPECT_EQ(StatusOf(photo), 1);
+    EXPECT_EQ(StatusOf(plain), 2);
+    EXPECT_EQ(StatusOf(Bytes{'h', 'e', 'l', 'l', 'o', '\n'}), 2);
+    EXPECT_EQ(StatusOf(Bytes{}), 2);
+}
+
+TEST_F(ReadTest, OnlyTheFirstApp1BeforeTheFrameCounts) {
+    Bytes soi = Slice(plain, 0, 2), rest = Slice(plain, 2, plain.size() - 2);
+    // EXIF behind JFIF APP0 and an APP2: found.
+    EXPECT_EQ(
+        StatusOf(Concat({soi, Slice(rest, 0, 18), exifSegment, Slice(rest, 18, rest.size() - 18)})),
+        1);
+    // An XMP APP1 first hides the EXIF one; so does an APP1 too short to hold an identifier.
+    EXPECT_EQ(StatusOf(Concat({soi, App1("http://ns.adobe.com/xap/1.0/", 40), exifSegment, rest})),
+              2);
+    EXPECT_EQ(StatusOf(Concat({soi, App1("Exi", 0), exifSegment, rest})), 2);
+    // After the frame header nothing is looked at.
+    size_t frame = FrameOffset(plain);
+    EXPECT_EQ(StatusOf(Concat({Slice(plain, 0, frame), Slice(plain, frame, 30), exifSegment,
+                               Slice(plain, frame + 30, plain.size() - frame - 30)})),
+              2);
+    // Bytes before SOI are passed over; a fill pair 0xFF 0xFF reads as a marker of its own.
+    EXPECT_EQ(StatusOf(Concat({Bytes{'j', 'u', 'n', 'k', 0x00}, soi, exifSegment, rest})), 1);
+    EXPECT_EQ(StatusOf(Concat({Bytes{'j', 0xFF}, soi, exifSegment, rest})), 2);
+}
+
+TEST_F(ReadTest, FullReadFillsTheRecordInBothByteOrders) {
+    for (bool bigEndian : {false, true}) {
+        PhotoSpec spec;
+        spec.bigEndian = bigEndian;
+        spec.thumbnail = true;
+        MakePhoto(dir.Path("o.jpg"), spec);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(dir.Path("o.jpg").c_str()), 1);
+        ASSERT_EQ(coder.m_nStatus, 1);
+        const SExifProperty& p = coder.m_Property;
+        EXPECT_EQ(coder.m_Exif.m_bIntel, bigEndian ? 0 : 1);
+        EXPECT_EQ(p.strImageDescription, "Harbour at dusk");
+        EXPECT_EQ(p.strMake, "Testmaker");
+        EXPECT_EQ(p.bMake, 1);
+        EXPECT_EQ(p.bExposureTime, 1);
+        EXPECT_EQ(p.bGPSPosition, 1);
+        EXPECT_NEAR(p.dGPSLatitude, 35 + 39 / 60.0 + 30.9 / 3600, 1e-9);
+        EXPECT_NEAR(p.dGPSLongitude, 139 + 44 / 60.0 + 43.5 / 3600, 1e-9);
+        EXPECT_DOUBLE_EQ(p.dGPSAltitude, 40.0);
+        EXPECT_DOUBLE_EQ(p.dGPSImgDirection, 123.45);
+        EXPECT_EQ(p.tmDateTimeOriginal, CTime(2008, 2, 28, 10, 15, 0));
+        EXPECT_EQ(coder.m_Exif.m_nThumbCompression, 6);
+        EXPECT_GT(coder.m_Exif.m_nThumbSize, 0);
+    }
+}
+
+TEST_F(ReadTest, QuickReadDecodesOnlyItsSubset) {
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.QuickDecoder(dir.Path("photo.jpg").c_str(), 0), 1);
+    EXPECT_EQ(coder.m_nStatus, 1);
+    const SExifProperty& p = coder.m_Property;
+    EXPECT_EQ(p.bImageDescription, 1);
+    EXPECT_EQ(p.bDateTimeOriginal, 1);
+    EXPECT_EQ(p.bUserComment, 1);
+    EXPECT_EQ(p.bGPSPosition, 1);
+    EXPECT_EQ(p.bMake, 0);
+    EXPECT_EQ(p.bModel, 0);
+    EXPECT_EQ(p.bExposureTime, 0);
+}
+
+TEST_F(ReadTest, ReadsKeepTheRecordUntilClearExifEnable) {
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(dir.Path("photo.jpg").c_str()), 1);
+    WriteFile(dir.Path("plain.jpg"), plain);
+    ASSERT_EQ(coder.Decoder(dir.Path("plain.jpg").c_str()), 1);
+    EXPECT_EQ(coder.m_nStatus, 2);
+    EXPECT_EQ(coder.m_Property.bMake, 1);
+    coder.ClearExifEnable();
+    const int* flags = &coder.m_Property.bImageDescription;
+    for (int i = 0; i < EXIF_PROPERTY_FLAG_COUNT; ++i) EXPECT_EQ(flags[i], 0) << i;
+    EXPECT_EQ(coder.m_Property.strMake, "Testmaker");
+    EXPECT_DOUBLE_EQ(coder.m_Property.dGPSAltitude, 40.0);
+}
+
+TEST_F(ReadTest, PictureSizeFromTheFirstFrameHeader) {
+    CExifIfdCoder coder;
+    int width = -1, height = -1;
+    WriteFile(dir.Path("big.jpg"), EncodeJpeg(640, 480));
+    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("big.jpg").c_str(), width, height), 1);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    // Progressive frame (SOF2); the DHT segments before it are skipped.
+    WriteFile(dir.Path("prog.jpg"), EncodeJpeg(33, 17, true));
+    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("prog.jpg").c_str(), width, height), 1);
+    EXPECT_EQ(width, 33);
+    EXPECT_EQ(height, 17);
+    // An EXIF photo: the frame behind the EXIF segment.
+    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("photo.jpg").c_str(), width, height), 1);
+    EXPECT_EQ(width, 64);
+    EXPECT_EQ(height, 48);
+    // No frame header, and a file cut inside the frame header: 1, size unchanged.
+    width = height = 7;
+    WriteFile(dir.Path("noframe.jpg"), Slice(plain, 0, FrameOffset(plain)));
+    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("noframe.jpg").c_str(), width, height), 1);
+    WriteFile(dir.Path("cut.jpg"), Slice(plain, 0, FrameOffset(plain) + 6));
+    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("cut.jpg").c_str(), width, height), 1);
+    EXPECT_EQ(width, 7);
+    EXPECT_EQ(height, 7);
+    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("missing.jpg").c_str(), width, height), 0);
+}
+
+// Shift-JIS to UTF-8 for the golden text.
+std::string Utf8(const CString& s) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    std::string in(s), out(in.size() * 4 + 4, '\0');
+    char* pin = &in[0];
+    char* pout = &out[0];
+    size_t nin = in.size(), nout = out.size();
+    iconv(cd, &pin, &nin, &pout, &nout);
+    iconv_close(cd);
+    out.resize(out.size() - nout);
+    return out;
+}
+
+std::string Listing(CExifIfdCoder& coder) {
+    std::ostringstream text;
+    for (int range : {0, 100, 200, 300})
+        for (int item = range; item < range + 30; ++item) {
+            CString name, value;
+            if (coder.Listup(item, name, value, 0))
+                text << item << '\t' << Utf8(name) << '\t' << Utf8(value) << '\n';
+        }
+    return text.str();
+}
+
+TEST_F(ReadTest, ListingOfAWholePhotoMatchesTheGoldenText) {
+    std::ifstream in(std::string(PHOTOGEO_TEST_DATA) + "/exifcoder/listing-photo.txt");
+    std::stringstream golden;
+    golden << in.rdbuf();
+    ASSERT_FALSE(golden.str().empty());
+    // PHOTOGEO_WRITE_GOLDEN=<file> writes the current listing there, for review by diff.
+    if (std::getenv("PHOTOGEO_WRITE_GOLDEN")) {
+        MakePhoto(dir.Path("g.jpg"), PhotoSpec());
+        CExifIfdCoder coder;
+        coder.Decoder(dir.Path("g.jpg").c_str());
+        std::ofstream(std::getenv("PHOTOGEO_WRITE_GOLDEN")) << Listing(coder);
+    }
+    for (bool bigEndian : {false, true}) {
+        PhotoSpec spec;
+        spec.bigEndian = bigEndian;
+        MakePhoto(dir.Path("g.jpg"), spec);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(dir.Path("g.jpg").c_str()), 1);
+        EXPECT_EQ(Listing(coder), golden.str()) << (bigEndian ? "MM" : "II");
+    }
+}
+
+TEST_F(ReadTest, TruncatedAndCorruptedPhotosAreReadWithoutFault) {
+    PhotoSpec spec;
+    spec.thumbnail = true;
+    MakePhoto(dir.Path("full.jpg"), spec);
+    Bytes full = ReadFile(dir.Path("full.jpg"));
+    size_t frame = FrameOffset(full);
+    const std::string t = dir.Path("t.jpg");
+    for (size_t n = 0; n <= frame + 20 && n <= full.size(); ++n) {
+        WriteFile(t, Slice(full, 0, n));
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(t.c_str()), 1);
+        ASSERT_TRUE(coder.m_nStatus == 1 || coder.m_nStatus == 2) << n;
+        ASSERT_EQ(coder.QuickDecoder(t.c_str(), 1), 1);
+        int w = 0, h = 0;
+        ASSERT_EQ(coder.GetJPEGInfo(t.c_str(), w, h), 1);
+        CString name, value;
+        for (int item = 0; item < 330; ++item) coder.Listup(item, name, value, 1);
+    }
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 400; ++round) {
+        Bytes bad = full;
+        int hits = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < hits; ++i)
+            bad[6 + rng() % (frame - 6)] = static_cast<unsigned char>(rng());
+        WriteFile(t, bad);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(t.c_str()), 1);
+        ASSERT_EQ(coder.QuickDecoder(t.c_str(), 1), 1);
+        CString name, value;
+        for (int item = 0; item < 330; ++item) coder.Listup(item, name, value, 0);
+    }
+}
+
+}  // namespace
