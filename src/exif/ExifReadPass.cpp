@@ -1,0 +1,303 @@
+// Directory walking and thumbnail handling shared by CExif::ReadExif and ReadQuickExif: the
+// reset that starts every read, the header, entries and main-directory chain, sub-directory
+// pointers, and the IFD1 rules that collect and then extract the thumbnail (a JPEG stream, or
+// uncompressed RGB samples gathered from strips).
+//
+// Limits that only a hostile block reaches: the chain of main directories ends at a directory
+// already visited and after 255 directories (so that their numbers stay below 0, apart from
+// the sub-directory numbers); the entries read may not exceed one per 6 bytes of buffer plus
+// 64, and the values stored may not exceed twice the buffer plus 64 KiB. A well-formed block
+// keeps far inside both, since its entries and values do not overlap.
+#include "exif/ExifReadPass.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+const char kLimitText[] = "EntryLimit";
+constexpr int64_t kMaxJpegThumbnail = 0x200000;
+}  // namespace
+
+void CExif::ResetForRead() {
+    FreeStripTables();
+    FreeThumbnail();
+    RemoveAll();
+    m_nGPSEntry = -1;
+    m_nExifEntry = -1;
+    m_nThumbCompression = -1;
+    m_bReadExif = 1;
+    m_bIntel = 0;
+    m_nThumbSize = 0;
+    // A block without ImageWidth/ImageLength must not inherit the last block's thumbnail size.
+    m_nThumbWidth = 0;
+    m_nThumbHeight = 0;
+}
+
+CExif::ReadPass::ReadPass(CExif& exif, CInBitStream& stream, SExifProperty& prop)
+    : m_exif(exif), m_s(stream), m_prop(prop), m_pBase(stream.m_pCur) {
+    const int64_t size = stream.m_pEnd - stream.m_pTop;
+    m_nEntriesLeft = size / 6 + 64;
+    m_nBytesLeft = 2 * size + 65536;
+}
+
+int CExif::ReadPass::Read16() {
+    const unsigned char* p = exif::SpanAt(m_s, 0, 2);
+    if (!p) throw EBufferError("GetWord");
+    m_s.m_pCur += 2;
+    return m_s.m_bIntel ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1];
+}
+
+uint32_t CExif::ReadPass::Read32() {
+    const unsigned char* p = exif::SpanAt(m_s, 0, 4);
+    if (!p) throw EBufferError("CopyByte");
+    m_s.m_pCur += 4;
+    if (m_s.m_bIntel)
+        return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+void CExif::ReadPass::SeekTo(int64_t nOffset) {
+    const int64_t delta = nOffset - Pos();
+    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError("SkipByte");
+    m_s.SkipByte(static_cast<int>(delta));
+}
+
+int CExif::ReadPass::ReadCount() {
+    const int n = Read16();
+    if (n > m_nEntriesLeft) throw EBufferError(kLimitText);
+    m_nEntriesLeft -= n;
+    return n;
+}
+
+CExif::ReadPass::Entry CExif::ReadPass::ReadEntry() {
+    Entry e;
+    e.nTag = Read16();
+    e.nType = Read16();
+    e.nCount = Read32();
+    const unsigned char* p = exif::SpanAt(m_s, 0, 4);
+    if (!p) throw EBufferError("CopyByte");
+    std::memcpy(e.field, p, 4);
+    e.nValue = Read32();
+    return e;
+}
+
+void CExif::ReadPass::ChargeBytes(int64_t nBytes) {
+    if (nBytes > m_nBytesLeft) throw EBufferError(kLimitText);
+    m_nBytesLeft -= nBytes;
+}
+
+int CExif::ReadPass::Add(int nParent, const Entry& e) {
+    const int64_t size = static_cast<int64_t>(exif::TypeSize(e.nType)) * e.nCount;
+    // Only values that AddEntry will actually copy count against the budget.
+    if (size >= 5 && ValueAt(m_exif.BYTEtoLONG(e.field, 4), size)) ChargeBytes(size);
+    unsigned char field[4];
+    std::memcpy(field, e.field, 4);
+    return m_exif.AddEntry(&m_s, nParent, e.nTag, e.nType, static_cast<int>(e.nCount), field,
+                           static_cast<int>(Pos()));
+}
+
+void CExif::ReadPass::ReadHeader() {
+    const unsigned char* p = exif::SpanAt(m_s, 0, 2);
+    if (!p) throw EBufferError("GetWord");
+    const int mark = (p[0] << 8) | p[1];
+    m_s.m_pCur += 2;
+    SeekTo(4);
+    // An unknown mark changes neither flag: the block is then read in the order the reader
+    // already had, big-endian for a fresh reader.
+    if (mark == 0x4D4D) {
+        m_s.m_bIntel = 0;
+        m_exif.m_bIntel = 0;
+    } else if (mark == 0x4949) {
+        m_s.m_bIntel = 1;
+        m_exif.m_bIntel = 1;
+    }
+    const uint32_t offset = Read32();
+    if (offset > 8) SeekTo(offset);
+    m_visited.push_back(Pos());
+}
+
+bool CExif::ReadPass::NextDirectory(int& nDir) {
+    const uint32_t next = Read32();
+    if (next == 0) return false;
+    // Directory numbers must stay negative: 0 and up name sub-directories.
+    if (nDir >= -2) return false;
+    for (int64_t seen : m_visited)
+        if (seen == next) return false;
+    SeekTo(next);
+    m_visited.push_back(next);
+    ++nDir;
+    return true;
+}
+
+uint32_t CExif::ReadPass::AddPointer(const Entry& e, int& k) {
+    k = Add(DIR_IFD0, e);
+    if (e.nTag == exif::TAG_GPS_POINTER)
+        m_exif.m_nGPSEntry = k;
+    else
+        m_exif.m_nExifEntry = k;
+    if (k < 0) return 0;
+    const SExifEntry& entry = m_exif.m_aEntry[k];
+    return m_exif.BYTEtoLONG(entry.pData, entry.nSize < 4 ? entry.nSize : 4);
+}
+
+namespace {
+
+// Replaces table (with its slot count) by the count 32-bit numbers of a strip entry. False
+// when the numbers lie outside the buffer or cannot be held.
+bool ReadStripTable(CExif& exif, CInBitStream& s, int64_t nRelValue, uint32_t nCount,
+                    const unsigned char* pField, int32_t*& table, int& slots) {
+    delete[] table;
+    table = nullptr;
+    slots = 0;
+    const int64_t size = s.m_pEnd - s.m_pTop;
+    const unsigned char* p = pField;
+    if (nCount != 1) {
+        if (nCount == 0 || nCount > size / 4) return false;
+        p = exif::SpanAt(s, nRelValue, 4 * static_cast<int64_t>(nCount));
+        if (!p) return false;
+    }
+    try {
+        table = new int32_t[nCount];
+    } catch (...) {
+        return false;
+    }
+    slots = static_cast<int>(nCount);
+    for (uint32_t i = 0; i < nCount; ++i) {
+        const unsigned char* q = p + 4 * static_cast<size_t>(i);
+        // Strip tables follow the reader's byte order (the value field of a single strip is
+        // taken in the directory's order).
+        uint32_t v;
+        if (nCount == 1)
+            v = exif.BYTEtoLONG(q, 4);
+        else if (s.m_bIntel)
+            v = q[0] | (q[1] << 8) | (q[2] << 16) | (static_cast<uint32_t>(q[3]) << 24);
+        else
+            v = (static_cast<uint32_t>(q[0]) << 24) | (q[1] << 16) | (q[2] << 8) | q[3];
+        table[i] = static_cast<int32_t>(v);
+    }
+    return true;
+}
+
+}  // namespace
+
+void CExif::ReadPass::ThumbnailRule(const Entry& e) {
+    CExif& x = m_exif;
+    switch (e.nTag) {
+        case exif::TAG_IMAGE_WIDTH:
+            x.m_nThumbWidth = static_cast<int>(x.BYTEtoLONG(e.field, e.nType == 3 ? 2 : 4));
+            break;
+        case exif::TAG_IMAGE_LENGTH:
+            x.m_nThumbHeight = static_cast<int>(x.BYTEtoLONG(e.field, e.nType == 3 ? 2 : 4));
+            break;
+        case exif::TAG_BITS_PER_SAMPLE:
+            m_nSamplesPerPixel = e.nCount;
+            break;
+        case exif::TAG_COMPRESSION:
+            x.m_nThumbCompression = static_cast<int>(x.BYTEtoLONG(e.field, 2));
+            break;
+        case exif::TAG_STRIP_OFFSETS:
+            if (!ReadStripTable(x, m_s, e.nValue - Pos(), e.nCount, e.field, x.m_pStripOffsets,
+                                x.m_nStripOffsetCount))
+                x.m_nThumbCompression = -1;
+            break;
+        case exif::TAG_STRIP_BYTE_COUNTS:
+            if (!ReadStripTable(x, m_s, e.nValue - Pos(), e.nCount, e.field, x.m_pStripByteCounts,
+                                x.m_nStripByteCountCount))
+                x.m_nThumbCompression = -1;
+            break;
+        case exif::TAG_JPEG_IF_OFFSET:
+            if (x.m_nThumbCompression == 6) m_nJpegOffset = x.BYTEtoLONG(e.field, 4);
+            break;
+        case exif::TAG_JPEG_IF_LENGTH:
+            if (x.m_nThumbCompression == 6) m_nJpegLength = x.BYTEtoLONG(e.field, 4);
+            break;
+        default:
+            break;
+    }
+}
+
+void CExif::ReadPass::ExtractThumbnail() {
+    CExif& x = m_exif;
+    if (x.m_nThumbCompression == 6) {
+        const unsigned char* p =
+            m_nJpegOffset >= 0 && m_nJpegLength >= 1 && m_nJpegLength <= kMaxJpegThumbnail
+                ? ValueAt(m_nJpegOffset, m_nJpegLength)
+                : nullptr;
+        unsigned char* data = nullptr;
+        if (p) {
+            try {
+                data = new unsigned char[m_nJpegLength];
+            } catch (...) {
+                data = nullptr;
+            }
+        }
+        if (!data) {
+            x.m_nThumbCompression = -1;
+            return;
+        }
+        std::memcpy(data, p, m_nJpegLength);
+        x.m_pThumbData = data;
+        x.m_nThumbSize = static_cast<int>(m_nJpegLength);
+        return;
+    }
+    if (x.m_nThumbCompression != 1 || m_nSamplesPerPixel != 3) {
+        x.m_nThumbCompression = -1;
+        return;
+    }
+
+    // Uncompressed: width x height RGB triples gathered strip by strip. Every sample comes
+    // from the block and the strips of a well-formed block do not overlap, so a thumbnail
+    // larger than the buffer cannot be complete and is refused before allocating it.
+    const int w = x.m_nThumbWidth;
+    const int h = x.m_nThumbHeight;
+    const int64_t total = static_cast<int64_t>(w) * h * 3;
+    const int64_t bufferSize = m_s.m_pEnd - m_s.m_pTop;
+    auto drop = [&x]() {
+        x.FreeThumbnail();
+        x.m_nThumbSize = 0;
+        x.m_nThumbCompression = -1;
+    };
+    if (!x.m_pStripOffsets || !x.m_pStripByteCounts || w <= 0 || h <= 0 || total > bufferSize)
+        return drop();
+    try {
+        x.m_pThumbData = new unsigned char[total];
+    } catch (...) {
+        return drop();
+    }
+    x.m_nThumbSize = static_cast<int>(total);
+    int s = 0;
+    int64_t used = 0;
+    int64_t source = static_cast<uint32_t>(x.m_pStripOffsets[0]);
+    for (int y = 0; y < h; ++y) {
+        unsigned char* row = x.m_pThumbData + static_cast<int64_t>(w) * y * 3;
+        for (int i = 0; i < w; ++i) {
+            if (used >= static_cast<uint32_t>(x.m_pStripByteCounts[s])) {
+                ++s;
+                if (s >= x.m_nStripOffsetCount || s >= x.m_nStripByteCountCount) return drop();
+                source = static_cast<uint32_t>(x.m_pStripOffsets[s]);
+                used = 0;
+            }
+            const unsigned char* p = ValueAt(source + used, 3);
+            if (!p) return drop();
+            std::memcpy(row + 3 * i, p, 3);
+            used += 3;
+        }
+    }
+}
+
+void CExif::ReadPass::FinishGps(bool bDest) {
+    m_prop.dGPSImgDirection = m_dImgDirection;
+    m_prop.bGPS = 1;
+    m_prop.dGPSLatitude = m_dLat * m_dLatSign;
+    m_prop.dGPSLongitude = m_dLon * m_dLonSign;
+    m_prop.dGPSAltitude = m_nAltitudeRef == 1 ? -m_dAltitude : m_dAltitude;
+    if (bDest) {
+        m_prop.dGPSDestLatitude = m_dDestLat * m_dDestLatSign;
+        m_prop.dGPSDestLongitude = m_dDestLon * m_dDestLonSign;
+    }
+}
+
+void CExif::ReadPass::Finish(int nLength) {
+    SeekTo(nLength);
+    m_exif.FreeStripTables();
+}

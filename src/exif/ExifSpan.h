@@ -1,0 +1,35 @@
+// Bound checks for values that a TIFF block locates by offset. Offsets and lengths come from
+// untrusted data, so they are compared as 64-bit integers against the reader's buffer and
+// only turned into a pointer once the whole run is known to lie inside it.
+#ifndef PHOTOGEO_SRC_EXIF_EXIFSPAN_H
+#define PHOTOGEO_SRC_EXIF_EXIFSPAN_H
+
+#include <cstdint>
+
+#include "photogeo/InBitStream.h"
+
+namespace exif {
+
+// The address of the nLength bytes that start nRel bytes from the stream's current position,
+// or null when any of them lies outside [m_pTop, m_pEnd). nLength 0 needs a start inside the
+// buffer or at its end.
+inline unsigned char* SpanAt(const CInBitStream& s, int64_t nRel, int64_t nLength) {
+    const int64_t here = s.m_pCur - s.m_pTop;
+    const int64_t size = s.m_pEnd - s.m_pTop;
+    const int64_t start = here + nRel;
+    if (here < 0 || nLength < 0 || start < 0 || start > size || nLength > size - start)
+        return nullptr;
+    return s.m_pTop + start;
+}
+
+// A relative offset for the item getters, whose offsets are 32-bit: values that do not fit
+// are pinned to a value that no buffer can reach.
+inline int32_t ClampOffset(int64_t nRel) {
+    if (nRel > INT32_MAX) return INT32_MAX;
+    if (nRel < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(nRel);
+}
+
+}  // namespace exif
+
+#endif

@@ -1,0 +1,275 @@
+// Shared helpers of the EXIF tests (see ExifTestUtil.h).
+#include "exif/ExifTestUtil.h"
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace exiftest {
+
+Bytes SampleThumbnail() {
+    Bytes t = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    for (int i = 0; i < 64; ++i) t.push_back(static_cast<uint8_t>(1 + i % 7));
+    t.push_back(0xFF);
+    t.push_back(0xD9);
+    return t;
+}
+
+Bytes MakeSampleBlock(const SampleOptions& o) {
+    TiffBuilder b(o.bIntel);
+    const int ifd0 = b.Ifd0();
+    const int ifd1 = b.Ifd1();
+    const int exif = b.AddDir(false);
+    const int interop = b.AddDir(false);
+    const int gps = b.AddDir(false);
+
+    b.Ascii(ifd0, 270, "Mt. Fuji from the lake");
+    b.Ascii(ifd0, 271, "MAKERCO");
+    b.Ascii(ifd0, 272, "CAM-1");
+    b.Short(ifd0, 274, {6});
+    b.Rational(ifd0, 282, {{72, 1}});
+    b.Rational(ifd0, 283, {{350, 5}});
+    b.Short(ifd0, 296, {2});
+    b.Ascii(ifd0, 305, "fw 1.0");
+    b.Ascii(ifd0, 306, "2007:05:06 07:08:09");
+    b.Rational(ifd0, 318, {{313, 1000}, {329, 1000}});
+    b.Rational(ifd0, 319, {{64, 100}, {33, 100}, {21, 100}, {71, 100}, {15, 100}, {6, 100}});
+    b.Rational(ifd0, 529, {{299, 1000}, {587, 1000}, {114, 1000}});
+    b.Short(ifd0, 531, {2});
+    b.Rational(ifd0, 532, {{0, 1}, {255, 1}, {128, 1}, {255, 1}, {128, 1}, {255, 1}});
+    const std::string copyright("Taro\0Hanako", 11);
+    b.Ascii(ifd0, 33432, copyright);
+    b.Pointer(ifd0, 34665, exif);
+    if (o.bGps) b.Pointer(ifd0, 34853, gps);
+
+    b.Rational(exif, 33434, {{1, 250}});
+    b.Rational(exif, 33437, {{28, 10}});
+    b.Short(exif, 34850, {2});
+    b.Short(exif, 34855, {200, 400});
+    b.Undefined(exif, 36864, {'0', '2', '2', '0'});
+    b.Ascii(exif, 36867, "2007:05:06 07:08:09");
+    b.Ascii(exif, 36868, "2008:12:31 23:59:58");
+    b.Undefined(exif, 37121, {1, 2, 3, 0});
+    b.Rational(exif, 37122, {{4, 1}});
+    b.Rational(exif, 37377, {{0xFFFFFFF6u, 1}}, 10);
+    b.Rational(exif, 37378, {{297, 100}});
+    b.Rational(exif, 37379, {{0xFFFFFFFFu, 3}}, 10);
+    b.Rational(exif, 37380, {{2, 3}}, 10);
+    b.Rational(exif, 37381, {{3, 1}});
+    b.Rational(exif, 37382, {{1234, 100}});
+    b.Short(exif, 37383, {5});
+    b.Short(exif, 37384, {10});
+    b.Short(exif, 37385, {16});
+    b.Rational(exif, 37386, {{63, 10}});
+    Bytes comment = {'A', 'S', 'C', 'I', 'I', 0, 0, 0};
+    for (char c : std::string("a comment")) comment.push_back(static_cast<uint8_t>(c));
+    b.Undefined(exif, 37510, comment);
+    b.Undefined(exif, 40960, {'0', '1', '0', '0'});
+    b.Short(exif, 40961, {1});
+    b.Long(exif, 40962, {640});
+    b.Short(exif, 40963, {480});
+    b.Ascii(exif, 40964, "SND00001.WAV");
+    b.Pointer(exif, 40965, interop);
+    b.Rational(exif, 41486, {{3000, 1}});
+    b.Rational(exif, 41487, {{2000, 1}});
+    b.Short(exif, 41488, {3});
+    b.Rational(exif, 41493, {{100, 1}});
+    b.Short(exif, 41495, {2});
+    b.Undefined(exif, 41728, {3});
+    b.Undefined(exif, 41729, {1});
+
+    b.Ascii(interop, 1, "R98");
+    b.Undefined(interop, 2, {'0', '1', '0', '0'});
+
+    b.Byte(gps, 0, {2, 2, 0, 0});
+    b.Ascii(gps, 1, "N");
+    b.Rational(gps, 2, {{35, 1}, {21, 1}, {3030, 100}});
+    b.Ascii(gps, 3, "E");
+    b.Rational(gps, 4, {{138, 1}, {43, 1}, {4500, 100}});
+    b.Byte(gps, 5, {0});
+    b.Rational(gps, 6, {{377600, 100}});
+    b.Rational(gps, 7, {{12, 1}, {34, 1}, {56, 1}});
+    b.Ascii(gps, 8, "05");
+    b.Ascii(gps, 9, "A");
+    b.Ascii(gps, 10, "3");
+    b.Rational(gps, 11, {{25, 10}});
+    b.Ascii(gps, 12, "K");
+    b.Rational(gps, 13, {{0, 1}});
+    b.Ascii(gps, 14, "T");
+    b.Rational(gps, 15, {{9000, 100}});
+    b.Ascii(gps, 16, "M");
+    b.Rational(gps, 17, {{12345, 100}});
+    b.Ascii(gps, 18, "WGS-84");
+    b.Ascii(gps, 19, "S");
+    b.Rational(gps, 20, {{10, 1}, {30, 1}, {0, 1}});
+    b.Ascii(gps, 21, "W");
+    b.Rational(gps, 22, {{20, 1}, {15, 1}, {0, 1}});
+    b.Ascii(gps, 23, "T");
+    b.Rational(gps, 24, {{4500, 100}});
+    b.Ascii(gps, 25, "K");
+    b.Rational(gps, 26, {{1500, 1000}});
+
+    b.Short(ifd1, 259, {6});
+    b.Rational(ifd1, 282, {{72, 1}});
+    b.Rational(ifd1, 283, {{72, 1}});
+    b.Short(ifd1, 296, {2});
+    if (o.bJpegThumbnail) {
+        const Bytes thumb = SampleThumbnail();
+        b.BlobOffsets(ifd1, 513, {b.Blob(thumb)});
+        b.Long(ifd1, 514, {static_cast<uint32_t>(thumb.size())});
+    }
+    return b.Build();
+}
+
+namespace {
+
+std::string Hex(const unsigned char* p, size_t n) {
+    std::string s;
+    char buf[4];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(buf, sizeof(buf), "%02x", p[i]);
+        s += buf;
+    }
+    return s;
+}
+
+template <size_t N>
+std::string Chars(const char (&a)[N]) {
+    return Hex(reinterpret_cast<const unsigned char*>(a), N);
+}
+
+std::string Rat(const tagRATIONAL* r, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += std::to_string(r[i].nNumerator) + "/" + std::to_string(r[i].nDenominator) + " ";
+    return s;
+}
+
+std::string Num(double d) {
+    char buf[40];
+    std::snprintf(buf, sizeof(buf), "%.12g", d);
+    return buf;
+}
+
+}  // namespace
+
+std::string DumpRecord(const SExifProperty& r) {
+    std::string s = "flags ";
+    const int* flags = &r.bImageDescription;
+    for (int i = 0; i < EXIF_PROPERTY_FLAG_COUNT; ++i) s += flags[i] ? '1' : '0';
+    s += "\n";
+    // Only values whose flag is set carry meaning.
+    auto line = [&s](int flag, const char* name, const std::string& v) {
+        if (flag) s += std::string(name) + " " + v + "\n";
+    };
+    line(r.bImageDescription, "desc", r.strImageDescription.str());
+    line(r.bMake, "make", r.strMake.str());
+    line(r.bModel, "model", r.strModel.str());
+    line(r.bCopyrightPhotographer, "photographer", r.strCopyrightPhotographer.str());
+    line(r.bCopyrightEditor, "editor", r.strCopyrightEditor.str());
+    line(r.bUserComment, "comment", r.strUserComment.str());
+    line(r.bDateTimeOriginal, "dto", std::to_string(r.tmDateTimeOriginal.GetTime()));
+    line(r.bDateTime, "dt", std::to_string(r.tmDateTime.GetTime()));
+    line(r.bGPS, "gps",
+         Num(r.dGPSLatitude) + " " + Num(r.dGPSLongitude) + " " + Num(r.dGPSAltitude) + " " +
+             Num(r.dGPSImgDirection));
+    line(r.bGPSMapDatum, "datum", r.szGPSMapDatum);
+    line(r.bGPSImgDirectionRef, "dirref", Chars(r.szGPSImgDirectionRef));
+    line(r.bGPSVersionID, "gpsver", Hex(r.byGPSVersionID, 4));
+    line(r.bGPSTimeStamp, "gpstime", Rat(r.rGPSTimeStamp, 3));
+    line(r.bGPSSatellites, "sat", r.strGPSSatellites.str());
+    line(r.bGPSStatus, "status", Chars(r.szGPSStatus));
+    line(r.bGPSMeasureMode, "measure", Chars(r.szGPSMeasureMode));
+    line(r.bGPSDOP, "dop", Rat(&r.rGPSDOP, 1));
+    line(r.bGPSSpeedRef, "speedref", Chars(r.szGPSSpeedRef));
+    line(r.bGPSSpeed, "speed", Rat(&r.rGPSSpeed, 1));
+    line(r.bGPSTrackRef, "trackref", Chars(r.szGPSTrackRef));
+    line(r.bGPSTrack, "track", Rat(&r.rGPSTrack, 1));
+    line(r.bGPSDest, "dest", Num(r.dGPSDestLatitude) + " " + Num(r.dGPSDestLongitude));
+    line(r.bGPSDestBearingRef, "bearingref", Chars(r.szGPSDestBearingRef));
+    line(r.bGPSDestBearing, "bearing", Rat(&r.rGPSDestBearing, 1));
+    line(r.bGPSDestDistanceRef, "distref", Chars(r.szGPSDestDistanceRef));
+    line(r.bGPSDestDistance, "dist", Rat(&r.rGPSDestDistance, 1));
+    line(r.bOrientation, "orient", std::to_string(r.nOrientation));
+    line(r.bXResolution, "xres", Rat(&r.rXResolution, 1));
+    line(r.bYResolution, "yres", Rat(&r.rYResolution, 1));
+    line(r.bResolutionUnit, "resunit", std::to_string(r.nResolutionUnit));
+    line(r.bSoftware, "software", r.strSoftware.str());
+    line(r.bWhitePoint, "white", Rat(r.rWhitePoint, 2));
+    line(r.bPrimaryChromaticities, "prim", Rat(r.rPrimaryChromaticities, 6));
+    line(r.bYCbCrCoefficients, "ycc", Rat(r.rYCbCrCoefficients, 3));
+    line(r.bYCbCrPositioning, "yccpos", std::to_string(r.nYCbCrPositioning));
+    line(r.bReferenceBlackWhite, "refbw", Rat(r.rReferenceBlackWhite, 6));
+    line(r.bExposureTime, "exptime", Rat(&r.rExposureTime, 1));
+    line(r.bFNumber, "fnumber", Rat(&r.rFNumber, 1));
+    line(r.bExposureProgram, "expprog", std::to_string(r.nExposureProgram));
+    line(r.bISOSpeedRatings, "iso",
+         std::to_string(r.nISOSpeedRatings[0]) + " " + std::to_string(r.nISOSpeedRatings[1]));
+    line(r.bExifVersion, "exifver", r.szExifVersion);
+    line(r.bDateTimeDigitized, "dtd", std::to_string(r.tmDateTimeDigitized.GetTime()));
+    line(r.bComponentsConfiguration, "comp", Hex(r.byComponentsConfiguration, 4));
+    line(r.bCompressedBitsPerPixel, "cbpp", Rat(&r.rCompressedBitsPerPixel, 1));
+    line(r.bShutterSpeedValue, "ssv", Rat(&r.rShutterSpeedValue, 1));
+    line(r.bApertureValue, "av", Rat(&r.rApertureValue, 1));
+    line(r.bBrightnessValue, "bv", Rat(&r.rBrightnessValue, 1));
+    line(r.bExposureBiasValue, "ebv", Rat(&r.rExposureBiasValue, 1));
+    line(r.bMaxApertureValue, "mav", Rat(&r.rMaxApertureValue, 1));
+    line(r.bSubjectDistance, "subj", Rat(&r.rSubjectDistance, 1));
+    line(r.bMeteringMode, "meter", std::to_string(r.nMeteringMode));
+    line(r.bLightSource, "light", std::to_string(r.nLightSource));
+    line(r.bFlash, "flash", std::to_string(r.nFlash));
+    line(r.bFocalLength, "focal", Rat(&r.rFocalLength, 1));
+    line(r.bFlashpixVersion, "fpxver", r.szFlashpixVersion);
+    line(r.bColorSpace, "colorspace", std::to_string(r.nColorSpace));
+    line(r.bPixelXDimension, "px", std::to_string(r.nPixelXDimension));
+    line(r.bPixelYDimension, "py", std::to_string(r.nPixelYDimension));
+    line(r.bRelatedSoundFile, "sound", r.strRelatedSoundFile.str());
+    line(r.bFocalPlaneXResolution, "fpx", Rat(&r.rFocalPlaneXResolution, 1));
+    line(r.bFocalPlaneYResolution, "fpy", Rat(&r.rFocalPlaneYResolution, 1));
+    line(r.bFocalPlaneResolutionUnit, "fpunit", std::to_string(r.nFocalPlaneResolutionUnit));
+    line(r.bExposureIndex, "expindex", Rat(&r.rExposureIndex, 1));
+    line(r.bSensingMethod, "sensing", std::to_string(r.nSensingMethod));
+    line(r.bFileSource, "filesource", std::to_string(r.byFileSource));
+    line(r.bSceneType, "scene", std::to_string(r.bySceneType));
+    return s;
+}
+
+std::string DumpTable(const CExif& exif) {
+    const std::vector<SExifEntry>& t = exif.m_aEntry;
+    // Name each directory by the path of pointer tags that leads to it.
+    std::function<std::string(int)> name = [&](int parent) -> std::string {
+        if (parent == DIR_IFD0) return "IFD0";
+        if (parent == DIR_IFD1) return "IFD1";
+        if (parent < 0) return "main" + std::to_string(parent);
+        if (parent >= static_cast<int>(t.size())) return "?";
+        return name(t[parent].nParent) + "/" + std::to_string(t[parent].nTag);
+    };
+    std::map<std::string, std::string> dirs;
+    for (const SExifEntry& e : t) {
+        if (e.nParent == DIR_DELETED) continue;
+        const bool relocated = e.nTag == 34665 || e.nTag == 34853 || e.nTag == 40965 ||
+                               (e.nParent == DIR_IFD1 && (e.nTag == 513 || e.nTag == 273));
+        std::string& d = dirs[name(e.nParent)];
+        d += std::to_string(e.nTag) + " t" + std::to_string(e.nType) + " n" +
+             std::to_string(e.nCount) + " " + (relocated ? "*" : Hex(e.pData, e.nSize)) + "\n";
+    }
+    std::string s;
+    for (const auto& d : dirs) s += "[" + d.first + "]\n" + d.second;
+    return s;
+}
+
+bool ReadBlock(CExif& exif, Bytes block, SExifProperty& prop, bool bQuick, int bThumbnail) {
+    CInBitStream stream(block.data(), static_cast<int>(block.size()));
+    try {
+        if (bQuick)
+            exif.ReadQuickExif(&stream, static_cast<int>(block.size()), &prop, bThumbnail);
+        else
+            exif.ReadExif(&stream, static_cast<int>(block.size()), &prop);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace exiftest

@@ -1,0 +1,168 @@
+// The test-side TIFF block builder (see TiffBuilder.h).
+#include "exif/TiffBuilder.h"
+
+#include <stdexcept>
+
+namespace exiftest {
+
+int TiffBuilder::AddDir(bool bMain) {
+    m_dirs.push_back(Dir{bMain, {}});
+    const int id = static_cast<int>(m_dirs.size()) - 1;
+    if (bMain) m_main.push_back(id);
+    return id;
+}
+
+int TiffBuilder::Main(int n) {
+    while (static_cast<int>(m_main.size()) <= n) AddDir(true);
+    return m_main[n];
+}
+
+Bytes TiffBuilder::U16(uint16_t v) const {
+    return m_bIntel ? Bytes{uint8_t(v), uint8_t(v >> 8)} : Bytes{uint8_t(v >> 8), uint8_t(v)};
+}
+
+Bytes TiffBuilder::U32(uint32_t v) const {
+    if (m_bIntel) return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+}
+
+void TiffBuilder::Raw(int dir, int tag, int type, uint32_t count, const Bytes& value) {
+    m_dirs.at(dir).entries.push_back(Entry{tag, type, count, value, -1, {}});
+}
+
+void TiffBuilder::Ascii(int dir, int tag, const std::string& text) {
+    Bytes v(text.begin(), text.end());
+    v.push_back(0);
+    Raw(dir, tag, 2, static_cast<uint32_t>(v.size()), v);
+}
+
+void TiffBuilder::Byte(int dir, int tag, const Bytes& values) {
+    Raw(dir, tag, 1, static_cast<uint32_t>(values.size()), values);
+}
+
+void TiffBuilder::Undefined(int dir, int tag, const Bytes& values) {
+    Raw(dir, tag, 7, static_cast<uint32_t>(values.size()), values);
+}
+
+void TiffBuilder::Short(int dir, int tag, const std::vector<uint16_t>& values) {
+    Bytes v;
+    for (uint16_t x : values) {
+        Bytes b = U16(x);
+        v.insert(v.end(), b.begin(), b.end());
+    }
+    Raw(dir, tag, 3, static_cast<uint32_t>(values.size()), v);
+}
+
+void TiffBuilder::Long(int dir, int tag, const std::vector<uint32_t>& values) {
+    Bytes v;
+    for (uint32_t x : values) {
+        Bytes b = U32(x);
+        v.insert(v.end(), b.begin(), b.end());
+    }
+    Raw(dir, tag, 4, static_cast<uint32_t>(values.size()), v);
+}
+
+void TiffBuilder::Rational(int dir, int tag,
+                           const std::vector<std::pair<uint32_t, uint32_t>>& values, int type) {
+    Bytes v;
+    for (const auto& r : values) {
+        Bytes n = U32(r.first), d = U32(r.second);
+        v.insert(v.end(), n.begin(), n.end());
+        v.insert(v.end(), d.begin(), d.end());
+    }
+    Raw(dir, tag, type, static_cast<uint32_t>(values.size()), v);
+}
+
+void TiffBuilder::Pointer(int dir, int tag, int child) {
+    m_dirs.at(dir).entries.push_back(Entry{tag, 4, 1, Bytes(4, 0), child, {}});
+}
+
+int TiffBuilder::Blob(const Bytes& data) {
+    m_blobs.push_back(data);
+    return static_cast<int>(m_blobs.size()) - 1;
+}
+
+void TiffBuilder::BlobOffsets(int dir, int tag, const std::vector<int>& blobs) {
+    m_dirs.at(dir).entries.push_back(
+        Entry{tag, 4, static_cast<uint32_t>(blobs.size()), Bytes(4 * blobs.size(), 0), -1, blobs});
+}
+
+Bytes TiffBuilder::Build() const {
+    // First pass: where each directory and blob goes.
+    std::vector<uint32_t> dirOffset(m_dirs.size()), blobOffset(m_blobs.size());
+    uint32_t at = 8;
+    for (size_t d = 0; d < m_dirs.size(); ++d) {
+        dirOffset[d] = at;
+        at += 2 + 12 * static_cast<uint32_t>(m_dirs[d].entries.size()) + 4;
+        for (const Entry& e : m_dirs[d].entries)
+            if (e.value.size() > 4) at += static_cast<uint32_t>(e.value.size());
+    }
+    for (size_t b = 0; b < m_blobs.size(); ++b) {
+        blobOffset[b] = at;
+        at += static_cast<uint32_t>(m_blobs[b].size());
+    }
+
+    Bytes out;
+    auto put = [&out](const Bytes& b) { out.insert(out.end(), b.begin(), b.end()); };
+    out = m_bIntel ? Bytes{'I', 'I'} : Bytes{'M', 'M'};
+    put(U16(42));
+    put(U32(m_main.empty() ? 0 : dirOffset[m_main[0]]));
+    for (size_t d = 0; d < m_dirs.size(); ++d) {
+        const Dir& dir = m_dirs[d];
+        if (out.size() != dirOffset[d]) throw std::logic_error("layout");
+        put(U16(static_cast<uint16_t>(dir.entries.size())));
+        uint32_t values = dirOffset[d] + 2 + 12 * static_cast<uint32_t>(dir.entries.size()) + 4;
+        Bytes area;
+        for (const Entry& e : dir.entries) {
+            Bytes value = e.value;
+            if (e.child >= 0) value = U32(dirOffset[e.child]);
+            if (!e.blobs.empty()) {
+                value.clear();
+                for (int b : e.blobs) {
+                    Bytes o = U32(blobOffset[b]);
+                    value.insert(value.end(), o.begin(), o.end());
+                }
+            }
+            put(U16(static_cast<uint16_t>(e.tag)));
+            put(U16(static_cast<uint16_t>(e.type)));
+            put(U32(e.count));
+            if (value.size() > 4) {
+                put(U32(values + static_cast<uint32_t>(area.size())));
+                area.insert(area.end(), value.begin(), value.end());
+            } else {
+                Bytes field = value;
+                field.resize(4, 0);
+                put(field);
+            }
+        }
+        uint32_t next = 0;
+        if (dir.main) {
+            for (size_t m = 0; m + 1 < m_main.size(); ++m)
+                if (m_main[m] == static_cast<int>(d)) next = dirOffset[m_main[m + 1]];
+        }
+        put(U32(next));
+        put(area);
+    }
+    for (const Bytes& b : m_blobs) put(b);
+    return out;
+}
+
+Bytes WrapAsJpeg(const Bytes& tiff) {
+    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1};
+    const size_t len = tiff.size() + 8;
+    out.push_back(uint8_t(len >> 8));
+    out.push_back(uint8_t(len));
+    for (char c : std::string("Exif")) out.push_back(uint8_t(c));
+    out.push_back(0);
+    out.push_back(0);
+    out.insert(out.end(), tiff.begin(), tiff.end());
+    // A minimal baseline frame header (8x8, one component) and the end of the image.
+    const Bytes sof = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08,
+                       0x00, 0x08, 0x01, 0x01, 0x11, 0x00};
+    out.insert(out.end(), sof.begin(), sof.end());
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+}  // namespace exiftest
