@@ -6,6 +6,9 @@
 
 namespace cli {
 
+extern const Command kBearingCommand;
+extern const Command kGeotagCommand;
+extern const Command kHtmlCommand;
 extern const Command kInfoCommand;
 extern const Command kKanjiCommand;
 extern const Command kMagvarCommand;

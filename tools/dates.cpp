@@ -3,6 +3,7 @@
 // 400-year era has 146097 days and a day of the year is (153 * month' + 2) / 5 + day - 1.
 #include "dates.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -119,6 +120,27 @@ int ParseUtcOffset(const std::string& text, const std::string& what) {
 int64_t WallClockAsUtc(int year, int month, int day, int hour, int minute, int second) {
     return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
            hour * 3600 + minute * 60 + second;
+}
+
+std::string IsoUtc(double utcSeconds) {
+    int64_t s = static_cast<int64_t>(std::floor(utcSeconds));
+    int64_t days = (s >= 0 ? s : s - 86399) / 86400;
+    int64_t rest = s - days * 86400;
+    // The inverse of DaysFromCivil, on the same March-based era.
+    int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned day = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned month = mp < 10 ? mp + 3 : mp - 9;
+    const int64_t year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ",
+                  static_cast<long long>(year), month, day, static_cast<long long>(rest / 3600),
+                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+    return text;
 }
 
 std::string IsoLocal(int64_t utcSeconds) {

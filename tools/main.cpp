@@ -15,10 +15,7 @@
 namespace {
 
 const cli::Command* const kCommands[] = {
-    &cli::kInfoCommand,
-    &cli::kKanjiCommand,
-    &cli::kMagvarCommand,
-    &cli::kNoiseCommand,
+    &cli::kInfoCommand,   &cli::kGeotagCommand, &cli::kBearingCommand, &cli::kHtmlCommand,
 };
 
 void PrintProgramHelp(std::FILE* out) {

@@ -1,0 +1,393 @@
+// "photogeo geotag": gives photos a position (and optionally altitude, bearing, datum, title,
+// comment), either as typed or interpolated from a GPX track at each photo's shooting time.
+// Each photo is read with CExifIfdCoder::Decoder, its record edited, and written back with
+// Coder (a new EXIF block, to a copy or in place) or OverwriteGPS (a patch of the existing
+// block); the result is read back to confirm that the position arrived.
+#include <photogeo/ExifIfdCoder.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "commands.h"
+#include "dates.h"
+#include "gpx.h"
+
+namespace cli {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: photogeo geotag FILE... --lat D --lon D [--alt M] [--dir DEG] [--dir-ref T|M]\n"
+    "                       [--datum TEXT] [--title TEXT] [--comment TEXT] MODE\n"
+    "       photogeo geotag --gpx TRACK.gpx [--offset +HH:MM] [--max-gap SECONDS] FILE... MODE\n"
+    "MODE:  -o OUT | --in-place | --patch      (add --dry-run to only report)\n"
+    "\n"
+    "Writes a position and other items into the EXIF of JPEG photos.\n"
+    "\n"
+    "  --lat D, --lon D   position in degrees, south and west negative (given together)\n"
+    "  --alt M            altitude in metres (stored as whole metres; below sea level as 0)\n"
+    "  --dir DEG          bearing of the view in degrees, 0 to 360\n"
+    "  --dir-ref T|M      bearing against true (T, default) or magnetic (M) north\n"
+    "  --datum TEXT       map datum, as WGS-84 or TOKYO\n"
+    "  --title TEXT       title (UTF-8, stored as Shift-JIS)\n"
+    "  --comment TEXT     comment (UTF-8, stored as Shift-JIS)\n"
+    "\n"
+    "  --gpx TRACK.gpx    take each photo's position (and altitude) from the track, interpolated\n"
+    "                     at its shooting time (DateTimeOriginal); photos outside the track or\n"
+    "                     farther than the gap from a track point are skipped\n"
+    "  --offset +HH:MM    the camera clock's offset from UTC (default: the TZ time zone)\n"
+    "  --max-gap SECONDS  largest distance in time to a track point (default 300)\n"
+    "\n"
+    "  -o OUT             write a copy: OUT is a file, or a directory for several photos\n"
+    "  --in-place         rewrite each photo with a new EXIF block (safely, via a temporary file)\n"
+    "  --patch            patch the existing EXIF block in place; the file keeps its length,\n"
+    "                     so only items the photo already has can change\n"
+    "  --dry-run          report what would be done, write nothing\n"
+    "\n"
+    "Each photo is reported on standard output. Exit status 1 when a photo could not be\n"
+    "read or written (the others are still processed); skipped photos are not failures.\n"
+    "Example: photogeo geotag photo.jpg --lat 35.6586 --lon 139.7454 -o tagged.jpg\n";
+
+// What the command line asks to set; a field is set when its flag is.
+struct Edits {
+    bool position = false;
+    double lat = 0.0, lon = 0.0;
+    bool altitude = false;
+    double alt = 0.0;
+    bool direction = false;
+    double dir = 0.0;
+    char dirRef = 'T';
+    bool datum = false;
+    std::string datumText;
+    bool title = false;
+    std::string titleSjis;
+    bool comment = false;
+    std::string commentSjis;
+};
+
+enum class Mode { kCopy, kInPlace, kPatch };
+
+struct Options {
+    Mode mode = Mode::kCopy;
+    std::string out;
+    bool outIsDir = false;
+    bool dryRun = false;
+};
+
+// Matches the precision the writer stores a position with: whole degrees and minutes with
+// three decimals is 1/60000 degree; a patch may round to whole seconds' hundredths.
+const double kPositionTolerance = 1e-4;
+
+Edits ParseEdits(const ParsedArgs& parsed) {
+    Edits e;
+    if (parsed.Has("lat") != parsed.Has("lon")) throw UsageError("--lat and --lon go together");
+    if (parsed.Has("lat")) {
+        e.position = true;
+        e.lat = ParseDouble(parsed.Get("lat"), "--lat");
+        e.lon = ParseDouble(parsed.Get("lon"), "--lon");
+        if (e.lat < -90.0 || e.lat > 90.0) throw UsageError("--lat must lie in -90..90");
+        if (e.lon < -180.0 || e.lon > 180.0) throw UsageError("--lon must lie in -180..180");
+    }
+    if (parsed.Has("alt")) {
+        e.altitude = true;
+        e.alt = ParseDouble(parsed.Get("alt"), "--alt");
+        if (std::fabs(e.alt) > 1e8) throw UsageError("--alt is out of range");
+    }
+    if (parsed.Has("dir")) {
+        e.direction = true;
+        e.dir = ParseDouble(parsed.Get("dir"), "--dir");
+        if (e.dir < 0.0 || e.dir > 360.0) throw UsageError("--dir must lie in 0..360");
+    }
+    if (parsed.Has("dir-ref")) {
+        std::string ref = parsed.Get("dir-ref");
+        if (ref != "T" && ref != "M") throw UsageError("--dir-ref must be T or M");
+        if (!e.direction) throw UsageError("--dir-ref needs --dir");
+        e.dirRef = ref[0];
+    }
+    if (parsed.Has("datum")) {
+        e.datum = true;
+        e.datumText = parsed.Get("datum");
+        for (unsigned char c : e.datumText) {
+            if (c < 0x20 || c > 0x7E) throw UsageError("--datum must be printable ASCII");
+        }
+        // The record keeps the datum in 80 bytes, its NUL included.
+        if (e.datumText.size() > 79) throw UsageError("--datum is longer than 79 characters");
+    }
+    if (parsed.Has("title")) {
+        e.title = true;
+        e.titleSjis = Utf8ToSjis(parsed.Get("title"), "--title");
+    }
+    if (parsed.Has("comment")) {
+        e.comment = true;
+        e.commentSjis = Utf8ToSjis(parsed.Get("comment"), "--comment");
+    }
+    return e;
+}
+
+void Apply(const Edits& e, SExifProperty& p) {
+    if (e.position) {
+        p.bGPSPosition = 1;
+        p.dGPSLatitude = e.lat;
+        p.dGPSLongitude = e.lon;
+    }
+    if (e.altitude) {
+        p.bGPSAltitude = 1;
+        p.dGPSAltitude = e.alt;
+    }
+    if (e.direction) {
+        p.bGPSImgDirection = 1;
+        p.bGPSImgDirectionRef = 1;
+        p.dGPSImgDirection = e.dir;
+        p.szGPSImgDirectionRef[0] = e.dirRef;
+        p.szGPSImgDirectionRef[1] = '\0';
+    }
+    if (e.datum) {
+        p.bGPSMapDatum = 1;
+        std::memset(p.szGPSMapDatum, 0, sizeof p.szGPSMapDatum);
+        std::memcpy(p.szGPSMapDatum, e.datumText.data(), e.datumText.size());
+    }
+    if (e.title) {
+        p.bImageDescription = 1;
+        p.strImageDescription = e.titleSjis.c_str();
+    }
+    if (e.comment) {
+        p.bUserComment = 1;
+        p.strUserComment = e.commentSjis.c_str();
+    }
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FormatPosition(double lat, double lon) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f, %.6f", lat, lon);
+    return text;
+}
+
+// Reads the written photo back and checks that the position (when one was set) is there.
+bool Confirm(const std::string& written, const Edits& e, std::string& cause) {
+    if (!e.position) return true;
+    CExifIfdCoder check;
+    if (!check.Decoder(written.c_str()) || check.m_nStatus != 1) {
+        cause = "the written file has no readable EXIF block";
+        return false;
+    }
+    const SExifProperty& p = check.m_Property;
+    if (!p.bGPSPosition || std::fabs(p.dGPSLatitude - e.lat) > kPositionTolerance ||
+        std::fabs(p.dGPSLongitude - e.lon) > kPositionTolerance) {
+        cause = "the position did not arrive in the file";
+        return false;
+    }
+    return true;
+}
+
+// Writes one photo whose record has been edited; false with the cause on failure.
+bool Write(CExifIfdCoder& coder, const std::string& file, const Options& options,
+           const Edits& edits, std::string& target, std::string& cause) {
+    switch (options.mode) {
+        case Mode::kCopy:
+            target = options.outIsDir ? options.out + "/" + BaseName(file) : options.out;
+            if (options.dryRun) return true;
+            if (!coder.Coder(file.c_str(), target.c_str(), 0, 1)) {
+                cause = "cannot write " + target +
+                        " (unwritable, or the new EXIF block would be too large)";
+                return false;
+            }
+            break;
+        case Mode::kInPlace:
+            target = file;
+            if (options.dryRun) return true;
+            if (!coder.Coder(file.c_str(), file.c_str(), 0, 1)) {
+                cause = "cannot rewrite the file (unchanged)";
+                return false;
+            }
+            break;
+        case Mode::kPatch:
+            target = file;
+            if (options.dryRun) return true;
+            if (coder.m_nStatus != 1) {
+                cause = "has no EXIF block to patch; use --in-place or -o";
+                return false;
+            }
+            if (!coder.OverwriteGPS(file.c_str())) {
+                cause = "cannot patch the file (unchanged)";
+                return false;
+            }
+            break;
+    }
+    if (!Confirm(target, edits, cause)) {
+        if (options.mode == Mode::kPatch) {
+            cause +=
+                ": a patch changes only the GPS entries a photo already has; use "
+                "--in-place or -o";
+        }
+        return false;
+    }
+    return true;
+}
+
+// The photo's shooting moment in seconds since 1970 UTC, from DateTimeOriginal.
+bool ShootingTime(const SExifProperty& p, bool hasOffset, int offset, double& utc) {
+    if (!p.bDateTimeOriginal) return false;
+    const CTime& t = p.tmDateTimeOriginal;
+    if (!hasOffset) {
+        utc = t.GetTime();
+        return true;
+    }
+    utc = static_cast<double>(WallClockAsUtc(t.GetYear(), t.GetMonth(), t.GetDay(), t.GetHour(),
+                                             t.GetMinute(), t.GetSecond()) -
+                              offset);
+    return true;
+}
+
+int Run(const std::vector<std::string>& args) {
+    ParsedArgs parsed = ParseArgs(args, {{"lat", 0, true},
+                                         {"lon", 0, true},
+                                         {"alt", 0, true},
+                                         {"dir", 0, true},
+                                         {"dir-ref", 0, true},
+                                         {"datum", 0, true},
+                                         {"title", 0, true},
+                                         {"comment", 0, true},
+                                         {"gpx", 0, true},
+                                         {"offset", 0, true},
+                                         {"max-gap", 0, true},
+                                         {"out", 'o', true},
+                                         {"in-place", 0, false},
+                                         {"patch", 0, false},
+                                         {"dry-run", 'n', false}});
+    const std::vector<std::string>& files = parsed.positional;
+    if (files.empty()) throw UsageError("needs at least one FILE");
+
+    Options options;
+    int modes = parsed.Has("out") + parsed.Has("in-place") + parsed.Has("patch");
+    if (modes != 1) throw UsageError("give exactly one of -o OUT, --in-place and --patch");
+    if (parsed.Has("out")) {
+        options.out = parsed.Get("out");
+        options.outIsDir = IsDirectory(options.out);
+        if (files.size() > 1 && !options.outIsDir) {
+            throw UsageError("-o must name an existing directory when there are several files");
+        }
+    }
+    options.mode = parsed.Has("in-place") ? Mode::kInPlace
+                   : parsed.Has("patch")  ? Mode::kPatch
+                                          : Mode::kCopy;
+    options.dryRun = parsed.Has("dry-run");
+
+    Edits base = ParseEdits(parsed);
+    bool gpx = parsed.Has("gpx");
+    if (gpx && base.position) throw UsageError("--gpx and --lat/--lon exclude each other");
+    if (!gpx && (parsed.Has("offset") || parsed.Has("max-gap"))) {
+        throw UsageError("--offset and --max-gap go with --gpx");
+    }
+    if (!gpx && !base.position && !base.altitude && !base.direction && !base.datum && !base.title &&
+        !base.comment) {
+        throw UsageError("nothing to write: give --lat and --lon, --gpx, or another item");
+    }
+    bool hasOffset = parsed.Has("offset");
+    int offset = hasOffset ? ParseUtcOffset(parsed.Get("offset"), "--offset") : 0;
+    double maxGap = ParseDouble(parsed.Get("max-gap", "300"), "--max-gap");
+    if (maxGap < 0.0) throw UsageError("--max-gap must not be negative");
+
+    std::vector<TrackPoint> track;
+    if (gpx) {
+        std::string cause;
+        if (!LoadGpx(parsed.Get("gpx"), track, cause)) {
+            ReportFileError(parsed.Get("gpx"), cause);
+            return kExitFileFailed;
+        }
+        if (track.empty()) {
+            ReportFileError(parsed.Get("gpx"), "has no track points with a time");
+            return kExitFileFailed;
+        }
+    }
+
+    int status = kExitOk;
+    Progress progress(files.size());
+    for (const std::string& file : files) {
+        progress.Step(file);
+        std::string cause;
+        if (!CheckJpegFile(file, cause)) {
+            progress.Clear();
+            ReportFileError(file, cause);
+            status = kExitFileFailed;
+            continue;
+        }
+        CExifIfdCoder coder;
+        if (!coder.Decoder(file.c_str())) {
+            progress.Clear();
+            ReportFileError(file, "cannot open");
+            status = kExitFileFailed;
+            continue;
+        }
+        Edits edits = base;
+        std::string note;
+        if (gpx) {
+            double when = 0.0;
+            if (!ShootingTime(coder.m_Property, hasOffset, offset, when)) {
+                std::printf("%s: skipped, no shooting time (DateTimeOriginal)\n", file.c_str());
+                continue;
+            }
+            Fix fix{};
+            FixOutcome outcome = FindFix(track, when, maxGap, fix);
+            if (outcome == FixOutcome::kOutside) {
+                std::printf("%s: skipped, shot at %s, outside the track (%s to %s)\n", file.c_str(),
+                            IsoUtc(when).c_str(), IsoUtc(track.front().time).c_str(),
+                            IsoUtc(track.back().time).c_str());
+                continue;
+            }
+            if (outcome == FixOutcome::kTooFar) {
+                std::printf("%s: skipped, shot at %s, more than %g s from a track point\n",
+                            file.c_str(), IsoUtc(when).c_str(), maxGap);
+                continue;
+            }
+            edits.position = true;
+            edits.lat = fix.lat;
+            edits.lon = fix.lon;
+            if (fix.hasEle && !base.altitude) {
+                edits.altitude = true;
+                edits.alt = fix.ele;
+            }
+            char text[96];
+            std::snprintf(text, sizeof text, " (shot at %s, %.0f s from a track point)",
+                          IsoUtc(when).c_str(), fix.gap);
+            note = text;
+        }
+        Apply(edits, coder.m_Property);
+        std::string target;
+        if (!Write(coder, file, options, edits, target, cause)) {
+            progress.Clear();
+            ReportFileError(file, cause);
+            status = kExitFileFailed;
+            continue;
+        }
+        std::string what = edits.position ? FormatPosition(edits.lat, edits.lon) : "items set";
+        if (edits.altitude) what += ", " + std::to_string(static_cast<long>(edits.alt)) + " m";
+        std::string where = options.mode == Mode::kPatch ? "patched in place"
+                            : target == file             ? "rewritten in place"
+                                                         : "-> " + target;
+        std::printf("%s: %s%s %s%s\n", file.c_str(), options.dryRun ? "would write " : "",
+                    what.c_str(), where.c_str(), note.c_str());
+    }
+    return status;
+}
+
+}  // namespace
+
+const Command kGeotagCommand = {
+    "geotag", "write a position (typed or from a GPX track) into photos", kHelp, Run};
+
+}  // namespace cli
