@@ -128,6 +128,7 @@ private:
         if (count_ < limit_) out_[count_++] = static_cast<char>(b);
     }
 
+    void FastRun();
     void Escape();
     int ReadSevenBit(int c1);
     void WidenJisKana(int kana);
@@ -293,8 +294,13 @@ void Converter::Run() {
     shiftOut_ = 0;
     outShift_ = kShiftAscii;
 
+    // Folding, rotation and mapping look at every character: only without them do plain
+    // runs take the short way.
+    const bool plainOutput = !fold_ && !rotate_ && zenMap_ == 0;
     int c2 = 0;
-    for (int c1; (c1 = GetByte()) != kEnd;) {
+    for (int c1;;) {
+        if (c2 == 0 && plainOutput) FastRun();
+        if ((c1 = GetByte()) == kEnd) break;
         if (c2 != 0) {
             if (c2 < 0x80) {
                 // Second byte of a JIS pair: a control byte or DEL breaks the pair.
@@ -356,6 +362,82 @@ void Converter::Run() {
         c2 = c1;
     }
     Input(kEnd, 0);
+}
+
+// The bulk of a text, converted without the general machinery: JIS kanji pairs, EUC-JP and
+// Shift-JIS pairs once the input is established, and printable ASCII, each written at once in
+// an output state that needs no designator. Whatever the reading loop would treat in any other
+// way (control bytes, escapes, kana, invalid pairs, the end of the room) is left to it, so the
+// bytes written are exactly those the reading loop and the writers would write.
+void Converter::FastRun() {
+    if (limit_ < 2) return;
+    const unsigned char* p = in_;
+    int n = count_;
+    // Every step writes at most two bytes.
+    const int last = limit_ - 2;
+    const bool equalsSpecial = mimeFlag_ && mimeKind_ == 0;
+    const bool dollarSpecial = broken_ != 0 && mimeKind_ == 0;
+    const bool jisKanji = output_ != OutputCode::Jis || outShift_ == kShiftKanji;
+    const bool jisAscii = output_ != OutputCode::Jis || outShift_ == kShiftAscii;
+    while (n <= last && shiftOut_ == 0) {
+        const int c1 = p[0];
+        int j1;
+        int j2;
+        if (inShift_ == kShiftKanji) {
+            // p[1] is read only after p[0] has been found not to be the terminator.
+            if (c1 < 0x21 || c1 > 0x7E || (c1 == '(' && broken_ != 0)) break;
+            const int c = p[1];
+            if (c < 0x21 || c > 0x7E) break;
+            j1 = c1;
+            j2 = c;
+        } else if (c1 >= 0x80) {
+            const int c = p[1];
+            if (!established_ || latin1_ || c < 0x40) break;
+            if (inputSjis_) {
+                if (IsHalfKana(c1)) break;
+                const int row = c1 < 0xA0 ? 2 * c1 - 0xE1 : 2 * c1 - 0x161;
+                if (c >= 0x9F) {
+                    j1 = row + 1;
+                    j2 = c - 0x7E;
+                } else {
+                    j1 = row;
+                    j2 = c < 0x80 ? c - 0x1F : c - 0x20;
+                }
+            } else {
+                if (c1 < 0xA0) break;
+                j1 = c1 & 0x7F;
+                j2 = c & 0x7F;
+            }
+            // Out-of-range pairs change the detection state: the reading loop handles them.
+            if (!IsJisByte(j1) || !IsJisByte(j2)) break;
+        } else {
+            if (c1 < 0x20 || c1 == 0x7F || !jisAscii) break;
+            if ((c1 == '=' && equalsSpecial) || (c1 == '$' && dollarSpecial)) break;
+            out_[n++] = static_cast<char>(c1);
+            ++p;
+            continue;
+        }
+        if (!jisKanji) break;
+        switch (output_) {
+            case OutputCode::Jis:
+                out_[n] = static_cast<char>(j1);
+                out_[n + 1] = static_cast<char>(j2);
+                break;
+            case OutputCode::Euc:
+                out_[n] = static_cast<char>(j1 | 0x80);
+                out_[n + 1] = static_cast<char>(j2 | 0x80);
+                break;
+            case OutputCode::Sjis:
+                out_[n] = static_cast<char>(((j1 - 1) >> 1) + (j1 < 0x5F ? 0x71 : 0xB1));
+                out_[n + 1] =
+                    static_cast<char>(j1 & 1 ? j2 + (j2 < 0x60 ? 0x1F : 0x20) : j2 + 0x7E);
+                break;
+        }
+        n += 2;
+        p += 2;
+    }
+    in_ = p;
+    count_ = n;
 }
 
 // A byte below 0x80 with no pair pending. Returns the byte when it is held as the first byte of

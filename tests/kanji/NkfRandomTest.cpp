@@ -74,4 +74,40 @@ TEST(NkfRandom, NeverFaultsAndTerminatesWhenItFits) {
     }
 }
 
+// Plain text runs take a short way through the converter unless folding, rotation or
+// full-width mapping is on. "Z" changes nothing in a text that cannot produce a character of
+// JIS rows 0x21 or 0x23, so with it every text takes the long way and must give the same bytes.
+TEST(NkfRandom, ShortAndLongWayAgree) {
+    std::mt19937 random(20260602);
+    for (int round = 0; round < 50000; ++round) {
+        std::string text = RandomText(random);
+        for (char& c : text) {
+            switch (static_cast<unsigned char>(c)) {
+                case 0x21:
+                case 0x23:
+                case 0xA1:
+                case 0xA3:
+                case 0x81:
+                case 0x82:
+                    c = 'a';
+                    break;
+                default:
+                    break;
+            }
+        }
+        std::string options = RandomOptions(random);
+        // Rotation would bring other rows into 0x21 and 0x23.
+        if (options.find_first_of("Zr") != std::string::npos) continue;
+        std::vector<char> shortWay(text.size() * 16 + 64, '\0');
+        std::vector<char> longWay(text.size() * 16 + 64, '\0');
+        const unsigned char* input = reinterpret_cast<const unsigned char*>(text.c_str());
+        int result =
+            nkf(input, shortWay.data(), static_cast<int>(shortWay.size()), options.c_str());
+        std::string withMapping = options + "Z";
+        ASSERT_EQ(nkf(input, longWay.data(), static_cast<int>(longWay.size()), withMapping.c_str()),
+                  result);
+        ASSERT_EQ(shortWay, longWay) << "options " << options;
+    }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 // its look-ahead, half-width kana with sound marks, options, mapping and folding.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "NkfTestSupport.h"
@@ -32,7 +33,11 @@ TEST(Nkf, OutputIsCutAtSize) {
     std::memset(out, 'x', sizeof out);
     EXPECT_EQ(nkf(input, out, 5, "s"), 0);
     EXPECT_EQ(std::string(out, 6), std::string("\x88\x9f\x88\xa0\0x", 6));
-    EXPECT_EQ(nkf(input, out, 0, "s"), 0);
+    std::memset(out, 'x', sizeof out);
+    for (int size : {0, -1, INT_MIN}) {
+        EXPECT_EQ(nkf(input, out, size, "s"), 0);
+        EXPECT_EQ(out[0], 'x');
+    }
     EXPECT_EQ(nkf(input, nullptr, 100, "s"), 0);
 }
 
