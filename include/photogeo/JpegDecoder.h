@@ -1,0 +1,203 @@
+// CJpegDecoder: decodes a baseline or spectral-selection progressive JPEG image held in memory
+// into a 24-bit bottom-up BGR bitmap supplied by the caller, and reports an image's properties
+// without decoding it.
+//
+// Use: construct, SetJpegData (or GetProperty), GetPictData to size the bitmap, DoDecode. To reuse
+// an object for another image call RemoveAll and then CleanMembers first.
+//
+// Output bitmap: three bytes per pixel in the order blue, green, red; each row occupies
+// stride = ((3 * width + 3) / 4) * 4 bytes; rows are stored bottom-up (image row y, 0 at the top,
+// starts at byte (height - 1 - y) * stride). The caller provides stride * height bytes; the
+// decoder writes only the first 3 * width bytes of each row and never the row padding.
+//
+// Results of the public operations: 0 success; -1 out of memory, a table index or size out of
+// range while decoding, or data ending inside the entropy-coded data; -2 malformed data or a
+// construct the decoder does not handle (arithmetic coding, lossless and hierarchical frames,
+// frames of 2 or 4 components, successive approximation, sampling layouts other than integer
+// ratios of the largest factors, scans of more than three components).
+//
+// Limits: a progressive image keeps every coefficient until its last scan; its coefficient
+// stores are refused (-1) when one would exceed kMaxCoefficientInts ints. Baseline decoding
+// needs only one MCU of samples whatever the image size.
+//
+// The object is not thread-safe; the data passed to SetJpegData or GetProperty is read in place
+// and must stay valid and unchanged until DoDecode has returned.
+#ifndef PHOTOGEO_JPEGDECODER_H
+#define PHOTOGEO_JPEGDECODER_H
+
+#include "photogeo/Export.h"
+
+class CInBitStream;
+class CWnd;
+typedef unsigned int UINT;
+
+// Image properties, identical in order and width to the leading members of CJpegDecoder.
+struct PHOTOGEO_API SJpegProperty {
+    int m_nFrameType;   // start-of-frame code: 0xC0 baseline, 0xC2 progressive, 0 none
+    int m_nFlag;        // 1 Huffman table, 2 quantisation table, 4 JFIF, 8 comment, 16 scan
+    int m_nWidth;       // samples per line
+    int m_nHeight;      // lines
+    int m_nComponents;  // 1 (greyscale) or 3 (YCbCr)
+    int m_nPrecision;   // bits per sample
+    char* m_pComment;   // NUL-terminated comment owned by the decoder, or null
+    int m_nJfifType;    // 0 none, 1 JFIF, 2 JFXX
+    unsigned char m_byVersion[2];  // JFIF major, minor
+    int m_nUnits;                  // JFIF density units
+    int m_nXDensity[1];
+    int m_nYDensity[1];
+    int m_nThumbWidth;  // JFIF thumbnail size in pixels
+    int m_nThumbHeight;
+    int m_nJfxxCode;     // JFXX extension code
+    int* m_pQuantCopy;   // 128 ints handed out by GetProperty; the caller frees with delete[]
+    int m_nReserved[2];  // always 0
+};
+
+// One frame component: identifier, sampling factors and quantisation table selector.
+struct PHOTOGEO_API SJpegComponent {
+    unsigned char byId;
+    unsigned char byH;
+    unsigned char byV;
+    unsigned char byTq;
+};
+
+// One scan component: component selector, DC and AC Huffman table selectors.
+struct PHOTOGEO_API SJpegScanComponent {
+    unsigned char byCs;
+    unsigned char byTd;
+    unsigned char byTa;
+};
+
+// A Huffman table in canonical order: nCount codes, each with its length, code and value; the
+// arrays are owned by the decoder and ordered by increasing code length.
+struct PHOTOGEO_API SJpegHuffman {
+    int nCount;
+    int* pSize;
+    int* pCode;
+    int* pValue;
+};
+
+struct SJpegEntropy;
+
+class PHOTOGEO_API CJpegDecoder {
+public:
+    // Largest coefficient store of a progressive image, in ints (one per coefficient of one
+    // component): 2^28 ints, 1 GiB, about a 4.2-gigapixel component.
+    static const int kMaxCoefficientInts = 1 << 28;
+
+    // pContinue: the int tested before each unit of decoding work; decoding stops quietly
+    // (DoDecode returns 0) when it is 0. Null: an internal flag that stays 1.
+    explicit CJpegDecoder(int* pContinue = nullptr);
+    ~CJpegDecoder();
+
+    // Resets every member to its initial value without freeing (call RemoveAll first).
+    void CleanMembers();
+    // Frees the Huffman tables, the comment and the reader.
+    void RemoveAll();
+    // Stored only; no message is ever sent.
+    void SetNotifyWnd(CWnd* pWnd, UINT nMsg);
+    // Analyses the marker segments up to the first scan of the nSize bytes at pData.
+    // 0 success, -1 out of memory, -2 any other failure (no start of image, unsupported frame,
+    // malformed segment, data ending early).
+    int SetJpegData(char* pData, int nSize);
+    // As SetJpegData, then copies the properties into prop and returns 1; 0 on failure, prop
+    // untouched. With bQuant non-zero, prop.m_pQuantCopy receives 128 new ints: the quantisation
+    // tables of the first and second frame components in natural (row-major) order.
+    int GetProperty(char* pData, int nSize, SJpegProperty& prop, int bQuant);
+    void GetPictData(int& nWidth, int& nHeight);
+    // Decodes the analysed image into pRGB (see the bitmap layout above). 0 also when the
+    // continue flag stopped decoding; -1 or -2 on failure, when the rows already written stay
+    // written (a progressive image writes nothing until its last scan has been decoded).
+    // -2 at once, nothing written, when the analysis found neither tables nor a scan.
+    int DoDecode(char* pRGB);
+    // Frees the sample planes and coefficient stores.
+    void DeleteRGB();
+
+    // Leading members: exactly SJpegProperty.
+    int m_nFrameType;
+    int m_nFlag;
+    int m_nWidth;
+    int m_nHeight;
+    int m_nComponents;
+    int m_nPrecision;
+    char* m_pComment;
+    int m_nJfifType;
+    unsigned char m_byVersion[2];
+    int m_nUnits;
+    int m_nXDensity[1];
+    int m_nYDensity[1];
+    int m_nThumbWidth;
+    int m_nThumbHeight;
+    int m_nJfxxCode;
+    int* m_pQuantCopy;
+    int m_nReserved[2];
+
+    int* m_pContinue;
+    int m_nContinue[1];
+    unsigned char* m_pRGB;
+    int* m_pUnit[3];
+    int m_nPredDC[3];
+    int* m_pCoef[3];
+    int* m_pCurCoef[3];
+    int m_nCoefStride[3];
+    int m_nBlock[64];
+    CWnd* m_pNotifyWnd;
+    UINT m_nNotifyMsg;
+    unsigned char m_byNs;
+    unsigned char m_bySs;
+    unsigned char m_bySe;
+    unsigned char m_byAh;
+    unsigned char m_byAl;
+    SJpegComponent m_Comp[3];
+    SJpegScanComponent m_ScanComp[3];
+    SJpegHuffman m_Huff[2][4];
+    int m_nQuant[4][64];
+    double m_dCos[8][8];
+    int m_nBasis[64][64];
+    int m_nState;
+    CInBitStream* m_pStream;
+    unsigned char m_byHmax;
+    unsigned char m_byVmax;
+    int m_nRestart;
+
+protected:
+    int DoAnalysis();
+    int AnalysisMarker();
+    int GetMarker();
+    void AnalysisDHT(int nLength);
+    void AnalysisDQT(int nLength);
+    void AnalysisFrame();
+    void AnalysisScan();
+    void AnalysisJFIF();
+    void AnalysisJFXX();
+    void NewIntMemory(int** pp, int nCount, int nInit, const char* pszMsg);
+    void CheckNotify() {}
+
+    void Decode();
+    void DecodeMCU();
+    void DecodeBlock(int nComp);
+    int Decode1HuffmanCode(int nClass, int nComp);
+    void makeRGB(int nMcuX, int nMcuY);
+    static unsigned char ReviseValue(int n) {
+        return static_cast<unsigned char>(n < 0 ? 0 : (n > 255 ? 255 : n));
+    }
+
+    void PgDecode();
+    void PgDecodeMCUDC(int nMcuX, int nMcuY);
+    void PgDecodeHuffmanBlockDC(int nComp, int* pBlock);
+    void PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY);
+    int PgDecode1HuffmanCode(int nClass);
+    void PgInverseMCU(int nMcuX, int nMcuY);
+
+private:
+    void BuildTransformTables();
+    void CheckLayout() const;
+    int SegmentLength();
+    void FreeEntropy();
+    void TransformBlock(const unsigned char* pIndex, const int* pValue, int nCount);
+    void CopyBlockToPlane(int nComp, int nRow, int nColumn);
+
+    // Decoding state that lives only during DoDecode: the entropy reader and its lookup tables.
+    SJpegEntropy* m_pEntropy;
+};
+
+#endif

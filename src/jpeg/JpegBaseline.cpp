@@ -1,0 +1,158 @@
+// Baseline (sequential Huffman) decoding of CJpegDecoder, and the pieces the progressive
+// decoder shares: the block transform into m_nBlock, the replication of a block into its
+// component's sample plane, and the colour output of one MCU into the caller's bitmap.
+//
+// DoDecode (JpegDecoder.cpp) calls Decode with the reader standing at the first byte of the
+// scan's entropy data. Each MCU is decoded into three planes of one MCU each (luminance, Cb, Cr;
+// Hmax * 8 by Vmax * 8 ints) and written out at once, so the memory used does not grow with the
+// image.
+//
+// A block's samples are (S / 4) / 256 + level shift, S being the sum over the non-zero
+// coefficients of quant * coefficient * basis image (JpegKernels.h); a single-component image
+// keeps Cb = Cr = 128, which the colour formulas turn into blue = green = red = Y.
+#include <cstddef>
+#include <cstring>
+
+#include "jpeg/JpegBitReader.h"
+#include "jpeg/JpegTexts.h"
+#include "photogeo/InBitStream.h"
+#include "photogeo/JpegDecoder.h"
+#include "photogeo/Marker.h"
+
+using namespace pgjpeg;
+
+void CJpegDecoder::Decode() {
+    int blocksX = (m_nWidth + 7) / 8;
+    int blocksY = (m_nHeight + 7) / 8;
+    int mcusX = (blocksX + m_byHmax - 1) / m_byHmax;
+    int mcusY = (blocksY + m_byVmax - 1) / m_byVmax;
+    int planeInts = m_byHmax * m_byVmax * 64;
+    NewIntMemory(&m_pUnit[0], planeInts, 0, kUnit1);
+    NewIntMemory(&m_pUnit[1], planeInts, 128, kUnit2);
+    NewIntMemory(&m_pUnit[2], planeInts, 128, kUnit3);
+    m_nPredDC[0] = m_nPredDC[1] = m_nPredDC[2] = 0;
+
+    CJpegBitReader& reader = m_pEntropy->reader;
+    reader.Attach(*m_pStream);
+    int count = 0;
+    for (int my = 0; my < mcusY; ++my) {
+        for (int mx = 0; mx < mcusX; ++mx) {
+            if (*m_pContinue == 0) return;
+            CheckNotify();
+            DecodeMCU();
+            makeRGB(mx, my);
+            if (m_nRestart == 0) continue;
+            if (++count < m_nRestart) continue;
+            count = 0;
+            // The marker is read by the byte reader, which realigns to a whole byte.
+            reader.Detach(*m_pStream);
+            int marker = GetMarker();
+            if (marker >= RST0 && marker <= RST7) m_nPredDC[0] = m_nPredDC[1] = m_nPredDC[2] = 0;
+            reader.Attach(*m_pStream);
+        }
+    }
+}
+
+void CJpegDecoder::DecodeMCU() {
+    for (int c = 0; c < m_nComponents; ++c) {
+        for (int r = 0; r < m_Comp[c].byV; ++r)
+            for (int k = 0; k < m_Comp[c].byH; ++k) {
+                DecodeBlock(c);
+                CopyBlockToPlane(c, r, k);
+            }
+    }
+}
+
+void CJpegDecoder::DecodeBlock(int nComp) {
+    CJpegBitReader& reader = m_pEntropy->reader;
+    const SJpegScanComponent& sc = m_ScanComp[nComp];
+    const SHuffmanLookup& dcTable = m_pEntropy->lookup[0][sc.byTd];
+    const SHuffmanLookup& acTable = m_pEntropy->lookup[1][sc.byTa];
+    const int* quant = m_nQuant[m_Comp[nComp].byTq];
+    unsigned char index[64];
+    int value[64];
+    int n = 0;
+
+    int s = reader.DecodeHuffman(dcTable);
+    if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
+    int diff = 0;
+    if (s != 0) {
+        // A size above 16 bits has no meaning in any precision.
+        if (s > 16) throw EDataFormatError(reader.BytePosition(), kWrongValue);
+        diff = Extend(reader.GetBits(s), s);
+    }
+    m_nPredDC[nComp] = AddWrap(m_nPredDC[nComp], diff);
+    int v = MulWrap(quant[0], m_nPredDC[nComp]);
+    if (v != 0) {
+        index[n] = 0;
+        value[n++] = v;
+    }
+    for (int k = 1; k < 64;) {
+        int rs = reader.DecodeHuffman(acTable);
+        if (rs == 0) break;
+        if (rs < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
+        int size = rs & 15;
+        int run = rs >> 4;
+        int amplitude = 0;
+        if (size != 0)
+            amplitude = Extend(reader.GetBits(size), size);
+        else if (run != 15)
+            throw EDataFormatError(reader.BytePosition(), kWrongValue);
+        if (run + k > 63) throw EDataFormatError(reader.BytePosition(), kWrongRun);
+        k += run;
+        v = MulWrap(quant[k], amplitude);
+        if (v != 0) {
+            index[n] = static_cast<unsigned char>(k);
+            value[n++] = v;
+        }
+        ++k;
+    }
+    TransformBlock(index, value, n);
+}
+
+void CJpegDecoder::TransformBlock(const unsigned char* pIndex, const int* pValue, int nCount) {
+    m_pEntropy->transform(m_nBasis, pIndex, pValue, nCount, m_pEntropy->nShift, m_nBlock);
+}
+
+void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
+    const SJpegComponent& comp = m_Comp[nComp];
+    int vf = m_byVmax / comp.byV;
+    int hf = m_byHmax / comp.byH;
+    int planeWidth = m_byHmax * 8;
+    int* corner = m_pUnit[nComp] + 8 * nRow * planeWidth + 8 * nColumn;
+    for (int row = 0; row < 8 * vf; ++row) {
+        const int* src = m_nBlock + (row / vf) * 8;
+        int* dst = corner + row * planeWidth;
+        if (hf == 1) {
+            std::memcpy(dst, src, 8 * sizeof(int));
+        } else if (hf == 2) {
+            for (int x = 0; x < 8; ++x) dst[2 * x] = dst[2 * x + 1] = src[x];
+        } else {
+            for (int x = 0; x < 8 * hf; ++x) dst[x] = src[x / hf];
+        }
+    }
+}
+
+int CJpegDecoder::Decode1HuffmanCode(int nClass, int nComp) {
+    const SJpegScanComponent& sc = m_ScanComp[nComp];
+    return m_pEntropy->reader.DecodeHuffman(
+        m_pEntropy->lookup[nClass][nClass == 0 ? sc.byTd : sc.byTa]);
+}
+
+void CJpegDecoder::makeRGB(int nMcuX, int nMcuY) {
+    const int width = m_pEntropy->nWidth;
+    const int height = m_pEntropy->nHeight;
+    const int planeWidth = m_byHmax * 8;
+    const int x0 = nMcuX * planeWidth;
+    const int columns = (width - x0 < planeWidth) ? width - x0 : planeWidth;
+    if (columns <= 0) return;
+    const ptrdiff_t stride = ((3 * static_cast<ptrdiff_t>(width) + 3) / 4) * 4;
+    for (int r = 0; r < m_byVmax * 8; ++r) {
+        int y = nMcuY * m_byVmax * 8 + r;
+        if (y >= height) break;
+        unsigned char* dst = m_pRGB + (height - 1 - y) * stride + 3 * static_cast<ptrdiff_t>(x0);
+        int offset = r * planeWidth;
+        m_pEntropy->colour(m_pUnit[0] + offset, m_pUnit[1] + offset, m_pUnit[2] + offset, columns,
+                           dst);
+    }
+}

@@ -1,0 +1,210 @@
+// The entropy-data reader and Huffman decoding of the JPEG decoder (see JpegBitReader.h). Used by
+// the baseline and progressive decoders between a scan header and the next marker.
+//
+// Equivalence with CInBitStream::GetBits: the byte reader moves onto the byte after the current
+// one (skipping a stuffed 0x00 after a data 0xFF) and stops there when it is a 0xFF followed by a
+// non-zero byte, or when the data ends. Every byte before that point is therefore plain data, and
+// the register is loaded from those bytes only. The byte that was current when the state was
+// taken over is loaded as it stands, without the 0xFF test, since the byte reader tests a byte
+// only when it moves onto it.
+#include "jpeg/JpegBitReader.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "jpeg/JpegTexts.h"
+
+namespace pgjpeg {
+
+void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup) {
+    std::memset(lookup.fast, 0, sizeof lookup.fast);
+    for (int l = 0; l <= 16; ++l) {
+        lookup.firstCode[l] = 0;
+        lookup.countOf[l] = 0;
+        lookup.firstIndex[l] = 0;
+    }
+    lookup.table = &table;
+    const int kFast = SHuffmanLookup::kFastBits;
+    for (int e = 0; e < table.nCount; ++e) {
+        int len = table.pSize[e];
+        int code = table.pCode[e];
+        if (len < 1 || len > 16) continue;
+        if (lookup.countOf[len] == 0) {
+            lookup.firstCode[len] = code;
+            lookup.firstIndex[len] = e;
+        }
+        ++lookup.countOf[len];
+        // A code that does not fit its length (an over-full table) can never be read.
+        if (len <= kFast && code < (1 << len)) {
+            int first = code << (kFast - len);
+            int last = (code + 1) << (kFast - len);
+            uint16_t entry = static_cast<uint16_t>((len << 8) | (table.pValue[e] & 0xFF));
+            for (int i = first; i < last; ++i) lookup.fast[i] = entry;
+        }
+    }
+}
+
+void CJpegBitReader::Attach(const CInBitStream& stream) {
+    m_pEnd = stream.m_pEnd;
+    Sync(stream.m_pCur, stream.m_nBit, stream.m_bNoStuff);
+}
+
+void CJpegBitReader::Sync(const unsigned char* pCur, int nBit, int bNoStuff) {
+    m_pSyncCur = pCur;
+    m_nSyncBit = nBit;
+    m_bSyncNoStuff = bNoStuff;
+    m_acc = 0;
+    m_nBits = 0;
+    m_nLoaded = 0;
+    m_nLoads = 0;
+    if (pCur >= m_pEnd) {
+        // Nothing is left to read: the next request ends the data.
+        m_pFill = m_pLimit = m_pEnd;
+        return;
+    }
+    if (nBit >= 0) {
+        int avail = nBit + 1;
+        uint64_t bits = *pCur & ((1u << avail) - 1u);
+        m_acc = bits << (64 - avail);
+        m_nBits = avail;
+        m_nLoaded = static_cast<uint64_t>(avail);
+        m_loads[0] = SLoad{pCur, 0, true};
+        m_nLoads = 1;
+    }
+    // The byte after the current one, past a stuffed 0x00 when one is pending.
+    ptrdiff_t step = bNoStuff ? 1 : 2;
+    m_pFill = (m_pEnd - pCur > step) ? pCur + step : m_pEnd;
+    FindLimit();
+}
+
+void CJpegBitReader::FindLimit() {
+    const unsigned char* p = m_pFill;
+    while (p < m_pEnd) {
+        const void* ff = std::memchr(p, 0xFF, static_cast<size_t>(m_pEnd - p));
+        if (ff == nullptr) {
+            p = m_pEnd;
+            break;
+        }
+        p = static_cast<const unsigned char*>(ff);
+        if (p + 1 >= m_pEnd || p[1] != 0) break;
+        p += 2;
+    }
+    m_pLimit = p;
+}
+
+void CJpegBitReader::Refill() {
+    if (m_pFill >= m_pLimit || m_nBits > 56) return;
+    m_loads[m_nLoads % kLoads] = SLoad{m_pFill, m_nLoaded, false};
+    ++m_nLoads;
+    if (m_pLimit - m_pFill >= 8) {
+        uint64_t word;
+        std::memcpy(&word, m_pFill, 8);
+        // No 0xFF among the eight bytes: they are all data, take as many whole bytes as fit.
+        uint64_t inverted = ~word;
+        bool hasFF = ((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) != 0;
+        if (!hasFF) {
+            int take = (64 - m_nBits) >> 3;
+            uint64_t be = __builtin_bswap64(word);
+            if (take < 8) be &= ~((uint64_t{1} << (64 - 8 * take)) - 1);
+            m_acc |= be >> m_nBits;
+            m_nBits += 8 * take;
+            m_nLoaded += static_cast<uint64_t>(8 * take);
+            m_pFill += take;
+            return;
+        }
+    }
+    while (m_nBits <= 56 && m_pFill < m_pLimit) {
+        unsigned b = *m_pFill;
+        // Every 0xFF before the limit is followed by its stuffed 0x00.
+        m_pFill += (b == 0xFF) ? 2 : 1;
+        m_acc |= static_cast<uint64_t>(b) << (56 - m_nBits);
+        m_nBits += 8;
+        m_nLoaded += 8;
+    }
+}
+
+int CJpegBitReader::LimitReached() {
+    // The byte reader takes the bits that are left, then moves onto the limit.
+    m_nLoaded -= static_cast<uint64_t>(m_nBits);
+    m_acc = 0;
+    m_nBits = 0;
+    const unsigned char* p = m_pLimit;
+    if (p >= m_pEnd || p + 1 >= m_pEnd) throw EBufferError(kGetBits);
+    int marker = p[1];
+    // It stays on the 0xFF with bit 7 current and no stuffed byte pending.
+    Sync(p, 7, 1);
+    return -marker;
+}
+
+int CJpegBitReader::DecodeHuffmanLong(const SHuffmanLookup& lookup) {
+    for (int l = SHuffmanLookup::kFastBits + 1; l <= 16; ++l) {
+        int32_t code = static_cast<int32_t>(m_acc >> (64 - l));
+        uint32_t offset = static_cast<uint32_t>(code - lookup.firstCode[l]);
+        if (offset < static_cast<uint32_t>(lookup.countOf[l])) {
+            m_acc <<= l;
+            m_nBits -= l;
+            return lookup.table->pValue[lookup.firstIndex[l] + static_cast<int>(offset)];
+        }
+    }
+    throw EDataFormatError(BytePosition(), kLengthOver);
+}
+
+int CJpegBitReader::DecodeHuffmanSlow(const SJpegHuffman& table) {
+    // Near a marker or the end every bit is taken singly, so that a marker met inside a code, or
+    // the end of the data, shows at the same bit as in the one-bit-at-a-time search.
+    int code = 0;
+    int e = 0;
+    if (table.nCount <= 0) throw EDataFormatError(BytePosition(), kLengthOver);
+    for (int l = 1; l <= 16; ++l) {
+        int b = GetBits(1);
+        if (b < 0) return b;
+        code = 2 * code + b;
+        while (e < table.nCount && table.pSize[e] == l) {
+            if (table.pCode[e] == code) return table.pValue[e];
+            ++e;
+        }
+        if (e >= table.nCount) break;
+    }
+    throw EDataFormatError(BytePosition(), kLengthOver);
+}
+
+void CJpegBitReader::State(unsigned char*& pCur, int& nBit, int& bNoStuff) const {
+    uint64_t consumed = m_nLoaded - static_cast<uint64_t>(m_nBits);
+    pCur = const_cast<unsigned char*>(m_pSyncCur);
+    nBit = m_nSyncBit;
+    bNoStuff = m_bSyncNoStuff;
+    if (consumed == 0) return;
+    unsigned newest = m_nLoads - 1;
+    unsigned oldest = m_nLoads > kLoads ? m_nLoads - kLoads : 0;
+    for (unsigned i = newest + 1; i-- > oldest;) {
+        const SLoad& load = m_loads[i % kLoads];
+        if (load.bitStart >= consumed) continue;
+        uint64_t last = consumed - load.bitStart - 1;  // the last bit taken, within this load
+        if (load.bSyncByte) {
+            nBit = m_nSyncBit - static_cast<int>(consumed);
+            return;
+        }
+        const unsigned char* p = load.p;
+        for (uint64_t k = last / 8; k > 0; --k) p += (*p == 0xFF) ? 2 : 1;
+        pCur = const_cast<unsigned char*>(p);
+        nBit = 6 - static_cast<int>(last % 8);
+        bNoStuff = (*p == 0xFF) ? 0 : 1;
+        return;
+    }
+}
+
+void CJpegBitReader::Detach(CInBitStream& stream) const {
+    State(stream.m_pCur, stream.m_nBit, stream.m_bNoStuff);
+}
+
+unsigned char* CJpegBitReader::BytePosition() const {
+    unsigned char* pCur;
+    int nBit;
+    int bNoStuff;
+    State(pCur, nBit, bNoStuff);
+    if (nBit == 7) return pCur;
+    if (pCur >= m_pEnd) return nullptr;
+    return pCur + 1;
+}
+
+}  // namespace pgjpeg

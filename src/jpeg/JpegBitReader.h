@@ -1,0 +1,141 @@
+// The entropy-data reader of the JPEG decoder: a word-at-a-time replacement for
+// CInBitStream::GetBits that gives exactly the same bits, marker results and errors, and the
+// Huffman decoding built on it.
+//
+// The decoders take over the byte reader's state (current byte, bit position, stuffed-byte flag)
+// when a scan's entropy data begins, read through this reader, and hand the state back before
+// they read a marker with the byte reader again. Between those points the reader keeps up to 64
+// bits in a register, loaded from the data bytes that lie before the next marker (a 0xFF followed
+// by a non-zero byte) or the end of the data. Only a request that needs bits beyond that limit
+// takes the byte reader's slow road: it returns the negated marker code, or throws EBufferError
+// at the end of the data, and leaves the state where the byte reader would leave it (on the
+// marker's 0xFF, bit 7), from where further reads take the marker bytes as data just as
+// CInBitStream::GetBits does.
+#ifndef PHOTOGEO_JPEG_JPEGBITREADER_H
+#define PHOTOGEO_JPEG_JPEGBITREADER_H
+
+#include <cstdint>
+
+#include "jpeg/JpegKernels.h"
+#include "photogeo/InBitStream.h"
+#include "photogeo/JpegDecoder.h"
+
+namespace pgjpeg {
+
+// Lookup form of one SJpegHuffman table. Codes of up to kFastBits bits are found with one look
+// at the next kFastBits bits; longer ones by comparing against the first code of each length.
+struct SHuffmanLookup {
+    static const int kFastBits = 9;
+    // (length << 8) | value for every kFastBits-bit prefix that starts with a code of up to
+    // kFastBits bits; 0 where none does.
+    uint16_t fast[1 << kFastBits];
+    int32_t firstCode[17];   // code of the first entry of each length
+    int32_t countOf[17];     // entries of each length
+    int32_t firstIndex[17];  // index of the first entry of each length
+    const SJpegHuffman* table;
+};
+
+// Builds the lookup form; the table must outlive it.
+void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup);
+
+class CJpegBitReader {
+public:
+    // Takes over the byte reader's position, bit position and stuffed-byte flag.
+    void Attach(const CInBitStream& stream);
+    // Gives the state back to the byte reader (its current byte, bit position, stuffed-byte flag).
+    void Detach(CInBitStream& stream) const;
+    // The byte reader's GetBytePosition for the current state, for error reports.
+    unsigned char* BytePosition() const;
+
+    // CInBitStream::GetBits(n) for 0 <= n <= 16.
+    int GetBits(int n) {
+        if (n <= 0) return 0;
+        if (m_nBits < n) {
+            Refill();
+            if (m_nBits < n) return LimitReached();
+        }
+        int value = static_cast<int>(m_acc >> (64 - n));
+        m_acc <<= n;
+        m_nBits -= n;
+        return value;
+    }
+
+    // The next Huffman value, as the canonical search over the table's entries gives it: a
+    // value 0-255, a negative marker code met inside a code, or EDataFormatError
+    // "Decode1HuffmanCode:length over" when no code of up to 16 bits matches.
+    int DecodeHuffman(const SHuffmanLookup& lookup) {
+        if (m_nBits < 16) {
+            Refill();
+            if (m_nBits < 16) return DecodeHuffmanSlow(*lookup.table);
+        }
+        unsigned entry = lookup.fast[m_acc >> (64 - SHuffmanLookup::kFastBits)];
+        if (entry != 0) {
+            m_acc <<= entry >> 8;
+            m_nBits -= static_cast<int>(entry >> 8);
+            return static_cast<int>(entry & 0xFF);
+        }
+        return DecodeHuffmanLong(lookup);
+    }
+
+private:
+    void Sync(const unsigned char* pCur, int nBit, int bNoStuff);
+    void FindLimit();
+    void Refill();
+    int LimitReached();
+    int DecodeHuffmanLong(const SHuffmanLookup& lookup);
+    int DecodeHuffmanSlow(const SJpegHuffman& table);
+    void State(unsigned char*& pCur, int& nBit, int& bNoStuff) const;
+
+    uint64_t m_acc = 0;  // unread bits, most significant first
+    int m_nBits = 0;
+    const unsigned char* m_pFill = nullptr;   // next byte to load
+    const unsigned char* m_pLimit = nullptr;  // the next marker's 0xFF, or the end
+    const unsigned char* m_pEnd = nullptr;
+    uint64_t m_nLoaded = 0;  // bits loaded since Attach or the last marker
+
+    // The state taken over, for mapping the bit count back to a byte position.
+    const unsigned char* m_pSyncCur = nullptr;
+    int m_nSyncBit = 7;
+    int m_bSyncNoStuff = 1;
+
+    // Each load runs over consecutive data bytes from one start; the last few loads are kept so
+    // that the byte holding any bit still in the register can be found again.
+    struct SLoad {
+        const unsigned char* p;
+        uint64_t bitStart;
+        bool bSyncByte;
+    };
+    static const int kLoads = 16;
+    SLoad m_loads[kLoads] = {};
+    unsigned m_nLoads = 0;
+};
+
+// Sign extension of an s-bit amplitude (1 <= s <= 16): when bit s - 1 is 0 add 1 - 2^s. A
+// negative marker result passed in is extended by the same rule, as the byte reader's caller
+// would extend it.
+inline int Extend(int v, int s) {
+    if (((static_cast<uint32_t>(v) >> (s - 1)) & 1u) == 0) return v + 1 - (1 << s);
+    return v;
+}
+
+}  // namespace pgjpeg
+
+// Decoding state of one DoDecode: the reader, the lookup form of every Huffman table, the
+// kernels in use, and the bitmap size the caller allocated for (taken when decoding starts, so
+// that a line count met between progressive scans cannot move the output past it).
+struct SJpegEntropy {
+    pgjpeg::CJpegBitReader reader;
+    pgjpeg::SHuffmanLookup lookup[2][4];
+    pgjpeg::TransformFn transform;
+    pgjpeg::ColourFn colour;
+    int nWidth;
+    int nHeight;
+    int nShift;
+
+    void BuildLookups(const SJpegHuffman (&huff)[2][4]) {
+        for (int c = 0; c < 2; ++c)
+            for (int t = 0; t < 4; ++t) pgjpeg::BuildHuffmanLookup(huff[c][t], lookup[c][t]);
+    }
+};
+
+#endif

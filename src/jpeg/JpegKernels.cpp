@@ -1,0 +1,147 @@
+// The scalar and SSE2 forms of the inverse transform and colour conversion, and the run-time
+// choice between them and the AVX2 forms of JpegKernelsAvx2.cpp. Called by the baseline and
+// progressive decoders once per block and once per MCU row segment.
+//
+// The transform adds value * basis image for each non-zero coefficient. The basis entries are at
+// most 256 in magnitude, so when a value fits in 16 bits each product is exact in one pmaddwd
+// (the basis int's upper half, 0 or -1, meets a zero). Larger values, which only malformed or
+// 16-bit-quantised data produce, take the scalar road with wrapping 32-bit products.
+#include "jpeg/JpegKernels.h"
+
+#include <emmintrin.h>
+
+#include <cstdint>
+
+namespace pgjpeg {
+
+static inline int Wrap(uint32_t v) {
+    return static_cast<int>(v);
+}
+
+static inline int Truncate1024(int s) {
+    // (s / 4) / 256 with truncation toward zero equals s / 1024 truncated.
+    return s / 1024;
+}
+
+void TransformScalar(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
+                     int nCount, int nShift, int* pOut) {
+    uint32_t sum[64] = {};
+    for (int i = 0; i < nCount; ++i) {
+        const int* b = pBasis[pIndex[i]];
+        uint32_t v = static_cast<uint32_t>(pValue[i]);
+        for (int j = 0; j < 64; ++j) sum[j] += v * static_cast<uint32_t>(b[j]);
+    }
+    for (int j = 0; j < 64; ++j) pOut[j] = Truncate1024(Wrap(sum[j])) + nShift;
+}
+
+static bool FitsInt16(const int* pValue, int nCount) {
+    uint32_t outside = 0;
+    for (int i = 0; i < nCount; ++i)
+        outside |= (static_cast<uint32_t>(pValue[i]) + 0x8000u) & 0xFFFF0000u;
+    return outside == 0;
+}
+
+void TransformSse2(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
+                   int nCount, int nShift, int* pOut) {
+    if (!FitsInt16(pValue, nCount)) {
+        TransformScalar(pBasis, pIndex, pValue, nCount, nShift, pOut);
+        return;
+    }
+    const __m128i shift = _mm_set1_epi32(nShift);
+    const __m128i round = _mm_set1_epi32(1023);
+    // Two halves of 32 sums, so that the eight accumulators stay in registers.
+    for (int half = 0; half < 64; half += 32) {
+        __m128i a0 = _mm_setzero_si128(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
+                a7 = a0;
+        for (int i = 0; i < nCount; ++i) {
+            const __m128i* b = reinterpret_cast<const __m128i*>(pBasis[pIndex[i]] + half);
+            __m128i v = _mm_set1_epi32(pValue[i] & 0xFFFF);
+            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_loadu_si128(b + 0), v));
+            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_loadu_si128(b + 1), v));
+            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_loadu_si128(b + 2), v));
+            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_loadu_si128(b + 3), v));
+            a4 = _mm_add_epi32(a4, _mm_madd_epi16(_mm_loadu_si128(b + 4), v));
+            a5 = _mm_add_epi32(a5, _mm_madd_epi16(_mm_loadu_si128(b + 5), v));
+            a6 = _mm_add_epi32(a6, _mm_madd_epi16(_mm_loadu_si128(b + 6), v));
+            a7 = _mm_add_epi32(a7, _mm_madd_epi16(_mm_loadu_si128(b + 7), v));
+        }
+        __m128i acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
+        for (int k = 0; k < 8; ++k) {
+            __m128i s = acc[k];
+            __m128i neg = _mm_and_si128(_mm_srai_epi32(s, 31), round);
+            s = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(s, neg), 10), shift);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + half + 4 * k), s);
+        }
+    }
+}
+
+void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
+    for (int i = 0; i < n; ++i) {
+        int y = pY[i];
+        uint32_t cb = static_cast<uint32_t>(pCb[i]);
+        uint32_t cr = static_cast<uint32_t>(pCr[i]);
+        int qb = Wrap(17718u * (cb - 128u)) / 10000;
+        int qg = Wrap(7139u * cr + 3441u * cb - 1354240u) / 10000;
+        int qr = Wrap(14020u * (cr - 128u)) / 10000;
+        int b = Wrap(static_cast<uint32_t>(y) + static_cast<uint32_t>(qb));
+        int g = Wrap(static_cast<uint32_t>(y) - static_cast<uint32_t>(qg));
+        int r = Wrap(static_cast<uint32_t>(y) + static_cast<uint32_t>(qr));
+        pDst[3 * i + 0] = static_cast<unsigned char>(b < 0 ? 0 : (b > 255 ? 255 : b));
+        pDst[3 * i + 1] = static_cast<unsigned char>(g < 0 ? 0 : (g > 255 ? 255 : g));
+        pDst[3 * i + 2] = static_cast<unsigned char>(r < 0 ? 0 : (r > 255 ? 255 : r));
+    }
+}
+
+void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
+    const __m128i lo = _mm_set1_epi32(kColourMin - 1);
+    const __m128i hi = _mm_set1_epi32(kColourMax + 1);
+    const __m128 k128 = _mm_set1_ps(128.0f);
+    const __m128 kB = _mm_set1_ps(17718.0f), kGr = _mm_set1_ps(7139.0f), kGb = _mm_set1_ps(3441.0f),
+                 kG0 = _mm_set1_ps(1354240.0f), kR = _mm_set1_ps(14020.0f),
+                 kDiv = _mm_set1_ps(10000.0f);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pY + i));
+        __m128i cb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pCb + i));
+        __m128i cr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pCr + i));
+        __m128i inside =
+            _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(cb, lo), _mm_cmplt_epi32(cb, hi)),
+                          _mm_and_si128(_mm_cmpgt_epi32(cr, lo), _mm_cmplt_epi32(cr, hi)));
+        if (_mm_movemask_epi8(inside) != 0xFFFF) {
+            ColourScalar(pY + i, pCb + i, pCr + i, 4, pDst + 3 * i);
+            continue;
+        }
+        __m128 fcb = _mm_cvtepi32_ps(cb), fcr = _mm_cvtepi32_ps(cr);
+        __m128i qb = _mm_cvttps_epi32(_mm_div_ps(_mm_mul_ps(_mm_sub_ps(fcb, k128), kB), kDiv));
+        __m128i qg = _mm_cvttps_epi32(_mm_div_ps(
+            _mm_sub_ps(_mm_add_ps(_mm_mul_ps(fcr, kGr), _mm_mul_ps(fcb, kGb)), kG0), kDiv));
+        __m128i qr = _mm_cvttps_epi32(_mm_div_ps(_mm_mul_ps(_mm_sub_ps(fcr, k128), kR), kDiv));
+        __m128i b = _mm_add_epi32(y, qb), g = _mm_sub_epi32(y, qg), r = _mm_add_epi32(y, qr);
+        // Saturating packs clamp exactly: to 16 bits, then to 0..255.
+        __m128i bg = _mm_packus_epi16(_mm_packs_epi32(b, g), _mm_setzero_si128());
+        __m128i rr = _mm_packus_epi16(_mm_packs_epi32(r, r), _mm_setzero_si128());
+        alignas(16) unsigned char t[32];
+        _mm_store_si128(reinterpret_cast<__m128i*>(t), bg);
+        _mm_store_si128(reinterpret_cast<__m128i*>(t + 16), rr);
+        unsigned char* d = pDst + 3 * i;
+        for (int k = 0; k < 4; ++k) {
+            d[3 * k + 0] = t[k];
+            d[3 * k + 1] = t[4 + k];
+            d[3 * k + 2] = t[16 + k];
+        }
+    }
+    if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
+}
+
+bool CpuHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+const SKernels& Kernels() {
+    static const SKernels kernels =
+        CpuHasAvx2() ? SKernels{TransformAvx2, ColourAvx2} : SKernels{TransformSse2, ColourSse2};
+    return kernels;
+}
+
+}  // namespace pgjpeg

@@ -1,0 +1,159 @@
+// The AVX2 forms of the inverse transform and colour conversion (see JpegKernels.h), compiled
+// for AVX2 alone and called only when the processor has it (JpegKernels.cpp chooses).
+//
+// The transform keeps the 64 sums in eight registers. Values that fit in 16 bits take pmaddwd as
+// in the SSE2 form; larger ones take pmulld, whose low 32 bits are the wrapping product. The
+// colour conversion works on 16 pixels: single-precision quotients (exact in the checked range,
+// see kColourMin), saturating packs for the clamp, and byte shuffles that interleave blue, green
+// and red into 48 output bytes.
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "jpeg/JpegKernels.h"
+
+namespace pgjpeg {
+
+namespace {
+
+// Shuffle masks taking the 16 blue, green or red bytes to their places in one of the three
+// 16-byte thirds of the interleaved output: byte j of third t is channel (16t + j) % 3 of pixel
+// (16t + j) / 3.
+struct SInterleave {
+    alignas(16) signed char mask[3][3][16];
+    constexpr SInterleave() : mask() {
+        for (int t = 0; t < 3; ++t)
+            for (int c = 0; c < 3; ++c)
+                for (int j = 0; j < 16; ++j) {
+                    int k = 16 * t + j;
+                    mask[t][c][j] = static_cast<signed char>(k % 3 == c ? k / 3 : -128);
+                }
+    }
+};
+constexpr SInterleave kInterleave;
+
+inline __m256i Finish(__m256i s, __m256i shift) {
+    __m256i neg = _mm256_and_si256(_mm256_srai_epi32(s, 31), _mm256_set1_epi32(1023));
+    return _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(s, neg), 10), shift);
+}
+
+}  // namespace
+
+void TransformAvx2(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
+                   int nCount, int nShift, int* pOut) {
+    uint32_t outside = 0;
+    for (int i = 0; i < nCount; ++i)
+        outside |= (static_cast<uint32_t>(pValue[i]) + 0x8000u) & 0xFFFF0000u;
+    __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
+            a7 = a0;
+    if (outside == 0) {
+        for (int i = 0; i < nCount; ++i) {
+            const __m256i* b = reinterpret_cast<const __m256i*>(pBasis[pIndex[i]]);
+            __m256i v = _mm256_set1_epi32(pValue[i] & 0xFFFF);
+            a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(_mm256_loadu_si256(b + 0), v));
+            a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(_mm256_loadu_si256(b + 1), v));
+            a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(_mm256_loadu_si256(b + 2), v));
+            a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(_mm256_loadu_si256(b + 3), v));
+            a4 = _mm256_add_epi32(a4, _mm256_madd_epi16(_mm256_loadu_si256(b + 4), v));
+            a5 = _mm256_add_epi32(a5, _mm256_madd_epi16(_mm256_loadu_si256(b + 5), v));
+            a6 = _mm256_add_epi32(a6, _mm256_madd_epi16(_mm256_loadu_si256(b + 6), v));
+            a7 = _mm256_add_epi32(a7, _mm256_madd_epi16(_mm256_loadu_si256(b + 7), v));
+        }
+    } else {
+        for (int i = 0; i < nCount; ++i) {
+            const __m256i* b = reinterpret_cast<const __m256i*>(pBasis[pIndex[i]]);
+            __m256i v = _mm256_set1_epi32(pValue[i]);
+            a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(_mm256_loadu_si256(b + 0), v));
+            a1 = _mm256_add_epi32(a1, _mm256_mullo_epi32(_mm256_loadu_si256(b + 1), v));
+            a2 = _mm256_add_epi32(a2, _mm256_mullo_epi32(_mm256_loadu_si256(b + 2), v));
+            a3 = _mm256_add_epi32(a3, _mm256_mullo_epi32(_mm256_loadu_si256(b + 3), v));
+            a4 = _mm256_add_epi32(a4, _mm256_mullo_epi32(_mm256_loadu_si256(b + 4), v));
+            a5 = _mm256_add_epi32(a5, _mm256_mullo_epi32(_mm256_loadu_si256(b + 5), v));
+            a6 = _mm256_add_epi32(a6, _mm256_mullo_epi32(_mm256_loadu_si256(b + 6), v));
+            a7 = _mm256_add_epi32(a7, _mm256_mullo_epi32(_mm256_loadu_si256(b + 7), v));
+        }
+    }
+    const __m256i shift = _mm256_set1_epi32(nShift);
+    __m256i* o = reinterpret_cast<__m256i*>(pOut);
+    _mm256_storeu_si256(o + 0, Finish(a0, shift));
+    _mm256_storeu_si256(o + 1, Finish(a1, shift));
+    _mm256_storeu_si256(o + 2, Finish(a2, shift));
+    _mm256_storeu_si256(o + 3, Finish(a3, shift));
+    _mm256_storeu_si256(o + 4, Finish(a4, shift));
+    _mm256_storeu_si256(o + 5, Finish(a5, shift));
+    _mm256_storeu_si256(o + 6, Finish(a6, shift));
+    _mm256_storeu_si256(o + 7, Finish(a7, shift));
+}
+
+namespace {
+
+// Blue, green and red of eight pixels before the clamp, which the saturating packs perform.
+struct SChannels {
+    __m256i b, g, r;
+};
+
+inline SChannels Convert8(const int* pY, const int* pCb, const int* pCr) {
+    const __m256 k128 = _mm256_set1_ps(128.0f), kDiv = _mm256_set1_ps(10000.0f);
+    __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY));
+    __m256 fcb = _mm256_cvtepi32_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCb)));
+    __m256 fcr = _mm256_cvtepi32_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCr)));
+    __m256 nb = _mm256_mul_ps(_mm256_sub_ps(fcb, k128), _mm256_set1_ps(17718.0f));
+    __m256 ng = _mm256_sub_ps(_mm256_add_ps(_mm256_mul_ps(fcr, _mm256_set1_ps(7139.0f)),
+                                            _mm256_mul_ps(fcb, _mm256_set1_ps(3441.0f))),
+                              _mm256_set1_ps(1354240.0f));
+    __m256 nr = _mm256_mul_ps(_mm256_sub_ps(fcr, k128), _mm256_set1_ps(14020.0f));
+    SChannels c;
+    c.b = _mm256_add_epi32(y, _mm256_cvttps_epi32(_mm256_div_ps(nb, kDiv)));
+    c.g = _mm256_sub_epi32(y, _mm256_cvttps_epi32(_mm256_div_ps(ng, kDiv)));
+    c.r = _mm256_add_epi32(y, _mm256_cvttps_epi32(_mm256_div_ps(nr, kDiv)));
+    return c;
+}
+
+inline bool Inside16(const int* pCb, const int* pCr) {
+    const __m256i lo = _mm256_set1_epi32(kColourMin - 1), hi = _mm256_set1_epi32(kColourMax + 1);
+    __m256i ok = _mm256_set1_epi32(-1);
+    for (int h = 0; h < 16; h += 8) {
+        __m256i cb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCb + h));
+        __m256i cr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCr + h));
+        ok = _mm256_and_si256(
+            ok, _mm256_and_si256(_mm256_cmpgt_epi32(cb, lo), _mm256_cmpgt_epi32(hi, cb)));
+        ok = _mm256_and_si256(
+            ok, _mm256_and_si256(_mm256_cmpgt_epi32(cr, lo), _mm256_cmpgt_epi32(hi, cr)));
+    }
+    return _mm256_movemask_epi8(ok) == -1;
+}
+
+// 16 int32 lanes (two registers) to 16 clamped bytes in pixel order.
+inline __m128i PackBytes(__m256i a, __m256i b) {
+    __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
+    __m256i u = _mm256_packus_epi16(w, w);
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(u, 0x08));
+}
+
+}  // namespace
+
+void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        if (!Inside16(pCb + i, pCr + i)) {
+            ColourScalar(pY + i, pCb + i, pCr + i, 16, pDst + 3 * i);
+            continue;
+        }
+        SChannels c0 = Convert8(pY + i, pCb + i, pCr + i);
+        SChannels c1 = Convert8(pY + i + 8, pCb + i + 8, pCr + i + 8);
+        __m128i b = PackBytes(c0.b, c1.b);
+        __m128i g = PackBytes(c0.g, c1.g);
+        __m128i r = PackBytes(c0.r, c1.r);
+        __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
+        for (int t = 0; t < 3; ++t) {
+            const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+            __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
+                                                  _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                                     _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+            _mm_storeu_si128(d + t, v);
+        }
+    }
+    if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
+}
+
+}  // namespace pgjpeg

@@ -1,0 +1,81 @@
+// Test helpers of the JPEG decoder tests: images encoded and decoded by libjpeg-turbo (the
+// oracle), our decoder run over a bitmap whose padding and surroundings are watched, and a
+// small writer of hand-made JPEG streams for the cases an encoder will not produce.
+#ifndef PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
+#define PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
+
+#include <jpeglib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace jpegtest {
+
+struct SEncodeOptions {
+    int width = 64;
+    int height = 48;
+    int components = 3;  // 1 grey, 3 YCbCr, 4 CMYK
+    int h0 = 2, v0 = 2;  // luminance sampling factors (chroma 1x1)
+    int quality = 85;
+    int restartMcus = 0;
+    bool optimize = false;
+    bool arithmetic = false;
+    int dcTable[3] = {0, 1, 1};
+    int acTable[3] = {0, 1, 1};
+    int quantTable[3] = {0, 1, 1};
+    std::vector<jpeg_scan_info> scans;  // a scan script (progressive when set)
+    bool simpleProgression = false;     // libjpeg's default progressive script
+    unsigned seed = 1;
+};
+
+// A photo-like test picture: smooth gradients, an edge and seeded noise; RGB (or grey, or CMYK)
+// interleaved top-down.
+std::vector<unsigned char> MakePicture(const SEncodeOptions& o);
+std::vector<unsigned char> Encode(const SEncodeOptions& o);
+
+// libjpeg-turbo's decode (accurate integer transform, replicating upsampling), as a bottom-up
+// BGR bitmap of our layout.
+std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
+                                        int& height);
+
+inline int Stride(int width) {
+    return (3 * width + 3) / 4 * 4;
+}
+
+struct SDecodeResult {
+    int analysis = 0;
+    int decode = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> bitmap;  // stride * height bytes
+    bool paddingIntact = true;          // no byte beyond 3 * width in any row was written
+};
+
+// Analyses and decodes with CJpegDecoder into a bitmap pre-filled with kUntouched.
+const unsigned char kUntouched = 0xA5;
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue = nullptr);
+
+// Peak signal-to-noise ratio in dB over the 3 * width image bytes of every row.
+double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,
+            int height);
+
+// Writer of hand-made streams: segments as bytes, entropy data as bits with 0xFF stuffing.
+class CJpegWriter {
+public:
+    void Bytes(std::initializer_list<int> bytes);
+    void Word(int w);
+    void Segment(int marker, const std::vector<int>& body);
+    void Bits(uint32_t value, int n);  // entropy-coded data
+    void FlushBits();                  // pads with one-bits to a byte
+    std::vector<unsigned char> data;
+
+private:
+    uint32_t m_acc = 0;
+    int m_nBits = 0;
+};
+
+}  // namespace jpegtest
+
+#endif
