@@ -4,12 +4,13 @@
 #ifndef PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
 #define PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
 
-#include <jpeglib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
 
 namespace jpegtest {
 
