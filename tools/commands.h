@@ -7,6 +7,7 @@
 namespace cli {
 
 extern const Command kBearingCommand;
+extern const Command kDecodeCommand;
 extern const Command kGeotagCommand;
 extern const Command kHtmlCommand;
 extern const Command kInfoCommand;

@@ -1,0 +1,197 @@
+// Unit tests of the command-line tool's own logic, apart from the library: calendar arithmetic
+// (against the C runtime's timegm/gmtime as an independent oracle), GPX reading and track
+// interpolation, option parsing and the text helpers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "dates.h"
+#include "gpx.h"
+
+using namespace cli;
+
+namespace {
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+TrackPoint Point(double t, double lat, double lon) {
+    return {t, lat, lon, false, 0.0};
+}
+
+}  // namespace
+
+TEST(Dates, DayCountAndUtcTextAgreeWithTheCRuntime) {
+    for (int64_t day = -25567; day <= 47482; day += 37) {  // 1900 to 2100
+        int64_t seconds = day * 86400 + (day % 86400 + 86400) % 86400;
+        std::time_t t = static_cast<std::time_t>(seconds);
+        std::tm utc{};
+        ASSERT_NE(gmtime_r(&t, &utc), nullptr);
+        EXPECT_EQ(DaysFromCivil(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday), day);
+        char expected[32];
+        std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        EXPECT_EQ(IsoUtc(static_cast<double>(seconds)), expected);
+    }
+}
+
+TEST(Dates, ParsesGpxTimesWithZonesAndFractions) {
+    double t = 0;
+    ASSERT_TRUE(ParseIsoDateTime("2008-02-28T01:15:00Z", t));
+    EXPECT_EQ(t, 1204161300.0);
+    ASSERT_TRUE(ParseIsoDateTime("2008-02-28T10:15:00+09:00", t));
+    EXPECT_EQ(t, 1204161300.0);
+    ASSERT_TRUE(ParseIsoDateTime("2008-02-27T21:45:00-03:30", t));
+    EXPECT_EQ(t, 1204161300.0);
+    ASSERT_TRUE(ParseIsoDateTime("2008-02-28T01:15:00.250Z", t));
+    EXPECT_DOUBLE_EQ(t, 1204161300.25);
+    ASSERT_TRUE(ParseIsoDateTime("2008-02-28T01:15:00", t));
+    EXPECT_EQ(t, 1204161300.0);
+    ASSERT_TRUE(ParseIsoDateTime("2008-02-29T00:00:00Z", t));  // leap year
+    for (const char* bad : {"2007-02-29T00:00:00Z", "2008-02-28 01:15:00Z", "2008-02-28T24:00:00Z",
+                            "2008-02-28T01:15Z", "2008-02-28T01:15:00.Z", "2008-02-28T01:15:00+9",
+                            "2008-13-01T00:00:00Z", "2008-02-28T01:15:00Zjunk", ""}) {
+        EXPECT_FALSE(ParseIsoDateTime(bad, t)) << bad;
+    }
+}
+
+TEST(Dates, OffsetsAndDays) {
+    EXPECT_EQ(ParseUtcOffset("+09:00", "x"), 32400);
+    EXPECT_EQ(ParseUtcOffset("-03:30", "x"), -12600);
+    EXPECT_EQ(ParseUtcOffset("+0545", "x"), 20700);
+    EXPECT_EQ(ParseUtcOffset("Z", "x"), 0);
+    EXPECT_THROW(ParseUtcOffset("9", "x"), UsageError);
+    EXPECT_THROW(ParseUtcOffset("+09:75", "x"), UsageError);
+    EXPECT_EQ(ParseIsoDay("2038-01-19", "x"), 2147472000);
+    EXPECT_THROW(ParseIsoDay("2038-1-19", "x"), UsageError);
+    EXPECT_THROW(ParseIsoDay("2001-02-29", "x"), UsageError);
+}
+
+TEST(Dates, LocalTimeFollowsTz) {
+    // The test runs with TZ=JST-9.
+    EXPECT_EQ(IsoLocal(1204161300), "2008-02-28T10:15:00+09:00");
+    EXPECT_EQ(WallClockAsUtc(2008, 2, 28, 10, 15, 0) - 32400, 1204161300);
+}
+
+TEST(Track, InterpolatesBetweenThePointsAroundTheMoment) {
+    std::vector<TrackPoint> track = {Point(100, 35.0, 135.0), Point(200, 36.0, 137.0),
+                                     Point(400, 36.0, 139.0)};
+    track[0].hasEle = track[1].hasEle = true;
+    track[0].ele = 10;
+    track[1].ele = 30;
+    Fix fix{};
+    ASSERT_EQ(FindFix(track, 150, 60, fix), FixOutcome::kFound);
+    EXPECT_DOUBLE_EQ(fix.lat, 35.5);
+    EXPECT_DOUBLE_EQ(fix.lon, 136.0);
+    EXPECT_TRUE(fix.hasEle);
+    EXPECT_DOUBLE_EQ(fix.ele, 20.0);
+    EXPECT_DOUBLE_EQ(fix.gap, 50.0);
+    // Elevation only when both neighbours have one.
+    ASSERT_EQ(FindFix(track, 250, 60, fix), FixOutcome::kFound);
+    EXPECT_FALSE(fix.hasEle);
+    EXPECT_DOUBLE_EQ(fix.lon, 137.5);
+    // The ends and the points themselves are inside; an exact hit needs no gap.
+    ASSERT_EQ(FindFix(track, 100, 0, fix), FixOutcome::kFound);
+    EXPECT_DOUBLE_EQ(fix.lat, 35.0);
+    ASSERT_EQ(FindFix(track, 400, 0, fix), FixOutcome::kFound);
+    EXPECT_DOUBLE_EQ(fix.lon, 139.0);
+    EXPECT_EQ(FindFix(track, 99.5, 1000, fix), FixOutcome::kOutside);
+    EXPECT_EQ(FindFix(track, 400.5, 1000, fix), FixOutcome::kOutside);
+    EXPECT_EQ(FindFix(track, 300, 99, fix), FixOutcome::kTooFar);
+    EXPECT_EQ(FindFix(track, 300, 100, fix), FixOutcome::kFound);
+    EXPECT_EQ(FindFix({}, 0, 1000, fix), FixOutcome::kOutside);
+}
+
+TEST(Track, CrossesTheAntimeridianTheShortWay) {
+    std::vector<TrackPoint> track = {Point(0, 0.0, 179.0), Point(100, 0.0, -179.0)};
+    Fix fix{};
+    ASSERT_EQ(FindFix(track, 25, 1000, fix), FixOutcome::kFound);
+    EXPECT_DOUBLE_EQ(fix.lon, 179.5);
+    ASSERT_EQ(FindFix(track, 75, 1000, fix), FixOutcome::kFound);
+    EXPECT_DOUBLE_EQ(fix.lon, -179.5);
+}
+
+TEST(Gpx, ReadsPointsOfAllSegmentsInTimeOrderWhateverThePrefix) {
+    std::string path = WriteTemp("prefixed.gpx", R"(<?xml version="1.0"?>
+<g:gpx xmlns:g="http://www.topografix.com/GPX/1/1">
+ <g:trk><g:trkseg>
+  <g:trkpt lat="35.2" lon="135.2"><g:ele>12.5</g:ele><g:time>2008-02-28T02:00:00Z</g:time></g:trkpt>
+  <g:trkpt lat="35.9" lon="135.9"/>
+ </g:trkseg><g:trkseg>
+  <g:trkpt lat=" 35.1" lon="135.1"><g:time> 2008-02-28T01:55:00Z </g:time></g:trkpt>
+ </g:trkseg></g:trk>
+</g:gpx>)");
+    std::vector<TrackPoint> points;
+    std::string cause;
+    ASSERT_TRUE(LoadGpx(path, points, cause)) << cause;
+    ASSERT_EQ(points.size(), 2u);  // the point without a time is left out
+    EXPECT_DOUBLE_EQ(points[0].lat, 35.1);
+    EXPECT_FALSE(points[0].hasEle);
+    EXPECT_DOUBLE_EQ(points[1].lon, 135.2);
+    EXPECT_TRUE(points[1].hasEle);
+    EXPECT_DOUBLE_EQ(points[1].ele, 12.5);
+    EXPECT_EQ(points[1].time - points[0].time, 300.0);
+}
+
+TEST(Gpx, RefusesMalformedFilesWithACause) {
+    struct Case {
+        const char* text;
+        const char* cause;
+    } cases[] = {
+        {"<gpx><trk><trkseg><trkpt lat='1' lon='2'><time>x</time></trkpt></trkseg></trk></gpx>",
+         "malformed time"},
+        {"<gpx><trkpt lat='91' lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>",
+         "valid lat"},
+        {"<gpx><trkpt lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>", "valid lat"},
+        {"<gpx><trk>", "not well-formed XML"},
+    };
+    for (const Case& c : cases) {
+        std::vector<TrackPoint> points;
+        std::string cause;
+        EXPECT_FALSE(LoadGpx(WriteTemp("bad.gpx", c.text), points, cause)) << c.text;
+        EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
+    }
+    std::vector<TrackPoint> points;
+    std::string cause;
+    EXPECT_FALSE(LoadGpx(::testing::TempDir() + "missing.gpx", points, cause));
+    EXPECT_NE(cause.find("cannot read"), std::string::npos);
+}
+
+TEST(Args, OptionsAnywhereNegativeNumbersAndEndOfOptions) {
+    std::vector<OptionSpec> specs = {{"lat", 0, true}, {"out", 'o', true}, {"patch", 0, false}};
+    ParsedArgs a = ParseArgs(
+        {"a.jpg", "--lat", "-33.5", "-o", "x.jpg", "--patch", "-12", "--", "--patch"}, specs);
+    EXPECT_EQ(a.Get("lat"), "-33.5");
+    EXPECT_EQ(a.Get("out"), "x.jpg");
+    EXPECT_TRUE(a.Has("patch"));
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"a.jpg", "-12", "--patch"}));
+    EXPECT_EQ(ParseArgs({"--lat=5", "--lat=-.5"}, specs).Get("lat"), "-.5");
+    EXPECT_THROW(ParseArgs({"--lon", "1"}, specs), UsageError);
+    EXPECT_THROW(ParseArgs({"--lat"}, specs), UsageError);
+    EXPECT_THROW(ParseArgs({"--patch=1"}, specs), UsageError);
+    EXPECT_THROW(ParseArgs({"-x"}, specs), UsageError);
+    EXPECT_THROW(ParseDouble("1.5e", "x"), UsageError);
+    EXPECT_THROW(ParseDouble("nan", "x"), UsageError);
+    EXPECT_THROW(ParseLong("12abc", "x"), UsageError);
+}
+
+TEST(Text, ShiftJisRoundTripWidthsAndJson) {
+    const std::string utf8 = "東京ﾀﾜｰ 35ﾟ";
+    std::string sjis = Utf8ToSjis(utf8, "x");
+    EXPECT_EQ(sjis, "\x93\x8C\x8B\x9E\xC0\xDC\xB0 35\xDF");
+    EXPECT_EQ(SjisToUtf8(sjis), utf8);
+    EXPECT_EQ(DisplayWidthSjis(sjis), 11u);
+    EXPECT_EQ(DisplayWidthUtf8(utf8), 11u);
+    // A broken byte becomes one replacement character and the rest still converts.
+    EXPECT_EQ(SjisToUtf8("a\x81 b"), "a\xEF\xBF\xBD b");
+    EXPECT_EQ(SjisToUtf8("ab\x81"), "ab\xEF\xBF\xBD");
+    EXPECT_THROW(Utf8ToSjis("\xF0\x9F\x98\x80", "x"), UsageError);  // no Shift-JIS form
+    EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+}
