@@ -364,36 +364,57 @@ void Converter::Run() {
     Input(kEnd, 0);
 }
 
-// The bulk of a text, converted without the general machinery: JIS kanji pairs, EUC-JP and
-// Shift-JIS pairs once the input is established, and printable ASCII, each written at once in
+// The bulk of a text, converted without the general machinery: JIS kanji pairs and the usual
+// designators, EUC-JP and Shift-JIS pairs once the input is established, and printable ASCII,
+// each written at once in
 // an output state that needs no designator. Whatever the reading loop would treat in any other
 // way (control bytes, escapes, kana, invalid pairs, the end of the room) is left to it, so the
 // bytes written are exactly those the reading loop and the writers would write.
 void Converter::FastRun() {
-    if (limit_ < 2) return;
+    if (limit_ < 2 || shiftOut_ != 0) return;
+    // The state is copied into locals: stores through the char output could otherwise alias
+    // it and force a reload after every byte.
     const unsigned char* p = in_;
+    char* const out = out_;
     int n = count_;
-    // Every step writes at most two bytes.
-    const int last = limit_ - 2;
+    int inShift = inShift_;
+    const int last = limit_ - 2;  // every step writes at most two bytes
+    const OutputCode output = output_;
+    const bool jisKanji = output != OutputCode::Jis || outShift_ == kShiftKanji;
+    const bool jisAscii = output != OutputCode::Jis || outShift_ == kShiftAscii;
     const bool equalsSpecial = mimeFlag_ && mimeKind_ == 0;
     const bool dollarSpecial = broken_ != 0 && mimeKind_ == 0;
-    const bool jisKanji = output_ != OutputCode::Jis || outShift_ == kShiftKanji;
-    const bool jisAscii = output_ != OutputCode::Jis || outShift_ == kShiftAscii;
-    while (n <= last && shiftOut_ == 0) {
+    const bool parenSpecial = broken_ != 0;
+    // Pairs with bit 7 set: 0 not yet (the reading loop decides), else EUC-JP or Shift-JIS.
+    const int eightBit = !established_ || latin1_ ? 0 : inputSjis_ ? 2 : 1;
+    while (n <= last) {
+        // Each byte is read only after the one before it has been found not to be the
+        // terminator.
         const int c1 = p[0];
         int j1;
         int j2;
-        if (inShift_ == kShiftKanji) {
-            // p[1] is read only after p[0] has been found not to be the terminator.
-            if (c1 < 0x21 || c1 > 0x7E || (c1 == '(' && broken_ != 0)) break;
+        if (c1 == kEsc) {
+            // The designators of ordinary JIS text.
+            if (p[1] == '$' && (p[2] == 'B' || p[2] == '@')) {
+                inShift = kShiftKanji;
+            } else if (p[1] == '(' && (p[2] == 'B' || p[2] == 'J' || p[2] == 'H')) {
+                inShift = kShiftAscii;
+            } else {
+                break;
+            }
+            p += 3;
+            continue;
+        }
+        if (inShift == kShiftKanji) {
+            if (c1 < 0x21 || c1 > 0x7E || (c1 == '(' && parenSpecial)) break;
             const int c = p[1];
             if (c < 0x21 || c > 0x7E) break;
             j1 = c1;
             j2 = c;
         } else if (c1 >= 0x80) {
             const int c = p[1];
-            if (!established_ || latin1_ || c < 0x40) break;
-            if (inputSjis_) {
+            if (eightBit == 0 || c < 0x40) break;
+            if (eightBit == 2) {
                 if (IsHalfKana(c1)) break;
                 const int row = c1 < 0xA0 ? 2 * c1 - 0xE1 : 2 * c1 - 0x161;
                 if (c >= 0x9F) {
@@ -413,24 +434,23 @@ void Converter::FastRun() {
         } else {
             if (c1 < 0x20 || c1 == 0x7F || !jisAscii) break;
             if ((c1 == '=' && equalsSpecial) || (c1 == '$' && dollarSpecial)) break;
-            out_[n++] = static_cast<char>(c1);
+            out[n++] = static_cast<char>(c1);
             ++p;
             continue;
         }
         if (!jisKanji) break;
-        switch (output_) {
+        switch (output) {
             case OutputCode::Jis:
-                out_[n] = static_cast<char>(j1);
-                out_[n + 1] = static_cast<char>(j2);
+                out[n] = static_cast<char>(j1);
+                out[n + 1] = static_cast<char>(j2);
                 break;
             case OutputCode::Euc:
-                out_[n] = static_cast<char>(j1 | 0x80);
-                out_[n + 1] = static_cast<char>(j2 | 0x80);
+                out[n] = static_cast<char>(j1 | 0x80);
+                out[n + 1] = static_cast<char>(j2 | 0x80);
                 break;
             case OutputCode::Sjis:
-                out_[n] = static_cast<char>(((j1 - 1) >> 1) + (j1 < 0x5F ? 0x71 : 0xB1));
-                out_[n + 1] =
-                    static_cast<char>(j1 & 1 ? j2 + (j2 < 0x60 ? 0x1F : 0x20) : j2 + 0x7E);
+                out[n] = static_cast<char>(((j1 - 1) >> 1) + (j1 < 0x5F ? 0x71 : 0xB1));
+                out[n + 1] = static_cast<char>(j1 & 1 ? j2 + (j2 < 0x60 ? 0x1F : 0x20) : j2 + 0x7E);
                 break;
         }
         n += 2;
@@ -438,6 +458,7 @@ void Converter::FastRun() {
     }
     in_ = p;
     count_ = n;
+    inShift_ = inShift;
 }
 
 // A byte below 0x80 with no pair pending. Returns the byte when it is held as the first byte of
