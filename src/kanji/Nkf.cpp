@@ -16,7 +16,9 @@
 // All state of a call lives in one Converter object, so calls are independent of each other.
 #include "photogeo/Nkf.h"
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 
 #include "kanji/NkfTables.h"
 
@@ -68,9 +70,6 @@ constexpr int kBrokenLfResets = 1 << 2;
 constexpr int kZenSpaceOne = 1 << 1;
 constexpr int kZenSpaceTwo = 1 << 2;
 
-// Largest option bit number accepted after "B" or "Z" (a single digit).
-static_assert(9 < sizeof(int) * CHAR_BIT - 1, "option bits fit an int");
-
 bool IsJisByte(int c) {
     return c >= 0x20 && c <= 0x7E;
 }
@@ -81,12 +80,29 @@ bool IsDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
+// Space, tab, the full-width space and the double space: folding writes each as one space.
+bool IsBlank(int c2, int c1) {
+    return (c2 == 0 && (c1 == ' ' || c1 == kTab)) || (c2 == 0x21 && c1 == 0x21) ||
+           c2 == kDoubleSpace;
+}
+
+// Characters that folding keeps off the start of a line: the Japanese comma and full stop,
+// full-width comma, period, colon, semicolon, question and exclamation marks and the two sound
+// marks; their half-width kana counterparts and the prolonged sound mark; ASCII closing
+// brackets and punctuation.
+bool MustNotBeginLine(int c2, int c1) {
+    static constexpr int kSingles[] = {0xA1, 0xA3, 0xA4, 0xB0, 0xDE, 0xDF, ')', ']',
+                                       '}',  '.',  ',',  '!',  '?',  '/',  ':', ';'};
+    if (c2 == 0x21) return (c1 >= 0x22 && c1 <= 0x25) || (c1 >= 0x27 && c1 <= 0x2C);
+    return c2 == 0 && std::find(std::begin(kSingles), std::end(kSingles), c1) != std::end(kSingles);
+}
+
 // atoi without its undefined overflow: the value saturates, which any width check rejects.
 int ParseWidth(const char* p) {
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
-    long value = 0;
+    long long value = 0;
     for (; IsDigit(static_cast<unsigned char>(*p)); ++p) {
         if (value < INT_MAX) value = value * 10 + (*p - '0');
     }
@@ -768,9 +784,7 @@ void Converter::Emit(int c2, int c1) {
 FoldAction Converter::Fold(int c2, int c1) {
     const Pair prev = foldPrevious_;
     const bool prevLf = prev.first == 0 && prev.second == kLf;
-    const bool prevBlank = (prev.first == 0 && (prev.second == ' ' || prev.second == kTab)) ||
-                           (prev.first == 0x21 && prev.second == 0x21) ||
-                           prev.first == kDoubleSpace;
+    const bool prevBlank = IsBlank(prev.first, prev.second);
     if (c2 == kEnd) return foldLength_ != 0 ? FoldAction::BreakBefore : FoldAction::Pass;
     if (c2 == 0) {
         if (c1 == kCr) return FoldAction::Drop;
@@ -805,9 +819,7 @@ FoldAction Converter::Fold(int c2, int c1) {
             return action;
         }
     }
-    const bool blank =
-        (c2 == 0 && (c1 == ' ' || c1 == kTab)) || (c2 == 0x21 && c1 == 0x21) || c2 == kDoubleSpace;
-    if (blank) {
+    if (IsBlank(c2, c1)) {
         if (prevBlank) return FoldAction::Drop;
         foldPrevious_ = {c2, c1};
         if (foldLength_ < foldWidth_) {
@@ -826,39 +838,11 @@ FoldAction Converter::Fold(int c2, int c1) {
         return FoldAction::Pass;
     }
     if (length < foldWidth_ + kFoldSlack) {
-        // Characters that must not begin a line stay on this one.
-        bool keep = false;
-        if (c2 == 0x21) {
-            keep = (c1 >= 0x22 && c1 <= 0x25) || (c1 >= 0x27 && c1 <= 0x2C);
-        } else if (c2 == 0) {
-            switch (c1) {
-                case 0xA1:
-                case 0xA3:
-                case 0xA4:
-                case 0xB0:
-                case 0xDE:
-                case 0xDF:
-                case ')':
-                case ']':
-                case '}':
-                case '.':
-                case ',':
-                case '!':
-                case '?':
-                case '/':
-                case ':':
-                case ';':
-                    keep = true;
-                    break;
-                default:
-                    // Nor is an ASCII word split.
-                    keep = c1 < 0x80 && prev.first == 0 && prev.second < 0x80 &&
-                           prev.second != ' ' && prev.second != kTab && prev.second != kLf &&
-                           prev.second != kCr;
-                    break;
-            }
-        }
-        if (keep) {
+        // Nor is an ASCII word split.
+        const bool inWord = c2 == 0 && c1 < 0x80 && prev.first == 0 && prev.second < 0x80 &&
+                            !IsBlank(prev.first, prev.second) && prev.second != kLf &&
+                            prev.second != kCr;
+        if (inWord || MustNotBeginLine(c2, c1)) {
             foldLength_ = length;
             return FoldAction::Pass;
         }
