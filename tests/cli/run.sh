@@ -10,6 +10,8 @@ SAMPLES=$2
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export LC_ALL=C.UTF-8
+# The samples were shot in Japan time.
+export TZ=JST-9
 passed=0
 failed=0
 
@@ -87,6 +89,199 @@ expect 2 "kanji Latin-1 to Shift-JIS" "$BIN" kanji --to sjis --options l </dev/n
 printf 'a\0b' >"$WORK/nul.txt"
 expect 1 "kanji NUL byte" "$BIN" kanji <"$WORK/nul.txt"
 has "kanji NUL byte" "$WORK/err" 'NUL'
+
+# Samples are used from copies, so the tests never change the repository.
+S="$WORK/samples"
+mkdir -p "$S"
+cp "$SAMPLES"/*.jpg "$SAMPLES"/*.gpx "$S/"
+have_jq=0
+command -v jq >/dev/null && have_jq=1
+# jqv EXPR FILE: a value from the JSON lines in FILE.
+jqv() { jq -r "$1" "$2"; }
+
+# --- info ------------------------------------------------------------------------------------
+expect 0 "info all samples" "$BIN" info "$S"/*.jpg
+cp "$WORK/out" "$WORK/info.txt"
+has "info size header" "$WORK/info.txt" '/tokyo-tower\.jpg \(160 x 120\)$'
+has "info title" "$WORK/info.txt" '^  タイトル +Tokyo Tower from Shiba Park$'
+has "info little-endian camera items" "$WORK/info.txt" '^  露出モード +プログラムＡＥ$'
+has "info DMS latitude" "$WORK/info.txt" "^  緯度 +N 35ﾟ39'30\.9\"$"
+has "info magnetic bearing" "$WORK/info.txt" '^  方位 +123\.45度\(磁方位\)$'
+has "info big-endian JIS comment" "$WORK/info.txt" '^  コメント +京都の庭園、池の北側から$'
+has "info big-endian true bearing" "$WORK/info.txt" '^  方位 +270\.00度\(真方位\)$'
+has "info UNICODE comment" "$WORK/info.txt" '^  コメント +湖のほとりで休憩$'
+has "info without EXIF" "$WORK/info.txt" '^  \(no EXIF data\)$'
+# Shift-JIS output is the same listing before conversion.
+expect 0 "info --sjis" "$BIN" info --sjis "$S"/*.jpg
+iconv -f CP932 -t UTF-8 "$WORK/out" >"$WORK/info-sjis.txt"
+same "info --sjis" "$WORK/info-sjis.txt" "$WORK/info.txt"
+# The quick read gives the position but not the camera.
+expect 0 "info --quick" "$BIN" info --quick "$S/tokyo-tower.jpg"
+has "info --quick" "$WORK/out" '^  緯度 '
+if grep -q 'メーカー' "$WORK/out"; then bad "info --quick lists the maker"; else ok; fi
+expect 0 "info --all" "$BIN" info --all "$S/no-exif.jpg"
+has "info --all" "$WORK/out" '^  測地系 +WGS84$'
+# A failing file is named with its cause, and the others are still listed.
+expect 1 "info missing file" "$BIN" info "$S/missing.jpg" "$S/tokyo-tower.jpg" "$S/kyoto-walk.gpx"
+has "info missing file" "$WORK/err" 'missing\.jpg: cannot open: No such file or directory'
+has "info not a JPEG" "$WORK/err" 'kyoto-walk\.gpx: not a JPEG file'
+has "info goes on after a failure" "$WORK/out" 'Tokyo Tower'
+expect 2 "info --json --sjis" "$BIN" info --json --sjis "$S/tokyo-tower.jpg"
+expect 2 "info without files" "$BIN" info
+if [ $have_jq = 1 ]; then
+    expect 0 "info --json" "$BIN" info --json "$S"/*.jpg
+    cp "$WORK/out" "$WORK/info.json"
+    if jq -e . "$WORK/info.json" >/dev/null; then ok; else bad "info --json is not JSON"; fi
+    T='select(.file|endswith("tokyo-tower.jpg"))'
+    has "json date" <(jqv "$T|.date_time_original" "$WORK/info.json") '^2008-02-28T10:15:00\+09:00$'
+    has "json size" <(jqv "$T|\"\(.width)x\(.height)\"" "$WORK/info.json") '^160x120$'
+    has "json direction ref" <(jqv "$T|.direction_ref" "$WORK/info.json") '^M$'
+    has "json item text" <(jqv "$T|.items.exposure_time" "$WORK/info.json") '^1/250秒$'
+    has "json no EXIF" <(jqv 'select(.file|endswith("no-exif.jpg"))|"\(.exif) \(.latitude)"' "$WORK/info.json") '^false null$'
+    # The raw numbers agree with ExifTool's reading of the same files.
+    for f in tokyo-tower kyoto-garden; do
+        for tag in GPSLatitude GPSLongitude GPSAltitude GPSImgDirection; do
+            key=$(echo "$tag" | sed 's/GPSImg//; s/GPS//' | tr 'A-Z' 'a-z')
+            near "json $f $key" "$(jqv "select(.file|endswith(\"$f.jpg\"))|.$key" "$WORK/info.json")" \
+                "$(exiftool -n -s3 -"$tag" "$S/$f.jpg")" 0.000001
+        done
+    done
+fi
+
+# --- decode ----------------------------------------------------------------------------------
+for f in tokyo-tower kyoto-garden lake-progressive no-exif; do
+    expect 0 "decode $f" "$BIN" decode "$S/$f.jpg" "$WORK/$f.bmp"
+    has "decode $f is a BMP" <(identify -format '%m %w %h\n' "$WORK/$f.bmp") '^BMP3? [0-9]+ [0-9]+$'
+    # ImageMagick's own decoding as the oracle; the decoders differ only in rounding.
+    psnr=$(compare -metric PSNR "$S/$f.jpg" "$WORK/$f.bmp" null: 2>&1)
+    if awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 > 30) }'; then ok; else bad "decode $f: PSNR $psnr dB against ImageMagick"; fi
+done
+expect 0 "decode --info progressive" "$BIN" decode --info "$S/lake-progressive.jpg"
+has "decode --info progressive" "$WORK/out" '^  frame +progressive \(SOF2\)$'
+has "decode --info size" "$WORK/out" '^  size +160 x 120$'
+expect 0 "decode --info --quant" "$BIN" decode --info --quant "$S/tokyo-tower.jpg"
+has "decode --info baseline" "$WORK/out" '^  frame +baseline \(SOF0\)$'
+has "decode --info quant" "$WORK/out" '^  quantisation table of component 2$'
+expect 1 "decode not a JPEG" "$BIN" decode "$S/kyoto-walk.gpx" "$WORK/x.bmp"
+has "decode not a JPEG" "$WORK/err" 'kyoto-walk\.gpx: '
+if [ -e "$WORK/x.bmp" ]; then bad "decode left a BMP after a failure"; else ok; fi
+expect 1 "decode unwritable output" "$BIN" decode "$S/no-exif.jpg" "$WORK/no/such/dir.bmp"
+has "decode unwritable output" "$WORK/err" 'dir\.bmp: cannot write: No such file or directory'
+expect 2 "decode one argument" "$BIN" decode "$S/no-exif.jpg"
+
+# --- html ------------------------------------------------------------------------------------
+expect 0 "html" "$BIN" html "$S/html-comment.jpg" "$WORK/page.html"
+has "html" "$WORK/page.html" '^<html><head><title>Walk</title></head><body><p>Tokyo Tower, 150 m</p></body></html>$'
+expect 1 "html plain comment" "$BIN" html "$S/kyoto-garden.jpg" "$WORK/none.html"
+has "html plain comment" "$WORK/err" 'not an HTML page'
+if [ -e "$WORK/none.html" ]; then bad "html wrote a file for a plain comment"; else ok; fi
+expect 1 "html no comment" "$BIN" html "$S/tokyo-tower.jpg" "$WORK/none.html"
+
+# --- bearing ---------------------------------------------------------------------------------
+expect 0 "magvar at Tokyo Tower" "$BIN" magvar 35.658581 139.745433
+var=$(awk '{ print $1 }' "$WORK/out")
+expect 0 "bearing magnetic" "$BIN" bearing "$S/tokyo-tower.jpg"
+near "bearing variation" "$(awk '/magnetic variation/ { print $3 }' "$WORK/out")" "$var" 0.006
+near "bearing true" "$(awk '/true bearing/ { print $3 }' "$WORK/out")" "$(awk -v v="$var" 'BEGIN { print 123.45 - v }')" 0.006
+expect 0 "bearing true north" "$BIN" bearing "$S/kyoto-garden.jpg"
+has "bearing true north" "$WORK/out" '^  true bearing +270\.00$'
+expect 1 "bearing without position" "$BIN" bearing "$S/lake-progressive.jpg"
+has "bearing without position" "$WORK/err" 'lake-progressive\.jpg: records no position'
+
+# --- geotag: typed values --------------------------------------------------------------------
+G="$WORK/geotag"
+mkdir -p "$G"
+expect 0 "geotag copy" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 --alt 12.7 \
+    --dir 355 --dir-ref M --datum TOKYO --title 'テスト写真' --comment '日本語のコメント' -o "$G/new.jpg"
+has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12 m -> '
+near "geotag latitude" "$(exiftool -n -s3 -GPSLatitude "$G/new.jpg")" 35.5 0.00001
+near "geotag longitude" "$(exiftool -n -s3 -GPSLongitude "$G/new.jpg")" -139.25 0.00001
+near "geotag altitude" "$(exiftool -n -s3 -GPSAltitude "$G/new.jpg")" 12 0
+near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 355 0
+has "geotag direction ref" <(exiftool -n -s3 -GPSImgDirectionRef "$G/new.jpg") '^M$'
+has "geotag datum" <(exiftool -s3 -GPSMapDatum "$G/new.jpg") '^TOKYO$'
+has "geotag title in Shift-JIS" <(exiftool -b -ImageDescription "$G/new.jpg" | iconv -f CP932 -t UTF-8; echo) '^テスト写真$'
+expect 0 "geotag round trip" "$BIN" info "$G/new.jpg"
+has "geotag round trip title" "$WORK/out" '^  タイトル +テスト写真$'
+has "geotag round trip comment" "$WORK/out" '^  コメント +日本語のコメント$'
+has "geotag round trip longitude" "$WORK/out" "^  経度 +W139ﾟ15'00\.0\"$"
+# The picture itself is copied untouched.
+"$BIN" decode "$G/new.jpg" "$WORK/new.bmp" && same "geotag keeps the picture" "$WORK/new.bmp" "$WORK/no-exif.bmp"
+# The source is never changed by a copy.
+same "geotag copy leaves the source" "$S/no-exif.jpg" "$SAMPLES/no-exif.jpg"
+
+cp "$S/kyoto-garden.jpg" "$G/kyoto.jpg"
+expect 0 "geotag in place, big-endian" "$BIN" geotag "$G/kyoto.jpg" --lat -33.8688 --lon 151.2093 --in-place
+near "geotag in place latitude" "$(exiftool -n -s3 -GPSLatitude "$G/kyoto.jpg")" -33.8688 0.00001
+has "geotag keeps the byte order" <(exiftool -s3 -ExifByteOrder "$G/kyoto.jpg") 'Big-endian'
+has "geotag keeps other items" <(exiftool -s3 -ExposureTime -Model "$G/kyoto.jpg" | tr '\n' ' ') '^1/60 Sample Camera $'
+"$BIN" info "$G/kyoto.jpg" >"$WORK/out" 2>&1
+has "geotag keeps the JIS comment" "$WORK/out" '^  コメント +京都の庭園、池の北側から$'
+
+cp "$S/tokyo-tower.jpg" "$G/tokyo.jpg"
+size_before=$(stat -c %s "$G/tokyo.jpg")
+expect 0 "geotag patch" "$BIN" geotag "$G/tokyo.jpg" --lat 35.710063 --lon 139.8107 --patch
+has "geotag patch report" "$WORK/out" 'patched in place'
+near "geotag patch latitude" "$(exiftool -n -s3 -GPSLatitude "$G/tokyo.jpg")" 35.710063 0.0001
+near "geotag patch longitude" "$(exiftool -n -s3 -GPSLongitude "$G/tokyo.jpg")" 139.8107 0.0001
+near "geotag patch keeps the length" "$(stat -c %s "$G/tokyo.jpg")" "$size_before" 0
+cp "$S/no-exif.jpg" "$G/plain.jpg"
+expect 1 "geotag patch without EXIF" "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --patch
+has "geotag patch without EXIF" "$WORK/err" 'plain\.jpg: has no EXIF block to patch'
+same "geotag patch without EXIF leaves the file" "$G/plain.jpg" "$S/no-exif.jpg"
+cp "$S/lake-progressive.jpg" "$G/lake.jpg"
+expect 1 "geotag patch without GPS entries" "$BIN" geotag "$G/lake.jpg" --lat 1 --lon 2 --patch
+has "geotag patch without GPS entries" "$WORK/err" 'lake\.jpg: the position did not arrive in the file: a patch changes only'
+near "geotag patch without GPS entries keeps the length" "$(stat -c %s "$G/lake.jpg")" "$(stat -c %s "$S/lake-progressive.jpg")" 0
+expect 0 "geotag dry run" "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --in-place --dry-run
+has "geotag dry run" "$WORK/out" 'would write'
+same "geotag dry run writes nothing" "$G/plain.jpg" "$S/no-exif.jpg"
+
+expect 2 "geotag without a mode" "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2
+expect 2 "geotag with two modes" "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --patch --in-place
+expect 2 "geotag lat without lon" "$BIN" geotag "$G/plain.jpg" --lat 1 --in-place
+expect 2 "geotag latitude out of range" "$BIN" geotag "$G/plain.jpg" --lat 91 --lon 2 --in-place
+expect 2 "geotag several files to one file" "$BIN" geotag "$G/plain.jpg" "$G/tokyo.jpg" --lat 1 --lon 2 -o "$G/x.jpg"
+expect 2 "geotag nothing to write" "$BIN" geotag "$G/plain.jpg" --in-place
+expect 1 "geotag missing file" "$BIN" geotag "$G/none.jpg" "$G/plain.jpg" --lat 1 --lon 2 -o "$G"
+has "geotag missing file" "$WORK/err" 'none\.jpg: cannot open'
+has "geotag goes on after a failure" "$WORK/out" 'plain\.jpg: 1\.000000, 2\.000000 -> '
+
+# --- geotag: GPX track -----------------------------------------------------------------------
+T="$WORK/tracked"
+mkdir -p "$T"
+expect 0 "geotag --gpx" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" "$S"/*.jpg -o "$T"
+cp "$WORK/out" "$WORK/gpx.txt"
+has "gpx exact point" "$WORK/gpx.txt" 'kyoto-garden\.jpg: 35\.039000, 135\.729000, 58 m -> .* 0 s from a track point'
+has "gpx interpolated" "$WORK/gpx.txt" 'lake-progressive\.jpg: 35\.043000, 135\.732000, 67 m -> .*150 s from a track point'
+has "gpx outside the track" "$WORK/gpx.txt" 'tokyo-tower\.jpg: skipped, shot at 2008-02-28T01:15:00Z, outside the track'
+has "gpx no shooting time" "$WORK/gpx.txt" 'no-exif\.jpg: skipped, no shooting time'
+near "gpx latitude written" "$(exiftool -n -s3 -GPSLatitude "$T/lake-progressive.jpg")" 35.043 0.00001
+near "gpx altitude written" "$(exiftool -n -s3 -GPSAltitude "$T/lake-progressive.jpg")" 67 0
+if [ -e "$T/tokyo-tower.jpg" ]; then bad "gpx wrote a skipped photo"; else ok; fi
+# The progressive picture survives the rewrite.
+"$BIN" decode "$T/lake-progressive.jpg" "$WORK/lake2.bmp" && same "gpx keeps the picture" "$WORK/lake2.bmp" "$WORK/lake-progressive.bmp"
+expect 0 "gpx with the camera's offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset +09:00 "$S/lake-progressive.jpg" -o "$T" -n
+has "gpx with the camera's offset" "$WORK/out" 'lake-progressive\.jpg: would write 35\.043000'
+expect 0 "gpx with another offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset +08:00 "$S/lake-progressive.jpg" -o "$T" -n
+has "gpx with another offset" "$WORK/out" 'shot at 2008-02-28T03:12:30Z, outside the track'
+expect 0 "gpx gap" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-gap 60 "$S/lake-progressive.jpg" -o "$T" -n
+has "gpx gap" "$WORK/out" 'skipped, shot at 2008-02-28T02:12:30Z, more than 60 s from a track point'
+printf '<gpx><trk><trkseg><trkpt lat="x" lon="1"><time>2008-02-28T01:55:00Z</time></trkpt>' >"$WORK/broken.gpx"
+expect 1 "gpx broken track" "$BIN" geotag --gpx "$WORK/broken.gpx" "$S/lake-progressive.jpg" -o "$T"
+has "gpx broken track" "$WORK/err" 'broken\.gpx: not well-formed XML'
+expect 2 "gpx with a typed position" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --lat 1 --lon 2 "$S/lake-progressive.jpg" -o "$T"
+expect 2 "gpx bad offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset 9 "$S/lake-progressive.jpg" -o "$T"
+
+# --- progress on a terminal ------------------------------------------------------------------
+if command -v script >/dev/null; then
+    many=()
+    for i in $(seq 1 40); do many+=("$S/tokyo-tower.jpg"); done
+    script -qec "$BIN info --quick ${many[*]} >/dev/null" /dev/null >"$WORK/tty.txt" 2>&1
+    has "progress on a terminal" "$WORK/tty.txt" '\[40/40\]'
+    "$BIN" info --quick "${many[@]}" >/dev/null 2>"$WORK/err"
+    if [ -s "$WORK/err" ]; then bad "progress shown when stderr is not a terminal"; else ok; fi
+fi
 
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
