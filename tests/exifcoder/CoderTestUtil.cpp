@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -99,20 +98,23 @@ void MakePhoto(const std::string& path, const PhotoSpec& spec) {
     exif["Exif.Image.Make"] = "Testmaker";
     exif["Exif.Image.Model"] = "TM-1";
     exif["Exif.Image.Orientation"] = uint16_t(1);
-    exif["Exif.Image.XResolution"] = Exiv2::Rational(72, 1);
-    exif["Exif.Image.YResolution"] = Exiv2::Rational(72, 1);
+    exif["Exif.Image.XResolution"] = Exiv2::URational(72, 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(72, 1);
     exif["Exif.Image.ResolutionUnit"] = uint16_t(2);
     exif["Exif.Image.Software"] = "fw 1.02";
     exif["Exif.Image.DateTime"] = "2008:02:29 09:00:00";
     exif["Exif.Image.Copyright"] = "Photographer";
-    exif["Exif.Photo.ExposureTime"] = Exiv2::Rational(1, 250);
-    exif["Exif.Photo.FNumber"] = Exiv2::Rational(28, 10);
+    exif["Exif.Image.YCbCrPositioning"] = uint16_t(1);
+    exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 250);
+    exif["Exif.Photo.FNumber"] = Exiv2::URational(28, 10);
     exif["Exif.Photo.ISOSpeedRatings"] = uint16_t(200);
     exif["Exif.Photo.ExifVersion"] = "48 50 50 48";
+    exif["Exif.Photo.FlashpixVersion"] = "48 49 48 48";
+    exif["Exif.Photo.ComponentsConfiguration"] = "1 2 3 0";
     exif["Exif.Photo.DateTimeOriginal"] = "2008:02:28 10:15:00";
     exif["Exif.Photo.DateTimeDigitized"] = "2008:02:28 10:15:00";
     exif["Exif.Photo.UserComment"] = "charset=Ascii A quiet harbour";
-    exif["Exif.Photo.FocalLength"] = Exiv2::Rational(350, 10);
+    exif["Exif.Photo.FocalLength"] = Exiv2::URational(350, 10);
     exif["Exif.Photo.ColorSpace"] = uint16_t(1);
     exif["Exif.Photo.PixelXDimension"] = uint32_t(spec.width);
     exif["Exif.Photo.PixelYDimension"] = uint32_t(spec.height);
@@ -123,9 +125,9 @@ void MakePhoto(const std::string& path, const PhotoSpec& spec) {
         exif["Exif.GPSInfo.GPSLongitudeRef"] = "E";
         exif["Exif.GPSInfo.GPSLongitude"] = "139/1 44/1 435/10";
         exif["Exif.GPSInfo.GPSAltitudeRef"] = "0";
-        exif["Exif.GPSInfo.GPSAltitude"] = Exiv2::Rational(40, 1);
+        exif["Exif.GPSInfo.GPSAltitude"] = Exiv2::URational(40, 1);
         exif["Exif.GPSInfo.GPSImgDirectionRef"] = "M";
-        exif["Exif.GPSInfo.GPSImgDirection"] = Exiv2::Rational(12345, 100);
+        exif["Exif.GPSInfo.GPSImgDirection"] = Exiv2::URational(12345, 100);
         exif["Exif.GPSInfo.GPSMapDatum"] = "WGS-84";
     }
     if (spec.thumbnail) {
@@ -146,13 +148,6 @@ Exiv2::ExifData ReadWithExiv2(const std::string& path) {
 std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key) {
     auto it = data.findKey(Exiv2::ExifKey(key));
     return it == data.end() ? std::string() : it->toString();
-}
-
-double Exiv2Rational(const Exiv2::ExifData& data, const std::string& key, long n) {
-    auto it = data.findKey(Exiv2::ExifKey(key));
-    if (it == data.end() || it->count() <= n) return std::nan("");
-    Exiv2::Rational r = it->toRational(n);
-    return static_cast<double>(r.first) / r.second;
 }
 
 std::vector<Segment> HeaderSegments(const Bytes& jpeg) {

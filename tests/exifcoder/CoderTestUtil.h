@@ -55,8 +55,6 @@ void MakePhoto(const std::string& path, const PhotoSpec& spec);
 Exiv2::ExifData ReadWithExiv2(const std::string& path);
 // The value of key as text, or "" when absent.
 std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key);
-// The n-th rational of key as a double; NaN when absent.
-double Exiv2Rational(const Exiv2::ExifData& data, const std::string& key, long n = 0);
 
 // One marker segment of a JPEG file as it lies in the file.
 struct Segment {

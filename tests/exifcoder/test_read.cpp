@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -32,10 +33,12 @@ Bytes Slice(const Bytes& b, size_t from, size_t n) {
 // An APP1 segment with the given identifier and body.
 Bytes App1(const std::string& id, size_t bodyExtra) {
     size_t length = 2 + id.size() + bodyExtra;
-    Bytes s = {0xFF, 0xE1, static_cast<unsigned char>(length >> 8),
-               static_cast<unsigned char>(length & 0xFF)};
-    s.insert(s.end(), id.begin(), id.end());
-    s.insert(s.end(), bodyExtra, 'x');
+    Bytes s(length + 2, 'x');
+    s[0] = 0xFF;
+    s[1] = 0xE1;
+    s[2] = static_cast<unsigned char>(length >> 8);
+    s[3] = static_cast<unsigned char>(length & 0xFF);
+    std::copy(id.begin(), id.end(), s.begin() + 4);
     return s;
 }
 

@@ -1,0 +1,424 @@
+// The write-back operations over real files, with Exiv2 and ExifTool as independent readers:
+// the structure of a Coder copy (new EXIF segment right after SOI, old ones gone, other
+// segments and everything from the frame header on unchanged), round trips of an edited
+// record, in-place GPS patches, the all-or-nothing rule under injected write failures (a file
+// size limit makes every write from a given byte on fail), and the HTML pull-up.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "exifcoder/CoderTestUtil.h"
+#include "photogeo/ExifIfdCoder.h"
+
+using namespace codertest;
+
+namespace {
+
+Bytes Slice(const Bytes& b, size_t from, size_t n) {
+    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
+}
+
+Bytes Tail(const Bytes& b, size_t from) {
+    return Slice(b, from, b.size() - from);
+}
+
+bool IsExifSegment(const Bytes& file, const Segment& s) {
+    return s.marker == 0xE1 && s.length >= 10 && std::memcmp(&file[s.offset + 4], "Exif", 4) == 0;
+}
+
+// The header segments other than SOI, the frame and EXIF APP1s, as bytes, in file order.
+std::vector<Bytes> OtherSegments(const Bytes& file) {
+    std::vector<Bytes> out;
+    std::vector<Segment> segs = HeaderSegments(file);
+    for (size_t i = 1; i + 1 < segs.size(); ++i)
+        if (!IsExifSegment(file, segs[i]))
+            out.push_back(Slice(file, segs[i].offset, segs[i].length));
+    return out;
+}
+
+// Every write to a file beyond limit bytes fails (EFBIG) while this lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit r = m_old;
+        r.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &r);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old;
+};
+
+class WriteTest : public ::testing::Test {
+protected:
+    std::string Make(const std::string& name, const PhotoSpec& spec) {
+        std::string path = dir.Path(name);
+        MakePhoto(path, spec);
+        return path;
+    }
+    TempDir dir;
+};
+
+// A file with JFIF APP0, an XMP APP1 whose body holds 0xFF bytes, two EXIF segments and an
+// APP2 between them: all EXIF segments go, the rest keeps its order and bytes.
+TEST_F(WriteTest, CopyReplacesEveryExifSegmentAndKeepsTheRest) {
+    for (bool bigEndian : {false, true}) {
+        for (bool thumbnail : {false, true}) {
+            PhotoSpec spec;
+            spec.bigEndian = bigEndian;
+            spec.thumbnail = thumbnail;
+            Bytes photo = ReadFile(Make("p.jpg", spec));
+            std::vector<Segment> segs = HeaderSegments(photo);
+            const Segment* exif = nullptr;
+            for (const Segment& s : segs)
+                if (IsExifSegment(photo, s)) exif = &s;
+            ASSERT_NE(exif, nullptr);
+            Bytes exifSeg = Slice(photo, exif->offset, exif->length);
+            Bytes xmp = {0xFF, 0xE1, 0x00, 0x0E, 'h',  't',  't',  'p',
+                         0,    0xFF, 0xD9, 0xFF, 0xE1, 0x00, 0xFF, 0xC0};
+            Bytes app2 = {0xFF, 0xE2, 0x00, 0x04, 0xAB, 0xCD};
+            Bytes input = Slice(photo, 0, 2);
+            for (const Bytes& part : {exifSeg, app2, Tail(photo, 2)})
+                input.insert(input.end(), part.begin(), part.end());
+            // The second EXIF segment stands where Exiv2 put it, behind the APP2.
+            input.insert(input.begin() + 2 + static_cast<long>(exifSeg.size() + app2.size()),
+                         xmp.begin(), xmp.end());
+            WriteFile(dir.Path("in.jpg"), input);
+
+            CExifIfdCoder coder;
+            ASSERT_EQ(coder.Decoder(dir.Path("in.jpg").c_str()), 1);
+            ASSERT_EQ(coder.m_nStatus, 1);
+            ASSERT_EQ(coder.Coder(dir.Path("in.jpg").c_str(), dir.Path("out.jpg").c_str(), 0, 0),
+                      1);
+            Bytes out = ReadFile(dir.Path("out.jpg"));
+            std::vector<Segment> outSegs = HeaderSegments(out);
+            ASSERT_GE(outSegs.size(), 3u);
+            EXPECT_EQ(outSegs[0].offset, 0u);
+            EXPECT_TRUE(IsExifSegment(out, outSegs[1]));
+            int exifCount = 0;
+            for (const Segment& s : outSegs) exifCount += IsExifSegment(out, s);
+            EXPECT_EQ(exifCount, 1);
+            EXPECT_EQ(OtherSegments(out), OtherSegments(input));
+            EXPECT_EQ(Tail(out, FrameOffset(out)), Tail(input, FrameOffset(input)));
+        }
+    }
+}
+
+TEST_F(WriteTest, EditedRecordRoundTripsThroughOurReaderAndExiv2) {
+    for (bool bigEndian : {false, true}) {
+        PhotoSpec spec;
+        spec.bigEndian = bigEndian;
+        spec.thumbnail = true;
+        std::string in = Make("in.jpg", spec);
+        Bytes input = ReadFile(in);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+        SExifProperty& p = coder.m_Property;
+        p.dGPSLatitude = 35.5;
+        p.dGPSLongitude = -139.25;
+        p.dGPSAltitude = 123.9;
+        p.dGPSImgDirection = 359.999;
+        p.szGPSImgDirectionRef[0] = 'T';
+        std::snprintf(p.szGPSMapDatum, sizeof p.szGPSMapDatum, "TOKYO");
+        p.strImageDescription = "New title";
+        p.strCopyrightPhotographer = "Ph";
+        p.bCopyrightEditor = 1;
+        p.strCopyrightEditor = "Ed";
+        p.strUserComment = "New comment";
+        p.tmDateTimeOriginal = CTime(2010, 5, 6, 7, 8, 9);
+        p.nPixelXDimension = 320;
+        p.nPixelYDimension = 240;
+        p.bSoftware = 0;  // cleared: the Software entry is deleted
+        std::string out = dir.Path("out.jpg");
+        ASSERT_EQ(coder.Coder(in.c_str(), out.c_str(), 1, 1), 1);
+
+        Exiv2::ExifData e = ReadWithExiv2(out);
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitudeRef"), "N");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitude"), "35/1 30000/1000 0/1");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLongitudeRef"), "W");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLongitude"), "139/1 15000/1000 0/1");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSAltitude"), "123/1");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSAltitudeRef"), "0");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSImgDirection"), "35999/100");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSImgDirectionRef"), "T");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSMapDatum"), "TOKYO");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Image.ImageDescription"), "New title");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Image.Make"), "Testmaker");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Image.Software"), "");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Image.DateTime"), "2010:05:06 07:08:09");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Photo.DateTimeOriginal"), "2010:05:06 07:08:09");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Photo.PixelXDimension"), "320");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Photo.PixelYDimension"), "240");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Photo.ExposureTime"), "1/250");
+        // Exiv2 shows the two copyright parts joined by ", ".
+        EXPECT_EQ(Exiv2Text(e, "Exif.Image.Copyright").rfind("Ph", 0), 0u);
+        EXPECT_NE(Exiv2Text(e, "Exif.Photo.UserComment").find("New comment"), std::string::npos);
+        Exiv2::ExifThumbC thumb(e);
+        EXPECT_GT(thumb.copy().size_, 0u);
+
+        CExifIfdCoder back;
+        ASSERT_EQ(back.Decoder(out.c_str()), 1);
+        const SExifProperty& q = back.m_Property;
+        EXPECT_EQ(back.m_Exif.m_bIntel, bigEndian ? 0 : 1);
+        EXPECT_DOUBLE_EQ(q.dGPSLatitude, 35.5);
+        EXPECT_DOUBLE_EQ(q.dGPSLongitude, -139.25);
+        EXPECT_DOUBLE_EQ(q.dGPSAltitude, 123.0);
+        EXPECT_DOUBLE_EQ(q.dGPSImgDirection, 359.99);
+        EXPECT_STREQ(q.szGPSMapDatum, "TOKYO");
+        EXPECT_EQ(q.strImageDescription, "New title");
+        EXPECT_EQ(q.strCopyrightPhotographer, "Ph");
+        EXPECT_EQ(q.strCopyrightEditor, "Ed");
+        EXPECT_EQ(q.strUserComment, "New comment");
+        EXPECT_EQ(q.tmDateTimeOriginal, CTime(2010, 5, 6, 7, 8, 9));
+        EXPECT_EQ(q.bSoftware, 0);
+        EXPECT_EQ(back.m_Exif.m_nThumbSize, coder.m_Exif.m_nThumbSize);
+        Bytes output = ReadFile(out);
+        EXPECT_EQ(Tail(output, FrameOffset(output)), Tail(input, FrameOffset(input)));
+    }
+}
+
+TEST_F(WriteTest, GpsAndDatesAreLeftAloneWhenNotAsked) {
+    std::string in = Make("in.jpg", PhotoSpec());
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+    coder.m_Property.dGPSLatitude = 1.0;
+    coder.m_Property.tmDateTimeOriginal = CTime(2010, 5, 6, 7, 8, 9);
+    std::string out = dir.Path("out.jpg");
+    ASSERT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 0), 1);
+    Exiv2::ExifData before = ReadWithExiv2(in), after = ReadWithExiv2(out);
+    for (const char* key :
+         {"Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSAltitude",
+          "Exif.GPSInfo.GPSImgDirection", "Exif.GPSInfo.GPSMapDatum", "Exif.Image.DateTime"})
+        EXPECT_EQ(Exiv2Text(after, key), Exiv2Text(before, key)) << key;
+    EXPECT_EQ(Exiv2Text(after, "Exif.Photo.DateTimeOriginal"), "2010:05:06 07:08:09");
+}
+
+TEST_F(WriteTest, InputAndOutputMayBeOneFile) {
+    std::string path = Make("same.jpg", PhotoSpec());
+    Bytes input = ReadFile(path);
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(path.c_str()), 1);
+    coder.m_Property.strImageDescription = "Replaced";
+    ASSERT_EQ(coder.Coder(path.c_str(), path.c_str(), 0, 1), 1);
+    EXPECT_EQ(Exiv2Text(ReadWithExiv2(path), "Exif.Image.ImageDescription"), "Replaced");
+    Bytes output = ReadFile(path);
+    EXPECT_EQ(Tail(output, FrameOffset(output)), Tail(input, FrameOffset(input)));
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"same.jpg"});
+}
+
+TEST_F(WriteTest, APhotoWithoutExifGetsAFreshBlock) {
+    WriteFile(dir.Path("plain.jpg"), EncodeJpeg(40, 30));
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(dir.Path("plain.jpg").c_str()), 1);
+    ASSERT_EQ(coder.m_nStatus, 2);
+    coder.m_Property.bGPSPosition = 1;
+    coder.m_Property.dGPSLatitude = 35.658581;
+    coder.m_Property.dGPSLongitude = 139.745433;
+    ASSERT_EQ(coder.Coder(dir.Path("plain.jpg").c_str(), dir.Path("tagged.jpg").c_str(), 0, 1), 1);
+    Bytes out = ReadFile(dir.Path("tagged.jpg"));
+    std::vector<Segment> segs = HeaderSegments(out);
+    ASSERT_GE(segs.size(), 2u);
+    EXPECT_TRUE(IsExifSegment(out, segs[1]));
+    EXPECT_EQ(Slice(out, 6, 8), Bytes({'E', 'x', 'i', 'f', 0, 0, 'I', 'I'}));
+    Exiv2::ExifData e = ReadWithExiv2(dir.Path("tagged.jpg"));
+    EXPECT_EQ(Exiv2Text(e, "Exif.Image.Model"), "TREMONA3D/8.800");
+    EXPECT_EQ(Exiv2Text(e, "Exif.Photo.ExifVersion"), "48 50 49 48");
+    EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitude"), "35/1 39515/1000 0/1");
+    CExifIfdCoder back;
+    ASSERT_EQ(back.Decoder(dir.Path("tagged.jpg").c_str()), 1);
+    EXPECT_EQ(back.m_nStatus, 1);
+    EXPECT_NEAR(back.m_Property.dGPSLatitude, 35.658583, 1e-6);
+}
+
+// ExifTool finds no error in our output that it did not find in the input; the warnings it
+// gives are printed for the record.
+TEST_F(WriteTest, ExifToolFindsNoNewErrors) {
+    if (!HaveExiftool()) GTEST_SKIP() << "exiftool not installed";
+    struct Case {
+        const char* name;
+        PhotoSpec spec;
+        bool plain;
+    };
+    PhotoSpec le, beThumb;
+    beThumb.bigEndian = beThumb.thumbnail = true;
+    PhotoSpec leThumb;
+    leThumb.thumbnail = true;
+    for (const Case& c : {Case{"le", le, false}, Case{"be-thumb", beThumb, false},
+                          Case{"le-thumb", leThumb, false}, Case{"no-exif", le, true}}) {
+        std::string in = dir.Path(std::string(c.name) + ".jpg");
+        if (c.plain)
+            WriteFile(in, EncodeJpeg(48, 32));
+        else
+            MakePhoto(in, c.spec);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+        coder.m_Property.bGPSPosition = coder.m_Property.bGPSAltitude = 1;
+        coder.m_Property.bGPSImgDirection = coder.m_Property.bImageDescription = 1;
+        coder.m_Property.dGPSLatitude = -33.8688;
+        coder.m_Property.dGPSLongitude = 151.2093;
+        coder.m_Property.dGPSAltitude = 12.0;
+        coder.m_Property.dGPSImgDirection = 90.0;
+        coder.m_Property.strImageDescription = "Harbour";
+        std::string out = dir.Path(std::string(c.name) + "-out.jpg");
+        ASSERT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 1);
+        std::vector<std::string> before = ExiftoolIssues(in), after = ExiftoolIssues(out);
+        std::set<std::string> known(before.begin(), before.end());
+        for (const std::string& line : after) {
+            std::printf("[exiftool %s] %s\n", c.name, line.c_str());
+            if (line.rfind("Error", 0) == 0) {
+                EXPECT_TRUE(known.count(line)) << c.name << ": " << line;
+            }
+        }
+    }
+}
+
+TEST_F(WriteTest, FailedCopiesLeaveTheTargetAsItWas) {
+    std::string in = Make("in.jpg", PhotoSpec());
+    const Bytes target = {'o', 'l', 'd'};
+    std::string out = dir.Path("out.jpg");
+    WriteFile(out, target);
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+
+    EXPECT_EQ(coder.Coder(dir.Path("missing.jpg").c_str(), out.c_str(), 0, 1), 0);
+    EXPECT_EQ(coder.Coder(in.c_str(), dir.Path("no/such/dir/out.jpg").c_str(), 0, 1), 0);
+    EXPECT_EQ(coder.Coder(in.c_str(), dir.Dir().c_str(), 0, 1), 0);  // a directory
+    EXPECT_EQ(ReadFile(out), target);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.jpg", "out.jpg"}));
+
+    // A block too large for one segment: a 70,000-byte comment.
+    coder.m_Property.bUserComment = 1;
+    coder.m_Property.strUserComment = std::string(70000, 'c').c_str();
+    EXPECT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 0);
+    EXPECT_EQ(ReadFile(out), target);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.jpg", "out.jpg"}));
+    coder.m_Property.bUserComment = 0;
+
+    // Every write failing in turn: the file may hold only `limit` bytes.
+    ASSERT_EQ(coder.Coder(in.c_str(), dir.Path("ref.jpg").c_str(), 0, 1), 1);
+    const size_t full = ReadFile(dir.Path("ref.jpg")).size();
+    std::remove(dir.Path("ref.jpg").c_str());
+    for (size_t limit = 0; limit < full; limit += (limit < 64 ? 1 : 97)) {
+        int result;
+        {
+            FileSizeLimit guard(limit);
+            result = coder.Coder(in.c_str(), out.c_str(), 0, 1);
+        }
+        ASSERT_EQ(result, 0) << limit;
+        ASSERT_EQ(ReadFile(out), target) << limit;
+        ASSERT_EQ(dir.List(), (std::vector<std::string>{"in.jpg", "out.jpg"})) << limit;
+    }
+    {
+        FileSizeLimit guard(full);
+        EXPECT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 1);
+    }
+    EXPECT_EQ(ReadFile(out).size(), full);
+}
+
+TEST_F(WriteTest, LongOutputPathsWork) {
+    std::string in = Make("in.jpg", PhotoSpec());
+    std::string path = dir.Dir();
+    for (int i = 0; i < 6; ++i) {
+        path += "/" + std::string(60, static_cast<char>('a' + i));
+        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    }
+    path += "/" + std::string(120, 'n') + ".jpg";
+    ASSERT_GT(path.size(), 260u);
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+    EXPECT_EQ(coder.Coder(in.c_str(), path.c_str(), 0, 1), 1);
+    EXPECT_EQ(Exiv2Text(ReadWithExiv2(path), "Exif.Image.Make"), "Testmaker");
+}
+
+TEST_F(WriteTest, OverwriteGpsPatchesInPlace) {
+    for (bool bigEndian : {false, true}) {
+        PhotoSpec spec;
+        spec.bigEndian = bigEndian;
+        spec.thumbnail = true;
+        std::string path = Make("gps.jpg", spec);
+        Bytes before = ReadFile(path);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(path.c_str()), 1);
+        coder.m_Property.dGPSLatitude = -12.25;
+        coder.m_Property.dGPSLongitude = 45.125;
+        coder.m_Property.dGPSAltitude = 2000.0;
+        ASSERT_EQ(coder.OverwriteGPS(path.c_str()), 1);
+        Bytes after = ReadFile(path);
+        ASSERT_EQ(after.size(), before.size());
+        // Only bytes inside the EXIF segment changed.
+        Segment exif{0, 0, 0};
+        for (const Segment& seg : HeaderSegments(before))
+            if (IsExifSegment(before, seg)) exif = seg;
+        ASSERT_NE(exif.marker, 0);
+        for (size_t i = 0; i < before.size(); ++i)
+            if (before[i] != after[i]) {
+                ASSERT_GE(i, exif.offset + 10);
+                ASSERT_LT(i, exif.offset + exif.length);
+            }
+        Exiv2::ExifData e = ReadWithExiv2(path);
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitudeRef"), "S");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitude"), "12/1 15000/1000 0/1");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLongitude"), "45/1 7500/1000 0/1");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSAltitude"), "2000/1");
+        EXPECT_EQ(Exiv2Text(e, "Exif.Image.Make"), "Testmaker");
+    }
+}
+
+TEST_F(WriteTest, OverwriteGpsWithoutExifOrFileAndUnderFailures) {
+    WriteFile(dir.Path("plain.jpg"), EncodeJpeg(40, 30));
+    Bytes plain = ReadFile(dir.Path("plain.jpg"));
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(dir.Path("plain.jpg").c_str()), 1);
+    coder.m_Property.bGPSPosition = 1;
+    EXPECT_EQ(coder.OverwriteGPS(dir.Path("plain.jpg").c_str()), 1);
+    EXPECT_EQ(ReadFile(dir.Path("plain.jpg")), plain);
+    EXPECT_EQ(coder.OverwriteGPS(dir.Path("missing.jpg").c_str()), 0);
+    EXPECT_FALSE(FileExists(dir.Path("missing.jpg")));
+
+    std::string path = Make("gps.jpg", PhotoSpec());
+    Bytes before = ReadFile(path);
+    CExifIfdCoder gps;
+    ASSERT_EQ(gps.Decoder(path.c_str()), 1);
+    gps.m_Property.dGPSLatitude = 1.5;
+    for (size_t limit = 0; limit < before.size(); limit += 61) {
+        int result;
+        {
+            FileSizeLimit guard(limit);
+            result = gps.OverwriteGPS(path.c_str());
+        }
+        ASSERT_EQ(result, 0) << limit;
+        ASSERT_EQ(ReadFile(path), before) << limit;
+        ASSERT_EQ(dir.List(), (std::vector<std::string>{"gps.jpg", "plain.jpg"})) << limit;
+    }
+}
+
+TEST_F(WriteTest, PullupHtmlWritesOnlyHtmlComments) {
+    CExifIfdCoder coder;
+    SExifProperty& p = coder.m_Property;
+    const std::string html = "<html><body>100% <b>harbour</b></body></html>\n";
+    p.strUserComment = html.c_str();
+    std::string out = dir.Path("c.html");
+    EXPECT_EQ(coder.PullupHtml(out.c_str()), 0);  // no comment flag
+    EXPECT_FALSE(FileExists(out));
+    p.bUserComment = 1;
+    EXPECT_EQ(coder.PullupHtml(out.c_str()), 1);
+    Bytes written = ReadFile(out);
+    EXPECT_EQ(std::string(written.begin(), written.end()), html);
+    p.strUserComment = "Text with <HTML but no closing bracket";
+    EXPECT_EQ(coder.PullupHtml(dir.Path("d.html").c_str()), 0);
+    EXPECT_FALSE(FileExists(dir.Path("d.html")));
+    p.strUserComment = "Intro <HtMl> mixed case";
+    EXPECT_EQ(coder.PullupHtml(dir.Path("no/such/dir.html").c_str()), 0);
+    EXPECT_EQ(coder.PullupHtml(dir.Path("e.html").c_str()), 1);
+}
+
+}  // namespace
