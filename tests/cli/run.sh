@@ -243,7 +243,8 @@ expect 2 "geotag lat without lon" "$BIN" geotag "$G/plain.jpg" --lat 1 --in-plac
 expect 2 "geotag latitude out of range" "$BIN" geotag "$G/plain.jpg" --lat 91 --lon 2 --in-place
 expect 2 "geotag several files to one file" "$BIN" geotag "$G/plain.jpg" "$G/tokyo.jpg" --lat 1 --lon 2 -o "$G/x.jpg"
 expect 2 "geotag nothing to write" "$BIN" geotag "$G/plain.jpg" --in-place
-expect 1 "geotag missing file" "$BIN" geotag "$G/none.jpg" "$G/plain.jpg" --lat 1 --lon 2 -o "$G"
+mkdir -p "$G/out"
+expect 1 "geotag missing file" "$BIN" geotag "$G/none.jpg" "$G/plain.jpg" --lat 1 --lon 2 -o "$G/out"
 has "geotag missing file" "$WORK/err" 'none\.jpg: cannot open'
 has "geotag goes on after a failure" "$WORK/out" 'plain\.jpg: 1\.000000, 2\.000000 -> '
 
