@@ -9,6 +9,10 @@
 // for a deciding byte, treating the text as EUC-JP if none comes. JIS X 0201 half-width katakana
 // (ESC "(" "I", SO, EUC 0x8E xx, Shift-JIS 0xA1-0xDF) become full-width katakana unless option
 // "x" keeps them; a following voiced or semi-voiced sound mark is merged into one character.
+// Shift-JIS half-width katakana are widened only with "S" or "X": without either, such a byte
+// in text already taken for Shift-JIS makes the converter read on as EUC-JP; likewise EUC-JP
+// text whose first byte with bit 7 set is a half-width kana's 0x8E is taken for Shift-JIS
+// unless "E" is given. JIS X 0212 and other designations are not recognised.
 // Malformed input never fails: invalid byte pairs are dropped, unrecognised escape sequences are
 // copied as they are.
 #ifndef PHOTOGEO_NKF_H
