@@ -145,6 +145,33 @@ Exiv2::ExifData ReadWithExiv2(const std::string& path) {
     return image->exifData();
 }
 
+namespace {
+std::vector<std::string>* g_complaints = nullptr;
+
+void CollectComplaint(int level, const char* message) {
+    if (g_complaints && level >= Exiv2::LogMsg::warn)
+        g_complaints->push_back(
+            std::string(level >= Exiv2::LogMsg::error ? "error: " : "warning: ") + message);
+}
+}  // namespace
+
+std::vector<std::string> Exiv2Complaints(const std::string& path) {
+    std::vector<std::string> complaints;
+    g_complaints = &complaints;
+    Exiv2::LogMsg::Handler old = Exiv2::LogMsg::handler();
+    Exiv2::LogMsg::setHandler(CollectComplaint);
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
+    try {
+        Exiv2::ExifData data = ReadWithExiv2(path);
+        for (const Exiv2::Exifdatum& d : data) d.toString();
+    } catch (const Exiv2::AnyError& e) {
+        complaints.push_back(std::string("error: ") + e.what());
+    }
+    Exiv2::LogMsg::setHandler(old);
+    g_complaints = nullptr;
+    return complaints;
+}
+
 std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key) {
     auto it = data.findKey(Exiv2::ExifKey(key));
     return it == data.end() ? std::string() : it->toString();

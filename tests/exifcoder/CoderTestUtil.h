@@ -53,6 +53,9 @@ void MakePhoto(const std::string& path, const PhotoSpec& spec);
 
 // Exiv2's reading of a file's EXIF block.
 Exiv2::ExifData ReadWithExiv2(const std::string& path);
+// The warnings and errors Exiv2 reports while reading path, each prefixed by "warning: " or
+// "error: ".
+std::vector<std::string> Exiv2Complaints(const std::string& path);
 // The value of key as text, or "" when absent.
 std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key);
 
