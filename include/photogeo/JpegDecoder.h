@@ -193,7 +193,7 @@ private:
     void CheckLayout() const;
     int SegmentLength();
     void FreeEntropy();
-    void TransformBlock(const unsigned char* pIndex, const int* pValue, int nCount);
+    void EmitBlock(int nComp, int nRow, int nColumn);
     void CopyBlockToPlane(int nComp, int nRow, int nColumn);
 
     // Decoding state that lives only during DoDecode: the entropy reader and its lookup tables.

@@ -10,6 +10,8 @@
 // A block's samples are (S / 4) / 256 + level shift, S being the sum over the non-zero
 // coefficients of quant * coefficient * basis image (JpegKernels.h); a single-component image
 // keeps Cb = Cr = 128, which the colour formulas turn into blue = green = red = Y.
+#include <emmintrin.h>
+
 #include <cstddef>
 #include <cstring>
 
@@ -58,7 +60,7 @@ void CJpegDecoder::DecodeMCU() {
         for (int r = 0; r < m_Comp[c].byV; ++r)
             for (int k = 0; k < m_Comp[c].byH; ++k) {
                 DecodeBlock(c);
-                CopyBlockToPlane(c, r, k);
+                EmitBlock(c, r, k);
             }
     }
 }
@@ -66,14 +68,11 @@ void CJpegDecoder::DecodeMCU() {
 void CJpegDecoder::DecodeBlock(int nComp) {
     CJpegBitReader& reader = m_pEntropy->reader;
     const SJpegScanComponent& sc = m_ScanComp[nComp];
-    const SHuffmanLookup& dcTable = m_pEntropy->lookup[0][sc.byTd];
-    const SHuffmanLookup& acTable = m_pEntropy->lookup[1][sc.byTa];
     const int* quant = m_nQuant[m_Comp[nComp].byTq];
-    unsigned char index[64];
-    int value[64];
-    int n = 0;
+    int* coef = m_pEntropy->coef;
+    std::memset(coef, 0, 64 * sizeof(int));
 
-    int s = reader.DecodeHuffman(dcTable);
+    int s = Decode1HuffmanCode(0, nComp);
     if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
     int diff = 0;
     if (s != 0) {
@@ -82,36 +81,24 @@ void CJpegDecoder::DecodeBlock(int nComp) {
         diff = Extend(reader.GetBits(s), s);
     }
     m_nPredDC[nComp] = AddWrap(m_nPredDC[nComp], diff);
-    int v = MulWrap(quant[0], m_nPredDC[nComp]);
-    if (v != 0) {
-        index[n] = 0;
-        value[n++] = v;
-    }
-    for (int k = 1; k < 64;) {
-        int rs = reader.DecodeHuffman(acTable);
-        if (rs == 0) break;
-        if (rs < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
-        int size = rs & 15;
-        int run = rs >> 4;
-        int amplitude = 0;
-        if (size != 0)
-            amplitude = Extend(reader.GetBits(size), size);
-        else if (run != 15)
-            throw EDataFormatError(reader.BytePosition(), kWrongValue);
-        if (run + k > 63) throw EDataFormatError(reader.BytePosition(), kWrongRun);
-        k += run;
-        v = MulWrap(quant[k], amplitude);
-        if (v != 0) {
-            index[n] = static_cast<unsigned char>(k);
-            value[n++] = v;
-        }
-        ++k;
-    }
-    TransformBlock(index, value, n);
+    coef[0] = MulWrap(quant[0], m_nPredDC[nComp]);
+    m_pEntropy->mask = coef[0] != 0 ? 1 : 0;
+    reader.DecodeBaselineAC(m_pEntropy->lookup[1][sc.byTa], quant, coef, m_pEntropy->mask);
 }
 
-void CJpegDecoder::TransformBlock(const unsigned char* pIndex, const int* pValue, int nCount) {
-    m_pEntropy->transform(m_nBasis, pIndex, pValue, nCount, m_pEntropy->nShift, m_nBlock);
+void CJpegDecoder::EmitBlock(int nComp, int nRow, int nColumn) {
+    const SJpegComponent& comp = m_Comp[nComp];
+    if (comp.byH == m_byHmax && comp.byV == m_byVmax) {
+        // No replication: the samples go straight to their place in the plane.
+        int planeWidth = m_byHmax * 8;
+        int* corner = m_pUnit[nComp] + 8 * nRow * planeWidth + 8 * nColumn;
+        m_pEntropy->transform(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask,
+                              m_pEntropy->nShift, corner, planeWidth);
+        return;
+    }
+    m_pEntropy->transform(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask,
+                          m_pEntropy->nShift, m_nBlock, 8);
+    CopyBlockToPlane(nComp, nRow, nColumn);
 }
 
 void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
@@ -126,7 +113,13 @@ void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
         if (hf == 1) {
             std::memcpy(dst, src, 8 * sizeof(int));
         } else if (hf == 2) {
-            for (int x = 0; x < 8; ++x) dst[2 * x] = dst[2 * x + 1] = src[x];
+            __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+            __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4));
+            __m128i* d = reinterpret_cast<__m128i*>(dst);
+            _mm_storeu_si128(d + 0, _mm_unpacklo_epi32(lo, lo));
+            _mm_storeu_si128(d + 1, _mm_unpackhi_epi32(lo, lo));
+            _mm_storeu_si128(d + 2, _mm_unpacklo_epi32(hi, hi));
+            _mm_storeu_si128(d + 3, _mm_unpackhi_epi32(hi, hi));
         } else {
             for (int x = 0; x < 8 * hf; ++x) dst[x] = src[x / hf];
         }

@@ -42,6 +42,20 @@ void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup) {
             for (int i = first; i < last; ++i) lookup.fast[i] = entry;
         }
     }
+    // Code and amplitude together, where both fit in the look-ahead.
+    for (int i = 0; i < (1 << kFast); ++i) {
+        lookup.fastAC[i] = 0;
+        int entry = lookup.fast[i];
+        if (entry == 0) continue;
+        int len = entry >> 8;
+        int size = entry & 15;
+        int run = (entry >> 4) & 15;
+        if (size == 0 || len + size > kFast) continue;
+        int bits = (i >> (kFast - len - size)) & ((1 << size) - 1);
+        int amplitude = Extend(bits, size);
+        lookup.fastAC[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(amplitude) << 8) | (run << 4) | (len + size);
+    }
 }
 
 void CJpegBitReader::Attach(const CInBitStream& stream) {
@@ -166,6 +180,108 @@ int CJpegBitReader::DecodeHuffmanSlow(const SJpegHuffman& table) {
         if (e >= table.nCount) break;
     }
     throw EDataFormatError(BytePosition(), kLengthOver);
+}
+
+void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* quant, int* pCoef,
+                                      uint64_t& nMask) {
+    // The register and its count live in locals here, so that the stores of coefficients do not
+    // force them back to memory; they return to the members around every call that uses them.
+    uint64_t acc = m_acc;
+    int nBits = m_nBits;
+    uint64_t mask = nMask;
+    const int kFast = SHuffmanLookup::kFastBits;
+    for (int k = 1; k < 64;) {
+        if (nBits < 32) {
+            m_acc = acc;
+            m_nBits = nBits;
+            Refill();
+            acc = m_acc;
+            nBits = m_nBits;
+            if (nBits < 32) {
+                // Near a marker or the end: a code and its amplitude may not both be here.
+                nMask = mask;
+                DecodeBaselineACFrom(k, lookup, quant, pCoef, nMask);
+                return;
+            }
+        }
+        // With 32 bits at hand a code (16 at most) and its amplitude (15 at most) need no load.
+        int32_t both = lookup.fastAC[acc >> (64 - kFast)];
+        if (both != 0) {
+            int run = (both >> 4) & 15;
+            if (run + k <= 63) {
+                int len = both & 15;
+                acc <<= len;
+                nBits -= len;
+                k += run;
+                int v = MulWrap(quant[k], both >> 8);
+                pCoef[k] = v;
+                mask |= static_cast<uint64_t>(v != 0) << k;
+                ++k;
+                continue;
+            }
+        }
+        int rs;
+        unsigned entry = lookup.fast[acc >> (64 - kFast)];
+        if (entry != 0) {
+            acc <<= entry >> 8;
+            nBits -= static_cast<int>(entry >> 8);
+            rs = static_cast<int>(entry & 0xFF);
+        } else {
+            m_acc = acc;
+            m_nBits = nBits;
+            rs = DecodeHuffmanLong(lookup);
+            acc = m_acc;
+            nBits = m_nBits;
+        }
+        if (rs == 0) break;
+        int size = rs & 15;
+        int run = rs >> 4;
+        int amplitude = 0;
+        if (size != 0) {
+            amplitude = Extend(static_cast<int>(acc >> (64 - size)), size);
+            acc <<= size;
+            nBits -= size;
+        } else if (run != 15) {
+            m_acc = acc;
+            m_nBits = nBits;
+            throw EDataFormatError(BytePosition(), kWrongValue);
+        }
+        if (run + k > 63) {
+            m_acc = acc;
+            m_nBits = nBits;
+            throw EDataFormatError(BytePosition(), kWrongRun);
+        }
+        k += run;
+        int v = MulWrap(quant[k], amplitude);
+        pCoef[k] = v;
+        mask |= static_cast<uint64_t>(v != 0) << k;
+        ++k;
+    }
+    m_acc = acc;
+    m_nBits = nBits;
+    nMask = mask;
+}
+
+void CJpegBitReader::DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, const int* quant,
+                                          int* pCoef, uint64_t& nMask) {
+    while (k < 64) {
+        int rs = DecodeHuffman(lookup);
+        if (rs == 0) break;
+        if (rs < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
+        int size = rs & 15;
+        int run = rs >> 4;
+        int amplitude = 0;
+        if (size != 0)
+            amplitude = Extend(GetBits(size), size);
+        else if (run != 15)
+            throw EDataFormatError(BytePosition(), kWrongValue);
+        if (run + k > 63) throw EDataFormatError(BytePosition(), kWrongRun);
+        k += run;
+        int v = MulWrap(quant[k], amplitude);
+        pCoef[k] = v;
+        nMask |= static_cast<uint64_t>(v != 0) << k;
+        ++k;
+    }
 }
 
 void CJpegBitReader::State(unsigned char*& pCur, int& nBit, int& bNoStuff) const {

@@ -32,6 +32,9 @@ struct SHuffmanLookup {
     int32_t firstCode[17];   // code of the first entry of each length
     int32_t countOf[17];     // entries of each length
     int32_t firstIndex[17];  // index of the first entry of each length
+    // For AC tables: (amplitude << 8) | (run << 4) | bits for every kFastBits-bit prefix that
+    // holds a whole code with a non-zero size and its amplitude bits; 0 elsewhere.
+    int32_t fastAC[1 << kFastBits];
     const SJpegHuffman* table;
 };
 
@@ -77,7 +80,15 @@ public:
         return DecodeHuffmanLong(lookup);
     }
 
+    // The AC coefficients 1-63 of one baseline block: each amplitude times quant[k] goes to
+    // pCoef[k] and sets bit k of nMask when non-zero. Same values and errors as decoding them
+    // one by one with DecodeHuffman and GetBits.
+    void DecodeBaselineAC(const SHuffmanLookup& lookup, const int* quant, int* pCoef,
+                          uint64_t& nMask);
+
 private:
+    void DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, const int* quant, int* pCoef,
+                              uint64_t& nMask);
     void Sync(const unsigned char* pCur, int nBit, int bNoStuff);
     void FindLimit();
     void Refill();
@@ -121,11 +132,17 @@ inline int Extend(int v, int s) {
 }  // namespace pgjpeg
 
 // Decoding state of one DoDecode: the reader, the lookup form of every Huffman table, the
-// kernels in use, and the bitmap size the caller allocated for (taken when decoding starts, so
-// that a line count met between progressive scans cannot move the output past it).
+// transform tables, the block being decoded, the kernels in use, and the bitmap size the caller
+// allocated for (taken when decoding starts, so that a line count met between progressive scans
+// cannot move the output past it).
 struct SJpegEntropy {
     pgjpeg::CJpegBitReader reader;
     pgjpeg::SHuffmanLookup lookup[2][4];
+    pgjpeg::STransformTables tables;
+    // The block being decoded: dequantised coefficients in zig-zag order, and a bit per non-zero
+    // one.
+    alignas(32) int coef[64];
+    uint64_t mask;
     pgjpeg::TransformFn transform;
     pgjpeg::ColourFn colour;
     int nWidth;

@@ -169,6 +169,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         m_pEntropy->nHeight = m_nHeight;
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;
         m_pEntropy->BuildLookups(m_Huff);
+        pgjpeg::BuildTransformTables(m_nBasis, m_pEntropy->tables);
         if (m_nFrameType == SOF0)
             Decode();
         else

@@ -18,59 +18,64 @@ static inline int Wrap(uint32_t v) {
     return static_cast<int>(v);
 }
 
-static inline int Truncate1024(int s) {
-    // (s / 4) / 256 with truncation toward zero equals s / 1024 truncated.
-    return s / 1024;
+void BuildTransformTables(const int (*pBasis)[64], STransformTables& tables) {
+    tables.basis = pBasis;
+    for (int p = 0; p < 32; ++p)
+        for (int j = 0; j < 64; ++j)
+            tables.pair[p][j] =
+                static_cast<int32_t>((static_cast<uint32_t>(pBasis[2 * p][j]) & 0xFFFFu) |
+                                     (static_cast<uint32_t>(pBasis[2 * p + 1][j]) << 16));
 }
 
-void TransformScalar(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                     int nCount, int nShift, int* pOut) {
+void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride) {
     uint32_t sum[64] = {};
-    for (int i = 0; i < nCount; ++i) {
-        const int* b = pBasis[pIndex[i]];
-        uint32_t v = static_cast<uint32_t>(pValue[i]);
+    for (uint64_t m = nMask; m != 0; m &= m - 1) {
+        int k = __builtin_ctzll(m);
+        const int* b = tables.basis[k];
+        uint32_t v = static_cast<uint32_t>(pCoef[k]);
         for (int j = 0; j < 64; ++j) sum[j] += v * static_cast<uint32_t>(b[j]);
     }
-    for (int j = 0; j < 64; ++j) pOut[j] = Truncate1024(Wrap(sum[j])) + nShift;
+    // (S / 4) / 256 with truncation toward zero equals S / 1024 truncated.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) pOut[y * nOutStride + x] = Wrap(sum[8 * y + x]) / 1024 + nShift;
 }
 
-static bool FitsInt16(const int* pValue, int nCount) {
-    uint32_t outside = 0;
-    for (int i = 0; i < nCount; ++i)
-        outside |= (static_cast<uint32_t>(pValue[i]) + 0x8000u) & 0xFFFF0000u;
-    return outside == 0;
-}
-
-void TransformSse2(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                   int nCount, int nShift, int* pOut) {
-    if (!FitsInt16(pValue, nCount)) {
-        TransformScalar(pBasis, pIndex, pValue, nCount, nShift, pOut);
+void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                   int* pOut, int nOutStride) {
+    if (!FitsInt16(pCoef)) {
+        TransformScalar(tables, pCoef, nMask, nShift, pOut, nOutStride);
         return;
     }
     const __m128i shift = _mm_set1_epi32(nShift);
     const __m128i round = _mm_set1_epi32(1023);
+    const uint64_t pairs = PairMask(nMask);
     // Two halves of 32 sums, so that the eight accumulators stay in registers.
     for (int half = 0; half < 64; half += 32) {
         __m128i a0 = _mm_setzero_si128(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
                 a7 = a0;
-        for (int i = 0; i < nCount; ++i) {
-            const __m128i* b = reinterpret_cast<const __m128i*>(pBasis[pIndex[i]] + half);
-            __m128i v = _mm_set1_epi32(pValue[i] & 0xFFFF);
-            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_loadu_si128(b + 0), v));
-            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_loadu_si128(b + 1), v));
-            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_loadu_si128(b + 2), v));
-            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_loadu_si128(b + 3), v));
-            a4 = _mm_add_epi32(a4, _mm_madd_epi16(_mm_loadu_si128(b + 4), v));
-            a5 = _mm_add_epi32(a5, _mm_madd_epi16(_mm_loadu_si128(b + 5), v));
-            a6 = _mm_add_epi32(a6, _mm_madd_epi16(_mm_loadu_si128(b + 6), v));
-            a7 = _mm_add_epi32(a7, _mm_madd_epi16(_mm_loadu_si128(b + 7), v));
+        for (uint64_t m = pairs; m != 0; m &= m - 1) {
+            int k = __builtin_ctzll(m);
+            const __m128i* b = reinterpret_cast<const __m128i*>(tables.pair[k >> 1] + half);
+            __m128i v =
+                _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(pCoef[k]) & 0xFFFFu) |
+                                                (static_cast<uint32_t>(pCoef[k + 1]) << 16)));
+            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_load_si128(b + 0), v));
+            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_load_si128(b + 1), v));
+            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_load_si128(b + 2), v));
+            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_load_si128(b + 3), v));
+            a4 = _mm_add_epi32(a4, _mm_madd_epi16(_mm_load_si128(b + 4), v));
+            a5 = _mm_add_epi32(a5, _mm_madd_epi16(_mm_load_si128(b + 5), v));
+            a6 = _mm_add_epi32(a6, _mm_madd_epi16(_mm_load_si128(b + 6), v));
+            a7 = _mm_add_epi32(a7, _mm_madd_epi16(_mm_load_si128(b + 7), v));
         }
         __m128i acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
-        for (int k = 0; k < 8; ++k) {
-            __m128i s = acc[k];
+        for (int q = 0; q < 8; ++q) {
+            __m128i s = acc[q];
             __m128i neg = _mm_and_si128(_mm_srai_epi32(s, 31), round);
             s = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(s, neg), 10), shift);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + half + 4 * k), s);
+            int j = half + 4 * q;  // pixel position: row j / 8, columns j % 8 to j % 8 + 3
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + (j >> 3) * nOutStride + (j & 7)), s);
         }
     }
 }

@@ -18,12 +18,24 @@ inline int AddWrap(int a, int b) {
     return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
-// out[j] = (S / 4) / 256 + nShift for the 64 pixel positions j, where S is the sum of
-// pValue[i] * pBasis[pIndex[i]][j] over the nCount listed coefficients, taken in 32-bit
-// two's-complement arithmetic (products and sums wrap as on the 32-bit original) and both
-// divisions truncating toward zero.
-typedef void (*TransformFn)(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                            int nCount, int nShift, int* pOut);
+// The basis images of the transform (m_nBasis, 64 images of 64 ints, each entry at most 256 in
+// magnitude) and, for the vector forms, the same images by pairs of consecutive coefficients:
+// pair[p][j] holds entry j of image 2p in its low 16 bits and of image 2p + 1 in its high 16, so
+// that one pmaddwd multiplies both coefficients of the pair and adds the products.
+struct STransformTables {
+    alignas(32) int32_t pair[32][64];
+    const int (*basis)[64];
+};
+void BuildTransformTables(const int (*pBasis)[64], STransformTables& tables);
+
+// For the 64 pixel positions j: (S / 4) / 256 + nShift, where S is the sum over the coefficients
+// k of pCoef[k] * basis[k][j], pCoef holding the 64 dequantised coefficients of a block in
+// zig-zag order. Bit k of nMask must be set for every non-zero pCoef[k]; coefficients whose bit
+// is clear are skipped. Products and sums wrap as 32-bit two's-complement ints (as on the 32-bit
+// original); both divisions truncate toward zero. Row y of the block (8 ints) goes to
+// pOut + y * nOutStride.
+typedef void (*TransformFn)(const STransformTables& tables, const int* pCoef, uint64_t nMask,
+                            int nShift, int* pOut, int nOutStride);
 
 // Writes n pixels as blue, green, red bytes to pDst from the luminance, Cb and Cr samples:
 //   blue  = Y + (17718 * (Cb - 128)) / 10000
@@ -41,17 +53,27 @@ struct SKernels {
 const SKernels& Kernels();
 
 bool CpuHasAvx2();
-void TransformSse2(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                   int nCount, int nShift, int* pOut);
+void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride);
+void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                   int* pOut, int nOutStride);
+void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                   int* pOut, int nOutStride);
+void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
-void TransformAvx2(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                   int nCount, int nShift, int* pOut);
 void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 
-// The scalar forms, used by the vector forms for the samples they do not cover.
-void TransformScalar(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                     int nCount, int nShift, int* pOut);
-void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
+// The pairs of coefficients (bit 2p for pair p) that hold a set bit of nMask.
+inline uint64_t PairMask(uint64_t nMask) {
+    return (nMask | (nMask >> 1)) & 0x5555555555555555ULL;
+}
+
+// True when every one of the 64 coefficients fits in 16 bits, the condition of the pmaddwd road.
+inline bool FitsInt16(const int* pCoef) {
+    uint32_t outside = 0;
+    for (int k = 0; k < 64; ++k) outside |= (static_cast<uint32_t>(pCoef[k]) + 0x8000u) >> 16;
+    return outside == 0;
+}
 
 // Samples for which the vector colour conversion is exact: with Cb and Cr in this range every
 // numerator above is an integer below 2^24 in magnitude, so single-precision arithmetic holds it

@@ -1,8 +1,9 @@
 // The AVX2 forms of the inverse transform and colour conversion (see JpegKernels.h), compiled
 // for AVX2 alone and called only when the processor has it (JpegKernels.cpp chooses).
 //
-// The transform keeps the 64 sums in eight registers. Values that fit in 16 bits take pmaddwd as
-// in the SSE2 form; larger ones take pmulld, whose low 32 bits are the wrapping product. The
+// The transform keeps the 64 sums in eight registers. Blocks whose values fit in 16 bits take
+// pmaddwd by pairs of coefficients as in the SSE2 form; others take pmulld coefficient by
+// coefficient, whose low 32 bits are the wrapping product. The
 // colour conversion works on 16 pixels: single-precision quotients (exact in the checked range,
 // see kColourMin), saturating packs for the clamp, and byte shuffles that interleave blue, green
 // and red into 48 output bytes.
@@ -39,30 +40,31 @@ inline __m256i Finish(__m256i s, __m256i shift) {
 
 }  // namespace
 
-void TransformAvx2(const int (*pBasis)[64], const unsigned char* pIndex, const int* pValue,
-                   int nCount, int nShift, int* pOut) {
-    uint32_t outside = 0;
-    for (int i = 0; i < nCount; ++i)
-        outside |= (static_cast<uint32_t>(pValue[i]) + 0x8000u) & 0xFFFF0000u;
+void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                   int* pOut, int nOutStride) {
     __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
             a7 = a0;
-    if (outside == 0) {
-        for (int i = 0; i < nCount; ++i) {
-            const __m256i* b = reinterpret_cast<const __m256i*>(pBasis[pIndex[i]]);
-            __m256i v = _mm256_set1_epi32(pValue[i] & 0xFFFF);
-            a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(_mm256_loadu_si256(b + 0), v));
-            a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(_mm256_loadu_si256(b + 1), v));
-            a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(_mm256_loadu_si256(b + 2), v));
-            a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(_mm256_loadu_si256(b + 3), v));
-            a4 = _mm256_add_epi32(a4, _mm256_madd_epi16(_mm256_loadu_si256(b + 4), v));
-            a5 = _mm256_add_epi32(a5, _mm256_madd_epi16(_mm256_loadu_si256(b + 5), v));
-            a6 = _mm256_add_epi32(a6, _mm256_madd_epi16(_mm256_loadu_si256(b + 6), v));
-            a7 = _mm256_add_epi32(a7, _mm256_madd_epi16(_mm256_loadu_si256(b + 7), v));
+    if (FitsInt16(pCoef)) {
+        for (uint64_t m = PairMask(nMask); m != 0; m &= m - 1) {
+            int k = __builtin_ctzll(m);
+            const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[k >> 1]);
+            __m256i v =
+                _mm256_set1_epi32(static_cast<int>((static_cast<uint32_t>(pCoef[k]) & 0xFFFFu) |
+                                                   (static_cast<uint32_t>(pCoef[k + 1]) << 16)));
+            a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(_mm256_load_si256(b + 0), v));
+            a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(_mm256_load_si256(b + 1), v));
+            a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(_mm256_load_si256(b + 2), v));
+            a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(_mm256_load_si256(b + 3), v));
+            a4 = _mm256_add_epi32(a4, _mm256_madd_epi16(_mm256_load_si256(b + 4), v));
+            a5 = _mm256_add_epi32(a5, _mm256_madd_epi16(_mm256_load_si256(b + 5), v));
+            a6 = _mm256_add_epi32(a6, _mm256_madd_epi16(_mm256_load_si256(b + 6), v));
+            a7 = _mm256_add_epi32(a7, _mm256_madd_epi16(_mm256_load_si256(b + 7), v));
         }
     } else {
-        for (int i = 0; i < nCount; ++i) {
-            const __m256i* b = reinterpret_cast<const __m256i*>(pBasis[pIndex[i]]);
-            __m256i v = _mm256_set1_epi32(pValue[i]);
+        for (uint64_t m = nMask; m != 0; m &= m - 1) {
+            int k = __builtin_ctzll(m);
+            const __m256i* b = reinterpret_cast<const __m256i*>(tables.basis[k]);
+            __m256i v = _mm256_set1_epi32(pCoef[k]);
             a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(_mm256_loadu_si256(b + 0), v));
             a1 = _mm256_add_epi32(a1, _mm256_mullo_epi32(_mm256_loadu_si256(b + 1), v));
             a2 = _mm256_add_epi32(a2, _mm256_mullo_epi32(_mm256_loadu_si256(b + 2), v));
@@ -74,15 +76,14 @@ void TransformAvx2(const int (*pBasis)[64], const unsigned char* pIndex, const i
         }
     }
     const __m256i shift = _mm256_set1_epi32(nShift);
-    __m256i* o = reinterpret_cast<__m256i*>(pOut);
-    _mm256_storeu_si256(o + 0, Finish(a0, shift));
-    _mm256_storeu_si256(o + 1, Finish(a1, shift));
-    _mm256_storeu_si256(o + 2, Finish(a2, shift));
-    _mm256_storeu_si256(o + 3, Finish(a3, shift));
-    _mm256_storeu_si256(o + 4, Finish(a4, shift));
-    _mm256_storeu_si256(o + 5, Finish(a5, shift));
-    _mm256_storeu_si256(o + 6, Finish(a6, shift));
-    _mm256_storeu_si256(o + 7, Finish(a7, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 0 * nOutStride), Finish(a0, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 1 * nOutStride), Finish(a1, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 2 * nOutStride), Finish(a2, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 3 * nOutStride), Finish(a3, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 4 * nOutStride), Finish(a4, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 5 * nOutStride), Finish(a5, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 6 * nOutStride), Finish(a6, shift));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 7 * nOutStride), Finish(a7, shift));
 }
 
 namespace {
@@ -109,10 +110,10 @@ inline SChannels Convert8(const int* pY, const int* pCb, const int* pCr) {
     return c;
 }
 
-inline bool Inside16(const int* pCb, const int* pCr) {
+inline bool Inside(const int* pCb, const int* pCr, int n) {
     const __m256i lo = _mm256_set1_epi32(kColourMin - 1), hi = _mm256_set1_epi32(kColourMax + 1);
     __m256i ok = _mm256_set1_epi32(-1);
-    for (int h = 0; h < 16; h += 8) {
+    for (int h = 0; h < n; h += 8) {
         __m256i cb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCb + h));
         __m256i cr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCr + h));
         ok = _mm256_and_si256(
@@ -135,7 +136,7 @@ inline __m128i PackBytes(__m256i a, __m256i b) {
 void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
     int i = 0;
     for (; i + 16 <= n; i += 16) {
-        if (!Inside16(pCb + i, pCr + i)) {
+        if (!Inside(pCb + i, pCr + i, 16)) {
             ColourScalar(pY + i, pCb + i, pCr + i, 16, pDst + 3 * i);
             continue;
         }
@@ -152,6 +153,25 @@ void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned c
                                      _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
             _mm_storeu_si128(d + t, v);
         }
+    }
+    if (i + 8 <= n && Inside(pCb + i, pCr + i, 8)) {
+        // Eight pixels (the MCU width of 4:4:4 and greyscale images): 24 bytes.
+        SChannels c = Convert8(pY + i, pCb + i, pCr + i);
+        __m128i b = PackBytes(c.b, c.b);
+        __m128i g = PackBytes(c.g, c.g);
+        __m128i r = PackBytes(c.r, c.r);
+        unsigned char* d = pDst + 3 * i;
+        for (int t = 0; t < 2; ++t) {
+            const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+            __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
+                                                  _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                                     _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+            if (t == 0)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
+            else
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), v);
+        }
+        i += 8;
     }
     if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
 }

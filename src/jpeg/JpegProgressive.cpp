@@ -154,8 +154,7 @@ void CJpegDecoder::PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY) {
 }
 
 void CJpegDecoder::PgInverseMCU(int nMcuX, int nMcuY) {
-    unsigned char index[64];
-    int value[64];
+    int* coef = m_pEntropy->coef;
     for (int my = 0; my < nMcuY; ++my) {
         for (int mx = 0; mx < nMcuX; ++mx) {
             for (int c = 0; c < m_nComponents; ++c) {
@@ -168,16 +167,15 @@ void CJpegDecoder::PgInverseMCU(int nMcuX, int nMcuY) {
                         CheckNotify();
                         int64_t number = int64_t{h} * v * nMcuX * my + int64_t{r} * h * nMcuX +
                                          int64_t{h} * mx + k;
-                        int* coef = m_pCurCoef[c] + 64 * number;
-                        int n = 0;
+                        int* block = m_pCurCoef[c] + 64 * number;
+                        uint64_t mask = 0;
                         for (int j = 0; j < 64; ++j) {
-                            if (coef[j] == 0) continue;
-                            coef[j] = MulWrap(quant[j], coef[j]);
-                            index[n] = static_cast<unsigned char>(j);
-                            value[n++] = coef[j];
+                            block[j] = MulWrap(quant[j], block[j]);
+                            coef[j] = block[j];
+                            mask |= static_cast<uint64_t>(block[j] != 0) << j;
                         }
-                        TransformBlock(index, value, n);
-                        CopyBlockToPlane(c, r, k);
+                        m_pEntropy->mask = mask;
+                        EmitBlock(c, r, k);
                     }
             }
             makeRGB(mx, my);
