@@ -87,9 +87,9 @@ public:
     // unchanged. Returns 1 when the file was written back, 0 otherwise (file unchanged).
     int OverwriteGPS(const char* path);
 
-    // Writes the user comment of m_Property to path when it is present and contains "<HTML>" in
-    // any letter case; the text is written byte for byte. Returns 1 when written, else 0 (and
-    // path is then not touched unless it could not be written).
+    // Writes the user comment of m_Property to path (created or truncated) when it is present and
+    // contains "<HTML>" in any letter case; the text is written byte for byte, in its own case.
+    // Returns 1 when written, else 0; a comment without the tag never touches path.
     int PullupHtml(const char* path);
 
     // 1: an EXIF segment was found by the last Decoder/QuickDecoder; 2: none (also after
@@ -103,8 +103,9 @@ public:
 protected:
     // Rewrites the DateTime (IFD0) and DateTimeOriginal (Exif directory) texts of the TIFF block
     // under m_pStream with tmDateTimeOriginal, then leaves the reader nEndPos bytes after the
-    // block's start. The reader must stand at the block's first byte. A text whose 20 bytes would
-    // not lie inside the block is not written; a walk past the block's end throws EBufferError.
+    // block's start. The reader must stand at the block's first byte (without a reader nothing
+    // happens). A text whose 20 bytes would not lie inside the block is not written; a walk past
+    // the block's end throws EBufferError.
     void AnalysisDate(int nEndPos);
 
     // Next marker code from a file (throws EBufferError "EndOfDisk" at its end) or from
@@ -119,8 +120,9 @@ protected:
     int ReadJPEGInfo(FILE* file, int& width, int& height);
     // Copies the JPEG file under m_pStream (standing at its first byte) to out with a new EXIF
     // segment right after SOI, built into m_pExifBuffer (at least CExif::GetTotalSize() bytes).
-    // Malformed input ends the copy early; a failed write is thrown as CFileException, and a
-    // block too large for a segment as EBufferError "WriteIFD".
+    // Malformed input ends the copy early, with what was written. A failed write is thrown on as
+    // CFileException, and a block too large for a segment as EBufferError "WriteIFD" before
+    // anything is written.
     void WriteIFD(CFile* out);
     // Copies bytes of m_pStream to out up to and including the next marker, dropping EXIF
     // segments and passing other APP1 segments over unchanged by their length; returns the code.
@@ -135,6 +137,7 @@ protected:
     unsigned char* m_pFileBuffer;  // whole input file, only during a write-back
     unsigned char* m_pExifBuffer;  // new TIFF block, only during Coder
     int m_nSegmentState;           // 0 until SOI is met, 1 while the header segments are walked
+    // The byte reader over the memory block being walked; null between operations.
     std::unique_ptr<CInBitStream> m_pStream;
 };
 

@@ -26,9 +26,6 @@ namespace {
 // identifier (6) and the block.
 constexpr int kMaxTiffBlock = 0xFFFF - 8;
 
-// A new EXIF block that does not fit its segment; the copy is refused as a whole.
-struct ESegmentTooLarge {};
-
 // Reads the whole file at path into buffer; pModified receives its modification time. 0 when
 // it does not open, is too large to be addressed by the byte reader, or cannot be read.
 int LoadFile(CFile& file, const char* path, std::vector<unsigned char>& buffer, CTime* pModified) {
@@ -185,7 +182,7 @@ void CExifIfdCoder::WriteIFD(CFile* out) {
     // The block is built before anything is written, so that one too large for its segment
     // refuses the whole copy.
     int size = m_Exif.WriteExif(m_pExifBuffer);
-    if (size < 0 || size > kMaxTiffBlock) throw ESegmentTooLarge();
+    if (size < 0 || size > kMaxTiffBlock) throw EBufferError("WriteIFD");
     try {
         m_nSegmentState = 0;
         while (WriteMarker(out) != SOI) {
