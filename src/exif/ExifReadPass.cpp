@@ -120,7 +120,7 @@ bool CExif::ReadPass::NextDirectory(int& nDir) {
     const uint32_t next = Read32();
     if (next == 0) return false;
     // Directory numbers must stay negative: 0 and up name sub-directories.
-    if (nDir >= -2) return false;
+    if (nDir >= -1) return false;
     for (int64_t seen : m_visited)
         if (seen == next) return false;
     SeekTo(next);
