@@ -140,12 +140,11 @@ void CJpegDecoder::makeRGB(int nMcuX, int nMcuY) {
     const int columns = (width - x0 < planeWidth) ? width - x0 : planeWidth;
     if (columns <= 0) return;
     const ptrdiff_t stride = ((3 * static_cast<ptrdiff_t>(width) + 3) / 4) * 4;
-    for (int r = 0; r < m_byVmax * 8; ++r) {
-        int y = nMcuY * m_byVmax * 8 + r;
-        if (y >= height) break;
-        unsigned char* dst = m_pRGB + (height - 1 - y) * stride + 3 * static_cast<ptrdiff_t>(x0);
-        int offset = r * planeWidth;
-        m_pEntropy->colour(m_pUnit[0] + offset, m_pUnit[1] + offset, m_pUnit[2] + offset, columns,
-                           dst);
-    }
+    // Rows at or beyond the image height are not written.
+    const int y0 = nMcuY * m_byVmax * 8;
+    const int rows = (height - y0 < m_byVmax * 8) ? height - y0 : m_byVmax * 8;
+    if (rows <= 0) return;
+    unsigned char* dst = m_pRGB + (height - 1 - y0) * stride + 3 * static_cast<ptrdiff_t>(x0);
+    m_pEntropy->colourRows(m_pUnit[0], m_pUnit[1], m_pUnit[2], planeWidth, columns, rows, dst,
+                           -stride);
 }

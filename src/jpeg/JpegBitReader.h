@@ -144,7 +144,7 @@ struct SJpegEntropy {
     alignas(32) int coef[64];
     uint64_t mask;
     pgjpeg::TransformFn transform;
-    pgjpeg::ColourFn colour;
+    pgjpeg::ColourRowsFn colourRows;
     int nWidth;
     int nHeight;
     int nShift;

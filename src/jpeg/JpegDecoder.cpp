@@ -164,7 +164,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         if (!m_pEntropy) throw EMemoryError(1, kDecoderMemory);
         const SKernels& kernels = Kernels();
         m_pEntropy->transform = kernels.transform;
-        m_pEntropy->colour = kernels.colour;
+        m_pEntropy->colourRows = kernels.colourRows;
         m_pEntropy->nWidth = m_nWidth;
         m_pEntropy->nHeight = m_nHeight;
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;
@@ -214,9 +214,9 @@ void CJpegDecoder::CheckLayout() const {
         const SJpegComponent& comp = m_Comp[c];
         if (comp.byH == 0 || comp.byV == 0 || m_byHmax % comp.byH != 0 || m_byVmax % comp.byV != 0)
             throw EDataFormatError(nullptr, kFrameSampling);
-        if (comp.byTq > 3) throw EIndexError(3, comp.byTq, kFrameTq);
+        if (comp.byTq > 3) throw EDataFormatError(nullptr, kFrameTq);
     }
-    if (m_byNs > 3) throw EIndexError(3, m_byNs, kScanComponents);
+    if (m_byNs > 3) throw EDataFormatError(nullptr, kScanComponents);
     if (m_nWidth < 0 || m_nHeight < 0) throw EDataFormatError(nullptr, kNoFrame);
 }
 

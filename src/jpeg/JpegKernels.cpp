@@ -138,14 +138,21 @@ void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned c
     if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
 }
 
+void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int r = 0; r < nRows; ++r)
+        ColourSse2(pY + r * nPlaneStride, pCb + r * nPlaneStride, pCr + r * nPlaneStride, n,
+                   pDst + r * nDstStride);
+}
+
 bool CpuHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
 }
 
 const SKernels& Kernels() {
-    static const SKernels kernels =
-        CpuHasAvx2() ? SKernels{TransformAvx2, ColourAvx2} : SKernels{TransformSse2, ColourSse2};
+    static const SKernels kernels = CpuHasAvx2() ? SKernels{TransformAvx2, ColourRowsAvx2}
+                                                 : SKernels{TransformSse2, ColourRowsSse2};
     return kernels;
 }
 

@@ -5,6 +5,7 @@
 #ifndef PHOTOGEO_JPEG_JPEGKERNELS_H
 #define PHOTOGEO_JPEG_JPEGKERNELS_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pgjpeg {
@@ -44,9 +45,14 @@ typedef void (*TransformFn)(const STransformTables& tables, const int* pCoef, ui
 // in 32-bit int arithmetic with truncating division, each clamped to 0..255.
 typedef void (*ColourFn)(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 
+// The same over nRows rows of n pixels: row r of the samples starts nPlaneStride ints after row
+// r - 1, row r of the output nDstStride bytes after row r - 1 (negative for a bottom-up bitmap).
+typedef void (*ColourRowsFn)(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                             int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+
 struct SKernels {
     TransformFn transform;
-    ColourFn colour;
+    ColourRowsFn colourRows;
 };
 
 // The fastest forms this processor runs, chosen on first use.
@@ -62,6 +68,10 @@ void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nM
 void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
+void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 
 // The pairs of coefficients (bit 2p for pair p) that hold a set bit of nMask.
 inline uint64_t PairMask(uint64_t nMask) {

@@ -134,46 +134,54 @@ inline __m128i PackBytes(__m256i a, __m256i b) {
 }  // namespace
 
 void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
-    int i = 0;
-    for (; i + 16 <= n; i += 16) {
-        if (!Inside(pCb + i, pCr + i, 16)) {
-            ColourScalar(pY + i, pCb + i, pCr + i, 16, pDst + 3 * i);
-            continue;
+    ColourRowsAvx2(pY, pCb, pCr, 0, n, 1, pDst, 0);
+}
+
+void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int row = 0; row < nRows;
+         ++row, pY += nPlaneStride, pCb += nPlaneStride, pCr += nPlaneStride, pDst += nDstStride) {
+        int i = 0;
+        for (; i + 16 <= n; i += 16) {
+            if (!Inside(pCb + i, pCr + i, 16)) {
+                ColourScalar(pY + i, pCb + i, pCr + i, 16, pDst + 3 * i);
+                continue;
+            }
+            SChannels c0 = Convert8(pY + i, pCb + i, pCr + i);
+            SChannels c1 = Convert8(pY + i + 8, pCb + i + 8, pCr + i + 8);
+            __m128i b = PackBytes(c0.b, c1.b);
+            __m128i g = PackBytes(c0.g, c1.g);
+            __m128i r = PackBytes(c0.r, c1.r);
+            __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
+            for (int t = 0; t < 3; ++t) {
+                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+                __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
+                                                      _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                                         _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+                _mm_storeu_si128(d + t, v);
+            }
         }
-        SChannels c0 = Convert8(pY + i, pCb + i, pCr + i);
-        SChannels c1 = Convert8(pY + i + 8, pCb + i + 8, pCr + i + 8);
-        __m128i b = PackBytes(c0.b, c1.b);
-        __m128i g = PackBytes(c0.g, c1.g);
-        __m128i r = PackBytes(c0.r, c1.r);
-        __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
-        for (int t = 0; t < 3; ++t) {
-            const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-            __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
-                                                  _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
-                                     _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
-            _mm_storeu_si128(d + t, v);
+        if (i + 8 <= n && Inside(pCb + i, pCr + i, 8)) {
+            // Eight pixels (the MCU width of 4:4:4 and greyscale images): 24 bytes.
+            SChannels c = Convert8(pY + i, pCb + i, pCr + i);
+            __m128i b = PackBytes(c.b, c.b);
+            __m128i g = PackBytes(c.g, c.g);
+            __m128i r = PackBytes(c.r, c.r);
+            unsigned char* d = pDst + 3 * i;
+            for (int t = 0; t < 2; ++t) {
+                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+                __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
+                                                      _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                                         _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+                if (t == 0)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
+                else
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), v);
+            }
+            i += 8;
         }
+        if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
     }
-    if (i + 8 <= n && Inside(pCb + i, pCr + i, 8)) {
-        // Eight pixels (the MCU width of 4:4:4 and greyscale images): 24 bytes.
-        SChannels c = Convert8(pY + i, pCb + i, pCr + i);
-        __m128i b = PackBytes(c.b, c.b);
-        __m128i g = PackBytes(c.g, c.g);
-        __m128i r = PackBytes(c.r, c.r);
-        unsigned char* d = pDst + 3 * i;
-        for (int t = 0; t < 2; ++t) {
-            const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-            __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
-                                                  _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
-                                     _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
-            if (t == 0)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
-            else
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), v);
-        }
-        i += 8;
-    }
-    if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
 }
 
 }  // namespace pgjpeg

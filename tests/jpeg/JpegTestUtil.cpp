@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "PlainDecoder.h"
 #include "photogeo/JpegDecoder.h"
 
 namespace jpegtest {
@@ -121,7 +122,7 @@ std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, 
     return bgr;
 }
 
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue) {
+static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue, bool plain) {
     SDecodeResult r;
     std::vector<char> data(jpeg.begin(), jpeg.end());
     CJpegDecoder decoder(pContinue);
@@ -133,12 +134,21 @@ SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue) 
     }
     int stride = Stride(r.width);
     r.bitmap.assign(static_cast<size_t>(stride) * r.height, kUntouched);
-    r.decode = decoder.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
+    r.decode = plain ? PlainDecode(decoder, r.bitmap.data())
+                     : decoder.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
     for (int y = 0; y < r.height; ++y)
         for (int x = 3 * r.width; x < stride; ++x)
             if (r.bitmap[static_cast<size_t>(y) * stride + x] != kUntouched)
                 r.paddingIntact = false;
     return r;
+}
+
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue) {
+    return Run(jpeg, pContinue, false);
+}
+
+SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg) {
+    return Run(jpeg, nullptr, true);
 }
 
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,

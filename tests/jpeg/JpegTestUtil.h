@@ -57,6 +57,8 @@ struct SDecodeResult {
 // Analyses and decodes with CJpegDecoder into a bitmap pre-filled with kUntouched.
 const unsigned char kUntouched = 0xA5;
 SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue = nullptr);
+// The same analysis, then the plain decoder of PlainDecoder.h instead of DoDecode.
+SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg);
 
 // Peak signal-to-noise ratio in dB over the 3 * width image bytes of every row.
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,

@@ -32,6 +32,9 @@ void ExpectMatchesOracle(const SEncodeOptions& o, const char* what) {
     ASSERT_EQ(ours.width, w);
     ASSERT_EQ(ours.height, h);
     EXPECT_TRUE(ours.paddingIntact);
+    SDecodeResult plain = PlainDecodeBytes(jpeg);
+    EXPECT_EQ(plain.decode, 0);
+    EXPECT_TRUE(ours.bitmap == plain.bitmap) << "differs from the plain decoder";
     EXPECT_GT(Psnr(ours.bitmap, oracle, w, h), kMinPsnr);
 }
 
