@@ -1,0 +1,123 @@
+// Fuzz target for the file coder: arbitrary bytes as a photograph file on disk.
+//
+// The bytes are written to a file on tmpfs and handed to CExifIfdCoder by its path: GetJPEGInfo,
+// QuickDecoder (thumbnail flag from the input's length) and Decoder, then every listing item and
+// the true bearing of what was read, as a host shows them. The write-back operations follow on the
+// same record: Coder into a second file and OverwriteGPS on a third copy of the input, so the
+// marker copying of the write path sees the same hostile files as the readers.
+//
+// Checks: the results are those the interface allows; OverwriteGPS never changes the file's
+// length; a file without SOI has no EXIF segment.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "photogeo/ExifIfdCoder.h"
+
+namespace {
+
+// Files of one run in a private directory on tmpfs (/dev/shm, else /tmp), removed at exit. The
+// write-back operations replace their target through a temporary file in the same directory.
+class ScratchFiles {
+public:
+    ScratchFiles() {
+        for (const char* base : {"/dev/shm", "/tmp"}) {
+            std::string templ = std::string(base) + "/photogeo-fuzz-XXXXXX";
+            if (mkdtemp(&templ[0]) != nullptr) {
+                dir_ = templ;
+                break;
+            }
+        }
+        if (dir_.empty()) std::abort();
+        input_ = dir_ + "/photo.jpg";
+        output_ = dir_ + "/copy.jpg";
+        patched_ = dir_ + "/patched.jpg";
+    }
+    ~ScratchFiles() {
+        for (const std::string& path : {input_, output_, patched_}) unlink(path.c_str());
+        rmdir(dir_.c_str());
+    }
+    ScratchFiles(const ScratchFiles&) = delete;
+    ScratchFiles& operator=(const ScratchFiles&) = delete;
+
+    static void Fill(const std::string& path, const uint8_t* data, size_t size) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (f == nullptr) std::abort();
+        if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+        std::fclose(f);
+    }
+    static long Size(const std::string& path) {
+        struct stat st;
+        return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+    }
+
+    const char* Input() const { return input_.c_str(); }
+    const char* Output() const { return output_.c_str(); }
+    const char* Patched() const { return patched_.c_str(); }
+
+private:
+    std::string dir_;
+    std::string input_;
+    std::string output_;
+    std::string patched_;
+};
+
+bool HasSoi(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i + 1 < size; ++i) {
+        if (data[i] == 0xFF && data[i + 1] == 0xD8) return true;
+    }
+    return false;
+}
+
+void CheckResult(int result) {
+    if (result != 0 && result != 1) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TZ", "JST-9", 1);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static ScratchFiles files;
+    if (size > (1u << 20)) return 0;
+    ScratchFiles::Fill(files.Input(), data, size);
+
+    {
+        CExifIfdCoder coder;
+        int width = -7;
+        int height = -7;
+        if (coder.GetJPEGInfo(files.Input(), width, height) != 1) std::abort();
+        if ((width != -7 || height != -7) && (width < 0 || height < 0)) std::abort();
+        if (coder.QuickDecoder(files.Input(), static_cast<int>(size & 1)) != 1) std::abort();
+        if (coder.m_nStatus != 1 && coder.m_nStatus != 2) std::abort();
+    }
+
+    CExifIfdCoder coder;
+    if (coder.Decoder(files.Input()) != 1) std::abort();
+    if (coder.m_nStatus != 1 && coder.m_nStatus != 2) std::abort();
+    if (coder.m_nStatus == 1 && !HasSoi(data, size)) std::abort();
+
+    static const int kItemRanges[][2] = {{0, 13}, {101, 112}, {201, 209}, {301, 326}};
+    for (const auto& range : kItemRanges) {
+        for (int item = range[0]; item <= range[1]; ++item) {
+            CString name;
+            CString value;
+            CheckResult(coder.Listup(item, name, value, 0));
+        }
+    }
+    (void)coder.GetTrueDir();
+
+    CheckResult(coder.Coder(files.Input(), files.Output(), static_cast<int>(size & 2),
+                            static_cast<int>(size & 4)));
+    ScratchFiles::Fill(files.Patched(), data, size);
+    CheckResult(coder.OverwriteGPS(files.Patched()));
+    if (ScratchFiles::Size(files.Patched()) != static_cast<long>(size)) std::abort();
+    return 0;
+}
