@@ -63,7 +63,7 @@ int Run(const std::vector<std::string>& args) {
             return kExitFileFailed;
         }
     }
-    if (std::memchr(input.data(), 0, input.size()) != nullptr) {
+    if (!input.empty() && std::memchr(input.data(), 0, input.size()) != nullptr) {
         ReportFileError("(standard input)",
                         "contains a NUL byte, which the converter cannot carry");
         return kExitFileFailed;
