@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <set>
 
 #include "exifcoder/CoderTestUtil.h"
@@ -412,6 +413,37 @@ TEST_F(WriteTest, OverwriteGpsWithoutExifOrFileAndUnderFailures) {
         ASSERT_EQ(result, 0) << limit;
         ASSERT_EQ(ReadFile(path), before) << limit;
         ASSERT_EQ(dir.List(), (std::vector<std::string>{"gps.jpg", "plain.jpg"})) << limit;
+    }
+}
+
+// Truncated and corrupted photos go through both write-backs without a fault; a patch in place
+// never changes the length, and a copy keeps at least the bytes before the EXIF segment.
+TEST_F(WriteTest, DamagedPhotosAreWrittenBackWithoutFault) {
+    PhotoSpec spec;
+    spec.thumbnail = true;
+    const Bytes full = ReadFile(Make("full.jpg", spec));
+    const size_t frame = FrameOffset(full);
+    const std::string t = dir.Path("t.jpg"), out = dir.Path("out.jpg");
+    std::mt19937 rng(99);
+    for (int round = 0; round < 150; ++round) {
+        Bytes bad;
+        if (round < 75) {
+            bad = Slice(full, 0, std::min(full.size(), frame * static_cast<size_t>(round) / 70));
+        } else {
+            bad = full;
+            for (int i = 1 + static_cast<int>(rng() % 6); i > 0; --i)
+                bad[2 + rng() % (frame - 2)] = static_cast<unsigned char>(rng());
+        }
+        WriteFile(t, bad);
+        CExifIfdCoder coder;
+        ASSERT_EQ(coder.Decoder(t.c_str()), 1);
+        coder.m_Property.bGPSPosition = coder.m_Property.bImageDescription = 1;
+        coder.m_Property.dGPSLatitude = -1.5;
+        coder.m_Property.strImageDescription = "t";
+        int result = coder.Coder(t.c_str(), out.c_str(), round % 2, 1);
+        ASSERT_TRUE(result == 0 || result == 1) << round;
+        ASSERT_EQ(coder.OverwriteGPS(t.c_str()), 1) << round;
+        ASSERT_EQ(ReadFile(t).size(), bad.size()) << round;
     }
 }
 
