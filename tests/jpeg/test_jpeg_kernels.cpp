@@ -1,1 +1,328 @@
+// The optimised pieces of the decoder against plain forms of the same arithmetic: the entropy
+// reader against CInBitStream::GetBits, lookup-table Huffman decoding against the entry-by-entry
+// canonical search, the vector transforms against the 64-term basis sum, and the vector colour
+// conversions against the formulas, over seeded random inputs that include markers, stuffed bytes,
+// over-full tables, values beyond 16 bits and samples far outside 0..255.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "PlainDecoder.h"
+#include "jpeg/JpegBitReader.h"
+#include "jpeg/JpegKernels.h"
+#include "jpeg/JpegTables.h"
+#include "photogeo/JpegDecoder.h"
+
+using namespace pgjpeg;
+
+namespace {
+
+// Entropy-like data: many 0xFF, stuffed zeros and markers.
+std::vector<unsigned char> RandomData(std::mt19937& rng, size_t maxLength) {
+    std::vector<unsigned char> d(rng() % (maxLength + 1));
+    for (auto& b : d) {
+        unsigned r = rng() % 10;
+        b = r < 3 ? 0xFF : (r < 5 ? 0x00 : (r == 5 ? 0xD0 : static_cast<unsigned char>(rng())));
+    }
+    return d;
+}
+
+void ExpectSameState(const CInBitStream& a, const CInBitStream& b) {
+    ASSERT_EQ(a.m_pCur, b.m_pCur);
+    ASSERT_EQ(a.m_nBit, b.m_nBit);
+    ASSERT_EQ(a.m_bNoStuff, b.m_bNoStuff);
+}
+
+// A table as the decoder holds it: canonical codes from the counts per length.
+struct SOwnedTable {
+    std::vector<int> size, code, value;
+    SJpegHuffman table{};
+};
+
+void RandomTable(std::mt19937& rng, SOwnedTable& t) {
+    t.size.clear();
+    t.code.clear();
+    t.value.clear();
+    bool overFull = rng() % 4 == 0;
+    int room = 1;  // free codes at the current length, to keep most tables complete or short
+    for (int l = 1; l <= 16; ++l) {
+        room *= 2;
+        int n = overFull ? static_cast<int>(rng() % 5) : static_cast<int>(rng() % (room > 6 ? 6 : room + 1));
+        if (!overFull) room -= n;
+        if (room < 0) room = 0;
+        for (int i = 0; i < n; ++i) t.size.push_back(l);
+    }
+    int code = 0;
+    size_t e = 0;
+    if (!t.size.empty()) {
+        int len = t.size[0];
+        while (e < t.size.size()) {
+            while (e < t.size.size() && t.size[e] == len) {
+                t.code.push_back(code++);
+                ++e;
+            }
+            if (e >= t.size.size()) break;
+            while (len < t.size[e]) {
+                code <<= 1;
+                ++len;
+            }
+        }
+    }
+    for (size_t i = 0; i < t.size.size(); ++i) {
+        int v = static_cast<int>(rng() % 256);
+        if (rng() % 3 == 0) v = static_cast<int>(rng() % 16) * 16 + 1 + static_cast<int>(rng() % 10);
+        t.value.push_back(v);
+    }
+    t.table.nCount = static_cast<int>(t.size.size());
+    t.table.pSize = t.size.data();
+    t.table.pCode = t.code.data();
+    t.table.pValue = t.value.data();
+}
+
+enum EOutcome { kValue, kBuffer, kFormat };
+
+}  // namespace
+
+TEST(JpegKernels, BasisTableTellingValues) {
+    CJpegDecoder d;
+    for (int j = 0; j < 64; ++j) EXPECT_EQ(d.m_nBasis[0][j], 128);
+    const int row0[8] = {177, 150, 100, 35, -35, -100, -150, -177};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(d.m_nBasis[1][x], row0[x]);
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(d.m_nBasis[2][x], 177);
+        EXPECT_EQ(d.m_nBasis[2][8 + x], 150);
+    }
+    EXPECT_EQ(zigzag[2], 8);
+}
+
+TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsStatesAndErrors) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<unsigned char> data = RandomData(rng, 24);
+        CInBitStream plain(data.data(), static_cast<int>(data.size()));
+        CInBitStream fast(data.data(), static_cast<int>(data.size()));
+        if (rng() % 2) {
+            plain.CheckStuffByte();
+            fast.CheckStuffByte();
+        }
+        CJpegBitReader reader;
+        reader.Attach(fast);
+        for (int op = 0; op < 40; ++op) {
+            if (rng() % 8 == 0) {
+                // A marker read in between: the byte reader realigns, the reader takes over again.
+                reader.Detach(fast);
+                ExpectSameState(plain, fast);
+                if (HasFatalFailure()) return;
+                bool plainThrew = false, fastThrew = false;
+                int a = 0, b = 0;
+                try { a = plain.GetByte(); } catch (const EBufferError&) { plainThrew = true; }
+                try { b = fast.GetByte(); } catch (const EBufferError&) { fastThrew = true; }
+                ASSERT_EQ(plainThrew, fastThrew);
+                if (plainThrew) break;
+                ASSERT_EQ(a, b);
+                reader.Attach(fast);
+                continue;
+            }
+            int n = static_cast<int>(rng() % 17);
+            EOutcome pa = kValue, pb = kValue;
+            int va = 0, vb = 0;
+            try { va = plain.GetBits(n); } catch (const EBufferError&) { pa = kBuffer; }
+            try { vb = reader.GetBits(n); } catch (const EBufferError&) { pb = kBuffer; }
+            ASSERT_EQ(pa, pb) << "round " << round << " op " << op;
+            if (pa != kValue) break;
+            ASSERT_EQ(va, vb) << "round " << round << " op " << op << " n " << n;
+            ASSERT_EQ(reader.BytePosition(), plain.GetBytePosition());
+            reader.Detach(fast);
+            ExpectSameState(plain, fast);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(JpegKernels, LookupHuffmanDecodingGivesTheCanonicalSearchsResults) {
+    std::mt19937 rng(12);
+    SOwnedTable t;
+    SHuffmanLookup lookup;
+    for (int round = 0; round < 20000; ++round) {
+        RandomTable(rng, t);
+        BuildHuffmanLookup(t.table, lookup);
+        std::vector<unsigned char> data = RandomData(rng, 48);
+        CInBitStream plain(data.data(), static_cast<int>(data.size()));
+        CInBitStream fast(data.data(), static_cast<int>(data.size()));
+        CJpegBitReader reader;
+        reader.Attach(fast);
+        for (int op = 0; op < 30; ++op) {
+            EOutcome pa = kValue, pb = kValue;
+            int va = 0, vb = 0;
+            try { va = jpegtest::PlainHuffman(plain, t.table); }
+            catch (const EBufferError&) { pa = kBuffer; }
+            catch (const EDataFormatError&) { pa = kFormat; }
+            try { vb = reader.DecodeHuffman(lookup); }
+            catch (const EBufferError&) { pb = kBuffer; }
+            catch (const EDataFormatError&) { pb = kFormat; }
+            ASSERT_EQ(pa, pb) << "round " << round << " op " << op;
+            if (pa != kValue) break;
+            ASSERT_EQ(va, vb);
+            reader.Detach(fast);
+            ExpectSameState(plain, fast);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
+    std::mt19937 rng(13);
+    SOwnedTable t;
+    SHuffmanLookup lookup;
+    for (int round = 0; round < 20000; ++round) {
+        RandomTable(rng, t);
+        BuildHuffmanLookup(t.table, lookup);
+        int quant[64];
+        for (int& q : quant) q = 1 + static_cast<int>(rng() % (rng() % 8 ? 64 : 65535));
+        std::vector<unsigned char> data = RandomData(rng, 64);
+        // Mostly plain data: long runs without markers reach the word-at-a-time road.
+        for (auto& b : data)
+            if (b == 0xD0 && rng() % 2) b = 0x17;
+        CInBitStream plain(data.data(), static_cast<int>(data.size()));
+        CInBitStream fast(data.data(), static_cast<int>(data.size()));
+        CJpegBitReader reader;
+        reader.Attach(fast);
+        for (int block = 0; block < 6; ++block) {
+            int expected[64] = {};
+            EOutcome pa = kValue, pb = kValue;
+            try {
+                for (int k = 1; k < 64;) {
+                    int rs = jpegtest::PlainHuffman(plain, t.table);
+                    if (rs == 0) break;
+                    if (rs < 0) throw EDataFormatError(nullptr, "marker");
+                    int size = rs & 15, run = rs >> 4, amp = 0;
+                    if (size)
+                        amp = jpegtest::PlainExtend(plain.GetBits(size), size);
+                    else if (run != 15)
+                        throw EDataFormatError(nullptr, "value");
+                    if (run + k > 63) throw EDataFormatError(nullptr, "run");
+                    k += run;
+                    expected[k] = static_cast<int>(static_cast<uint32_t>(quant[k]) * static_cast<uint32_t>(amp));
+                    ++k;
+                }
+            } catch (const EBufferError&) {
+                pa = kBuffer;
+            } catch (const EDataFormatError&) {
+                pa = kFormat;
+            }
+            int coef[64] = {};
+            uint64_t mask = 0;
+            try {
+                reader.DecodeBaselineAC(lookup, quant, coef, mask);
+            } catch (const EBufferError&) {
+                pb = kBuffer;
+            } catch (const EDataFormatError&) {
+                pb = kFormat;
+            }
+            ASSERT_EQ(pa, pb) << "round " << round << " block " << block;
+            if (pa != kValue) break;
+            for (int k = 1; k < 64; ++k) {
+                ASSERT_EQ(coef[k], expected[k]) << "k " << k;
+                ASSERT_EQ((mask >> k) & 1, expected[k] != 0 ? 1u : 0u);
+            }
+            reader.Detach(fast);
+            ExpectSameState(plain, fast);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
+    CJpegDecoder d;
+    STransformTables tables;
+    BuildTransformTables(d.m_nBasis, tables);
+    std::mt19937 rng(14);
+    std::vector<TransformFn> forms = {TransformScalar, TransformSse2};
+    if (CpuHasAvx2()) forms.push_back(TransformAvx2);
+    for (int round = 0; round < 20000; ++round) {
+        int coef[64] = {};
+        uint64_t mask = 0;
+        int kind = round % 4;  // sparse small, dense small, 16-bit edges, any 32-bit value
+        int count = kind == 1 ? 64 : 1 + static_cast<int>(rng() % 12);
+        for (int i = 0; i < count; ++i) {
+            int k = kind == 1 ? i : (i == 0 ? 0 : static_cast<int>(rng() % 64));
+            int v;
+            if (kind == 2)
+                v = (rng() % 2) ? 32767 - static_cast<int>(rng() % 3) : -32768 + static_cast<int>(rng() % 3);
+            else if (kind == 3)
+                v = static_cast<int>(rng());
+            else
+                v = static_cast<int>(rng() % 4001) - 2000;
+            coef[k] = v;
+            mask |= uint64_t{1} << k;
+        }
+        int shift = round % 2 ? 128 : 2048;
+        int expected[64];
+        jpegtest::PlainTransform(d.m_nBasis, coef, shift, expected);
+        for (TransformFn form : forms) {
+            int out[8 * 24];
+            std::memset(out, 0x5A, sizeof out);
+            form(tables, coef, mask, shift, out + 3, 24);
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 8; ++x) ASSERT_EQ(out[3 + y * 24 + x], expected[8 * y + x]) << round;
+                // Nothing is written between the rows of the block.
+                ASSERT_EQ(out[3 + y * 24 + 8], 0x5A5A5A5A);
+            }
+        }
+    }
+}
+
+TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
+    std::mt19937 rng(15);
+    std::vector<ColourFn> forms = {ColourScalar, ColourSse2};
+    if (CpuHasAvx2()) forms.push_back(ColourAvx2);
+    for (int round = 0; round < 4000; ++round) {
+        int n = 1 + static_cast<int>(rng() % 40);
+        std::vector<int> y(n), cb(n), cr(n);
+        for (int i = 0; i < n; ++i) {
+            auto sample = [&]() {
+                switch (rng() % 4) {
+                    case 0: return static_cast<int>(rng() % 256);
+                    case 1: return kColourMin + static_cast<int>(rng() % (kColourMax - kColourMin + 1));
+                    case 2: return static_cast<int>(rng() % 8) + (rng() % 2 ? kColourMax - 3 : kColourMin - 4);
+                    default: return static_cast<int>(rng() % (1 << 23)) - (1 << 22);
+                }
+            };
+            y[i] = sample();
+            cb[i] = sample();
+            cr[i] = sample();
+        }
+        std::vector<unsigned char> expected(3 * n + 4, 0x5A);
+        for (int i = 0; i < n; ++i) jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
+        for (ColourFn form : forms) {
+            std::vector<unsigned char> out(3 * n + 4, 0x5A);
+            form(y.data(), cb.data(), cr.data(), n, out.data());
+            ASSERT_EQ(out, expected) << "round " << round << " n " << n;
+        }
+    }
+    // Every Cb and Cr of the vector range, at a few luminances, through the row forms.
+    std::vector<ColourRowsFn> rows = {ColourRowsSse2};
+    if (CpuHasAvx2()) rows.push_back(ColourRowsAvx2);
+    const int span = kColourMax - kColourMin + 1;
+    std::vector<int> y(span), cb(span), cr(span);
+    for (int lum : {-300, 0, 100, 255, 600}) {
+        for (int other : {kColourMin, 0, 128, 255, kColourMax}) {
+            for (int i = 0; i < span; ++i) {
+                y[i] = lum;
+                cb[i] = kColourMin + i;
+                cr[i] = other;
+            }
+            for (int pass = 0; pass < 2; ++pass) {
+                std::vector<unsigned char> expected(3 * span);
+                for (int i = 0; i < span; ++i) jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
+                for (ColourRowsFn form : rows) {
+                    std::vector<unsigned char> out(3 * span);
+                    form(y.data(), cb.data(), cr.data(), 0, span, 1, out.data(), 0);
+                    ASSERT_EQ(out, expected) << lum << " " << other;
+                }
+                std::swap(cb, cr);
+            }
+        }
+    }
+}
