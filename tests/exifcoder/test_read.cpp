@@ -139,6 +139,15 @@ TEST_F(ReadTest, QuickReadDecodesOnlyItsSubset) {
     EXPECT_EQ(p.bMake, 0);
     EXPECT_EQ(p.bModel, 0);
     EXPECT_EQ(p.bExposureTime, 0);
+
+    // The option is the quick reader's thumbnail switch.
+    PhotoSpec spec;
+    spec.thumbnail = true;
+    MakePhoto(dir.Path("thumb.jpg"), spec);
+    ASSERT_EQ(coder.QuickDecoder(dir.Path("thumb.jpg").c_str(), 0), 1);
+    EXPECT_EQ(coder.m_Exif.m_nThumbCompression, -1);
+    ASSERT_EQ(coder.QuickDecoder(dir.Path("thumb.jpg").c_str(), 1), 1);
+    EXPECT_EQ(coder.m_Exif.m_nThumbCompression, 6);
 }
 
 TEST_F(ReadTest, ReadsKeepTheRecordUntilClearExifEnable) {
