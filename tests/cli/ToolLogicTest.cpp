@@ -1,17 +1,20 @@
 // Unit tests of the command-line tool's own logic, apart from the library: calendar arithmetic
-// (against the C runtime's timegm/gmtime as an independent oracle), GPX reading and track
-// interpolation, option parsing and the text helpers.
+// (against the C runtime's gmtime as an independent oracle), GPX reading and track
+// interpolation, option parsing, the text helpers and the image file writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "cli.h"
 #include "dates.h"
 #include "gpx.h"
+#include "image_files.h"
 
 using namespace cli;
 
@@ -194,4 +197,42 @@ TEST(Text, ShiftJisRoundTripWidthsAndJson) {
     EXPECT_EQ(SjisToUtf8("ab\x81"), "ab\xEF\xBF\xBD");
     EXPECT_THROW(Utf8ToSjis("\xF0\x9F\x98\x80", "x"), UsageError);  // no Shift-JIS form
     EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+}
+
+TEST(ImageFiles, BmpHeaderAndPaddedRowsAreWrittenAsGiven) {
+    // Two rows of one pixel: each row is 3 bytes of BGR padded to 4.
+    const unsigned char rows[] = {1, 2, 3, 0, 4, 5, 6, 0};
+    std::string path = ::testing::TempDir() + "tiny.bmp";
+    ASSERT_TRUE(WriteBmp24(path, 1, 2, rows));
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    ASSERT_EQ(file.size(), 54u + 8u);
+    auto u32 = [&](std::size_t at) {
+        return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | unsigned(file[at + 3]) << 24;
+    };
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    EXPECT_EQ(u32(2), 62u);   // file size
+    EXPECT_EQ(u32(10), 54u);  // pixel data offset
+    EXPECT_EQ(u32(14), 40u);  // info header size
+    EXPECT_EQ(u32(18), 1u);   // width
+    EXPECT_EQ(u32(22), 2u);   // height, positive: bottom-up rows
+    EXPECT_EQ(file[28], 24);  // bits per pixel
+    EXPECT_EQ(u32(34), 8u);   // image size
+    EXPECT_TRUE(std::equal(rows, rows + 8, file.begin() + 54));
+    EXPECT_EQ(BmpStride(1), 4u);
+    EXPECT_EQ(BmpStride(4), 12u);
+    EXPECT_EQ(BmpStride(5), 16u);
+    EXPECT_FALSE(WriteBmp24(path, 0, 2, rows));
+    EXPECT_FALSE(WriteBmp24(::testing::TempDir() + "no/such/dir.bmp", 1, 2, rows));
+}
+
+TEST(ImageFiles, PgmHeader) {
+    const unsigned char pixels[] = {0, 127, 255, 9, 8, 7};
+    std::string path = ::testing::TempDir() + "tiny.pgm";
+    ASSERT_TRUE(WritePgm(path, 3, 2, pixels));
+    std::ifstream in(path, std::ios::binary);
+    std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(file, std::string("P5\n3 2\n255\n") + std::string(pixels, pixels + 6));
 }

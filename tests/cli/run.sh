@@ -152,6 +152,9 @@ fi
 for f in tokyo-tower kyoto-garden lake-progressive no-exif; do
     expect 0 "decode $f" "$BIN" decode "$S/$f.jpg" "$WORK/$f.bmp"
     has "decode $f is a BMP" <(identify -format '%m %w %h\n' "$WORK/$f.bmp") '^BMP3? [0-9]+ [0-9]+$'
+    # Header and rows of three bytes a pixel, each padded to a multiple of four bytes.
+    read -r w h < <(identify -format '%w %h\n' "$S/$f.jpg")
+    near "decode $f file size" "$(stat -c %s "$WORK/$f.bmp")" $((54 + (3 * w + 3) / 4 * 4 * h)) 0
     # ImageMagick's own decoding as the oracle; the decoders differ only in rounding.
     psnr=$(compare -metric PSNR "$S/$f.jpg" "$WORK/$f.bmp" null: 2>&1)
     if awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 > 30) }'; then ok; else bad "decode $f: PSNR $psnr dB against ImageMagick"; fi
@@ -273,6 +276,31 @@ expect 1 "gpx broken track" "$BIN" geotag --gpx "$WORK/broken.gpx" "$S/lake-prog
 has "gpx broken track" "$WORK/err" 'broken\.gpx: not well-formed XML'
 expect 2 "gpx with a typed position" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --lat 1 --lon 2 "$S/lake-progressive.jpg" -o "$T"
 expect 2 "gpx bad offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset 9 "$S/lake-progressive.jpg" -o "$T"
+
+# --- noise -----------------------------------------------------------------------------------
+expect 0 "noise cloud" "$BIN" noise cloud "$WORK/cloud.pgm"
+has "noise cloud header" <(head -c 15 "$WORK/cloud.pgm" | tr '\n' ' '; echo) '^P5 256 256 255 $'
+near "noise cloud size" "$(stat -c %s "$WORK/cloud.pgm")" $((15 + 256 * 256)) 0
+# The lattice wraps every 256 units: at one pixel a unit, column x and x + 256 are equal.
+for kind in cloud bump; do
+    expect 0 "noise $kind tiles" "$BIN" noise "$kind" --size 512x4 --scale 1 --octaves 3 "$WORK/wide.pgm"
+    tail -c $((512 * 4)) "$WORK/wide.pgm" | od -An -v -tu1 -w512 >"$WORK/rows.txt"
+    if awk '{ for (i = 1; i <= 256; i++) if ($i != $(i + 256)) exit 1 }' "$WORK/rows.txt"; then ok; else bad "noise $kind does not tile every 256 units"; fi
+    if [ "$(tr -s ' \n' '\n\n' <"$WORK/rows.txt" | sort -u | wc -l)" -gt 8 ]; then ok; else bad "noise $kind is nearly flat"; fi
+done
+expect 0 "noise bump" "$BIN" noise bump --size 64x64 "$WORK/bump.pgm"
+expect 0 "noise ridged bump" "$BIN" noise bump --size 64x64 --ridge "$WORK/ridge.pgm"
+if cmp -s "$WORK/bump.pgm" "$WORK/ridge.pgm"; then bad "noise --ridge changes nothing"; else ok; fi
+expect 0 "noise offset" "$BIN" noise bump --size 64x64 --offset 7 "$WORK/offset.pgm"
+if cmp -s "$WORK/bump.pgm" "$WORK/offset.pgm"; then bad "noise --offset changes nothing"; else ok; fi
+expect 0 "noise is repeatable" "$BIN" noise bump --size 64x64 "$WORK/bump2.pgm"
+same "noise is repeatable" "$WORK/bump.pgm" "$WORK/bump2.pgm"
+expect 2 "noise octaves out of range" "$BIN" noise cloud --octaves 21 "$WORK/x.pgm"
+expect 2 "noise bad size" "$BIN" noise cloud --size 0x5 "$WORK/x.pgm"
+expect 2 "noise ridge on clouds" "$BIN" noise cloud --ridge "$WORK/x.pgm"
+expect 2 "noise unknown kind" "$BIN" noise marble "$WORK/x.pgm"
+expect 1 "noise unwritable output" "$BIN" noise cloud "$WORK/no/such/dir.pgm"
+has "noise unwritable output" "$WORK/err" 'dir\.pgm: cannot write'
 
 # --- progress on a terminal ------------------------------------------------------------------
 if command -v script >/dev/null; then
