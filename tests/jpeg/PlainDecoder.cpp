@@ -13,9 +13,13 @@ namespace jpegtest {
 
 namespace {
 
-int Wrap(int64_t v) { return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
+int Wrap(int64_t v) {
+    return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
 
-int Bits(CInBitStream& s, int n) { return s.GetBits(n); }
+int Bits(CInBitStream& s, int n) {
+    return s.GetBits(n);
+}
 
 // The decoder's own segment analysis, reached through its protected interface: the tables and
 // scan headers between progressive scans are parsed as the decoder parses them (the analysis is
@@ -130,7 +134,8 @@ struct SPlain {
         int bx = (width + 7) / 8, by = (height + 7) / 8;
         int mcusX = (bx + d.m_byHmax - 1) / d.m_byHmax, mcusY = (by + d.m_byVmax - 1) / d.m_byVmax;
         for (int c = 0; c < 3; ++c)
-            store[c].assign(static_cast<size_t>(d.m_Comp[c].byH) * d.m_Comp[c].byV * mcusX * mcusY * 64, 0);
+            store[c].assign(
+                static_cast<size_t>(d.m_Comp[c].byH) * d.m_Comp[c].byV * mcusX * mcusY * 64, 0);
         for (int scan = 0;; ++scan) {
             if (*d.m_pContinue == 0) return;
             if (d.m_byAh || d.m_byAl || d.m_bySe > 63) throw EDataFormatError(nullptr, "scan");
@@ -146,7 +151,8 @@ struct SPlain {
                 int eob = -1;
                 for (int y = 0; y < down && ss <= se; ++y)
                     for (int x = 0; x < across; ++x) {
-                        int* blk = store[c].data() + static_cast<size_t>(d.m_Comp[c].byH) * mcusX * 64 * y + 64 * x;
+                        int* blk = store[c].data() +
+                                   static_cast<size_t>(d.m_Comp[c].byH) * mcusX * 64 * y + 64 * x;
                         if (eob > 0) {
                             --eob;
                             continue;
@@ -178,7 +184,8 @@ struct SPlain {
                                     if (v < 0) throw EDataFormatError(nullptr, "marker");
                                     int diff = v ? PlainExtend(Bits(s, Size(v)), v) : 0;
                                     pred[c] = Wrap(int64_t{pred[c]} + diff);
-                                    store[c][64 * static_cast<size_t>(BlockNumber(c, mcusX, y, x, r, k))] = pred[c];
+                                    store[c][64 * static_cast<size_t>(
+                                                      BlockNumber(c, mcusX, y, x, r, k))] = pred[c];
                                 }
             }
             if (scan % d.m_nComponents == 0 && d.m_bySe == 63) break;
@@ -207,7 +214,8 @@ struct SPlain {
                     for (int r = 0; r < d.m_Comp[c].byV; ++r)
                         for (int k = 0; k < d.m_Comp[c].byH; ++k) {
                             if (*d.m_pContinue == 0) return;
-                            int* blk = store[c].data() + 64 * static_cast<size_t>(BlockNumber(c, mcusX, y, x, r, k));
+                            int* blk = store[c].data() +
+                                       64 * static_cast<size_t>(BlockNumber(c, mcusX, y, x, r, k));
                             int coef[64];
                             for (int j = 0; j < 64; ++j) coef[j] = Wrap(int64_t{quant[j]} * blk[j]);
                             PlainTransform(d.m_nBasis, coef, shift, block);
@@ -222,7 +230,8 @@ struct SPlain {
 }  // namespace
 
 int PlainExtend(int v, int s) {
-    if (((static_cast<uint32_t>(v) >> (s - 1)) & 1u) == 0) return Wrap(int64_t{v} + 1 - (int64_t{1} << s));
+    if (((static_cast<uint32_t>(v) >> (s - 1)) & 1u) == 0)
+        return Wrap(int64_t{v} + 1 - (int64_t{1} << s));
     return v;
 }
 
@@ -271,7 +280,8 @@ int PlainDecode(CJpegDecoder& d, unsigned char* pRGB) {
             if (!d.m_Comp[c].byH || !d.m_Comp[c].byV || d.m_byHmax % d.m_Comp[c].byH ||
                 d.m_byVmax % d.m_Comp[c].byV)
                 return -2;
-        SPlain p{d, pRGB, d.m_nWidth, d.m_nHeight, d.m_nPrecision == 8 ? 128 : 2048, {}, {}, {0, 0, 0}, {}};
+        SPlain p{d,  pRGB, d.m_nWidth, d.m_nHeight, d.m_nPrecision == 8 ? 128 : 2048,
+                 {}, {},   {0, 0, 0},  {}};
         size_t planeInts = static_cast<size_t>(d.m_byHmax) * d.m_byVmax * 64;
         p.plane[0].assign(planeInts, 0);
         p.plane[1].assign(planeInts, 128);

@@ -125,3 +125,241 @@ TEST(JpegDecode, SpectralSelectionProgressiveMatchesLibjpeg) {
         ExpectMatchesOracle(o, "four bands, optimised tables (EOB runs)");
     }
 }
+
+namespace {
+
+// Offset of the first marker `code` (its 0xFF) in a file, or -1.
+long FindMarker(const std::vector<unsigned char>& jpeg, int code) {
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return static_cast<long>(i);
+    return -1;
+}
+
+bool Untouched(const SDecodeResult& r) {
+    for (unsigned char b : r.bitmap)
+        if (b != kUntouched) return false;
+    return true;
+}
+
+// A 16 x 8 greyscale image of two DC-only blocks: differences +37 and -74 with quant[0] = 3.
+std::vector<unsigned char> TwoFlatBlocks() {
+    CJpegWriter w;
+    w.Bytes({0xFF, 0xD8});
+    std::vector<int> dqt(65, 1);
+    dqt[0] = 0x00;
+    dqt[1] = 3;
+    w.Segment(0xDB, dqt);
+    w.Segment(0xC0, {8, 0, 8, 0, 16, 1, 1, 0x11, 0});
+    // DC: "00" -> size 6, "01" -> size 7. AC: "0" -> end of block.
+    w.Segment(0xC4, {0x00, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6, 7});
+    w.Segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    w.Segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+    w.Bits(0b00, 2);
+    w.Bits(37, 6);  // +37
+    w.Bits(0, 1);
+    w.Bits(0b01, 2);
+    w.Bits(127 - 74, 7);  // -74: bit 6 clear, so 53 + 1 - 128
+    w.Bits(0, 1);
+    w.FlushBits();
+    w.Bytes({0xFF, 0xD9});
+    return w.data;
+}
+
+}  // namespace
+
+TEST(JpegDecode, DcOnlyBlocksAreFlatWithTruncatingDivisions) {
+    SDecodeResult r = OurDecode(TwoFlatBlocks());
+    ASSERT_EQ(r.analysis, 0);
+    ASSERT_EQ(r.decode, 0);
+    // ((3 * 37 * 128) / 4) / 256 + 128 = 3552 / 256 + 128 = 13 + 128; the second predictor is
+    // -37, and -3552 / 256 truncates to -13 (not -14).
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(r.bitmap[y * Stride(16) + 3 * x + c], x < 8 ? 141 : 115) << x << "," << y;
+}
+
+TEST(JpegDecode, GreyImagesHaveEqualChannelsAndTinyImagesStayInTheirBytes) {
+    SEncodeOptions o;
+    o.components = 1;
+    o.width = 23;
+    o.height = 5;
+    SDecodeResult r = OurDecode(Encode(o));
+    ASSERT_EQ(r.decode, 0);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 23; ++x) {
+            const unsigned char* p = &r.bitmap[y * Stride(23) + 3 * x];
+            ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]);
+        }
+    o.components = 3;
+    o.width = o.height = 1;
+    r = OurDecode(Encode(o));
+    ASSERT_EQ(r.decode, 0);
+    ASSERT_EQ(r.bitmap.size(), 4u);
+    EXPECT_EQ(r.bitmap[3], kUntouched);
+    EXPECT_NE(r.bitmap[0], kUntouched);
+}
+
+TEST(JpegDecode, ContinueFlagStopsQuietly) {
+    SEncodeOptions o;
+    int stop = 0;
+    for (bool progressive : {false, true}) {
+        o.scans = progressive ? SpectralScript(3, {63}) : std::vector<jpeg_scan_info>{};
+        SDecodeResult r = OurDecode(Encode(o), &stop);
+        EXPECT_EQ(r.decode, 0);
+        EXPECT_TRUE(Untouched(r));
+    }
+}
+
+TEST(JpegDecode, UnsupportedCodingAndComponentCountsAreRefused) {
+    SEncodeOptions o;
+    o.arithmetic = true;
+    EXPECT_EQ(OurDecode(Encode(o)).analysis, -2);  // SOF9
+    o.arithmetic = false;
+    o.components = 4;
+    EXPECT_EQ(OurDecode(Encode(o)).analysis, -2);  // CMYK
+    o.components = 3;
+    std::vector<unsigned char> jpeg = Encode(o);
+    long sof = FindMarker(jpeg, 0xC0);
+    ASSERT_GT(sof, 0);
+    std::vector<unsigned char> patched = jpeg;
+    patched[sof + 1] = 0xC3;  // lossless
+    EXPECT_EQ(OurDecode(patched).analysis, -2);
+    patched = jpeg;
+    patched[sof + 9] = 2;  // two components
+    EXPECT_EQ(OurDecode(patched).analysis, -2);
+    // Table identifiers above 1 make libjpeg write an extended-sequential frame.
+    o.optimize = true;
+    o.dcTable[0] = 2;
+    EXPECT_EQ(OurDecode(Encode(o)).analysis, -2);
+}
+
+TEST(JpegDecode, LayoutsWithoutAnIntegerReplicationAreRefused) {
+    SEncodeOptions o;  // 4:2:0: luminance 2x2, chroma 1x1
+    std::vector<unsigned char> jpeg = Encode(o);
+    long sof = FindMarker(jpeg, 0xC0);
+    ASSERT_GT(sof, 0);
+    const long lumaSampling = sof + 11;
+    for (unsigned char sampling : {0x02, 0x20}) {  // a zero horizontal or vertical factor
+        std::vector<unsigned char> patched = jpeg;
+        patched[lumaSampling] = sampling;
+        EXPECT_EQ(OurDecode(patched).analysis, -2);
+    }
+    // A chroma factor of 2 with a luminance maximum of 3 does not divide it.
+    std::vector<unsigned char> patched = jpeg;
+    patched[lumaSampling] = 0x31;
+    patched[lumaSampling + 3] = 0x21;
+    EXPECT_EQ(OurDecode(patched).analysis, -2);
+    // A scan of four components, and a scan table selector of 3.
+    long sos = FindMarker(jpeg, 0xDA);
+    patched = jpeg;
+    patched[sos + 4] = 4;
+    EXPECT_EQ(OurDecode(patched).analysis, -2);
+    patched = jpeg;
+    patched[sos + 6] = 0x30;
+    EXPECT_EQ(OurDecode(patched).analysis, -2);
+    patched = jpeg;
+    patched[sos + 6] = 0x03;
+    EXPECT_EQ(OurDecode(patched).analysis, -2);
+}
+
+TEST(JpegDecode, SuccessiveApproximationIsRefusedWithTheBitmapUntouched) {
+    for (int comps : {1, 3}) {
+        SEncodeOptions o;
+        o.components = comps;
+        o.simpleProgression = true;
+        SDecodeResult r = OurDecode(Encode(o));
+        EXPECT_EQ(r.analysis, 0);
+        EXPECT_EQ(r.decode, -2);
+        EXPECT_TRUE(Untouched(r));
+    }
+}
+
+TEST(JpegDecode, HugeProgressiveImagesFailWithMemoryError) {
+    SEncodeOptions o;
+    o.h0 = o.v0 = 1;
+    o.scans = SpectralScript(3, {63});
+    std::vector<unsigned char> jpeg = Encode(o);
+    long sof = FindMarker(jpeg, 0xC2);
+    ASSERT_GT(sof, 0);
+    for (int i = 5; i < 9; ++i) jpeg[sof + i] = 0xFF;  // 65535 x 65535
+    std::vector<char> data(jpeg.begin(), jpeg.end());
+    CJpegDecoder decoder;
+    ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+    std::vector<char> bitmap(16, 0x11);
+    EXPECT_EQ(decoder.DoDecode(bitmap.data()), -1);
+    EXPECT_EQ(bitmap, std::vector<char>(16, 0x11));
+}
+
+TEST(JpegDecode, AnalysisFailuresAndEmptyObjects) {
+    std::vector<char> noSoi = {'\x12', '\x34', '\xFF', '\xC4'};
+    CJpegDecoder decoder;
+    EXPECT_EQ(decoder.SetJpegData(noSoi.data(), static_cast<int>(noSoi.size())), -2);
+    SJpegProperty prop;
+    std::memset(&prop, 0x33, sizeof prop);
+    CJpegDecoder other;
+    EXPECT_EQ(other.GetProperty(noSoi.data(), static_cast<int>(noSoi.size()), prop, 1), 0);
+    EXPECT_EQ(prop.m_nWidth, 0x33333333);
+    char bitmap[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    CJpegDecoder fresh;
+    EXPECT_EQ(fresh.DoDecode(bitmap), -2);
+    EXPECT_EQ(bitmap[0], 1);
+}
+
+TEST(JpegDecode, PropertiesCommentsAndApplicationSegments) {
+    SEncodeOptions o;
+    o.width = 40;
+    o.height = 24;
+    std::vector<unsigned char> jpeg = Encode(o);
+    // Two comments (the second replaces the first) and a JFXX segment after the JFIF one.
+    std::vector<unsigned char> extra = {0xFF, 0xFE, 0,   5,   'a',  'b',  'c', 0xFF, 0xFE,
+                                        0,    4,    'x', 'y', 0xFF, 0xE0, 0,   10,   'J',
+                                        'F',  'X',  'X', 0,   0x13, 9,    9,   9};
+    long app0 = FindMarker(jpeg, 0xE0);
+    long after = app0 + 2 + (jpeg[app0 + 2] << 8 | jpeg[app0 + 3]);
+    jpeg.insert(jpeg.begin() + after, extra.begin(), extra.end());
+    std::vector<char> data(jpeg.begin(), jpeg.end());
+
+    CJpegDecoder decoder;
+    SJpegProperty prop{};
+    ASSERT_EQ(decoder.GetProperty(data.data(), static_cast<int>(data.size()), prop, 1), 1);
+    EXPECT_EQ(prop.m_nFrameType, 0xC0);
+    EXPECT_EQ(prop.m_nWidth, 40);
+    EXPECT_EQ(prop.m_nHeight, 24);
+    EXPECT_EQ(prop.m_nComponents, 3);
+    EXPECT_EQ(prop.m_nPrecision, 8);
+    EXPECT_EQ(prop.m_nFlag, 1 | 2 | 4 | 8 | 16);
+    ASSERT_NE(prop.m_pComment, nullptr);
+    EXPECT_STREQ(prop.m_pComment, "xy");
+    EXPECT_EQ(prop.m_nJfifType, 2);
+    EXPECT_EQ(prop.m_nJfxxCode, 0x13);
+    EXPECT_EQ(prop.m_byVersion[0], 1);
+    EXPECT_EQ(prop.m_nReserved[0], 0);
+    ASSERT_NE(prop.m_pQuantCopy, nullptr);
+
+    // The copy is in natural order: compare with libjpeg's own tables for the same quality.
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = 3;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, o.quality, TRUE);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(prop.m_pQuantCopy[i], cinfo.quant_tbl_ptrs[0]->quantval[i]) << i;
+        EXPECT_EQ(prop.m_pQuantCopy[64 + i], cinfo.quant_tbl_ptrs[1]->quantval[i]) << i;
+    }
+    jpeg_destroy_compress(&cinfo);
+    delete[] prop.m_pQuantCopy;
+
+    // The reader stood exactly at the next marker after the JFXX segment: the image decodes.
+    int stride = Stride(40);
+    std::vector<char> bitmap(static_cast<size_t>(stride) * 24);
+    EXPECT_EQ(decoder.DoDecode(bitmap.data()), 0);
+
+    CJpegDecoder again;
+    SJpegProperty plain{};
+    ASSERT_EQ(again.GetProperty(data.data(), static_cast<int>(data.size()), plain, 0), 1);
+    EXPECT_EQ(plain.m_pQuantCopy, nullptr);
+}

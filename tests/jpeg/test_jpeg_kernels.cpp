@@ -48,7 +48,8 @@ void RandomTable(std::mt19937& rng, SOwnedTable& t) {
     int room = 1;  // free codes at the current length, to keep most tables complete or short
     for (int l = 1; l <= 16; ++l) {
         room *= 2;
-        int n = overFull ? static_cast<int>(rng() % 5) : static_cast<int>(rng() % (room > 6 ? 6 : room + 1));
+        int n = overFull ? static_cast<int>(rng() % 5)
+                         : static_cast<int>(rng() % (room > 6 ? 6 : room + 1));
         if (!overFull) room -= n;
         if (room < 0) room = 0;
         for (int i = 0; i < n; ++i) t.size.push_back(l);
@@ -71,7 +72,8 @@ void RandomTable(std::mt19937& rng, SOwnedTable& t) {
     }
     for (size_t i = 0; i < t.size.size(); ++i) {
         int v = static_cast<int>(rng() % 256);
-        if (rng() % 3 == 0) v = static_cast<int>(rng() % 16) * 16 + 1 + static_cast<int>(rng() % 10);
+        if (rng() % 3 == 0)
+            v = static_cast<int>(rng() % 16) * 16 + 1 + static_cast<int>(rng() % 10);
         t.value.push_back(v);
     }
     t.table.nCount = static_cast<int>(t.size.size());
@@ -116,8 +118,16 @@ TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsStatesAndErrors) {
                 if (HasFatalFailure()) return;
                 bool plainThrew = false, fastThrew = false;
                 int a = 0, b = 0;
-                try { a = plain.GetByte(); } catch (const EBufferError&) { plainThrew = true; }
-                try { b = fast.GetByte(); } catch (const EBufferError&) { fastThrew = true; }
+                try {
+                    a = plain.GetByte();
+                } catch (const EBufferError&) {
+                    plainThrew = true;
+                }
+                try {
+                    b = fast.GetByte();
+                } catch (const EBufferError&) {
+                    fastThrew = true;
+                }
                 ASSERT_EQ(plainThrew, fastThrew);
                 if (plainThrew) break;
                 ASSERT_EQ(a, b);
@@ -127,8 +137,16 @@ TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsStatesAndErrors) {
             int n = static_cast<int>(rng() % 17);
             EOutcome pa = kValue, pb = kValue;
             int va = 0, vb = 0;
-            try { va = plain.GetBits(n); } catch (const EBufferError&) { pa = kBuffer; }
-            try { vb = reader.GetBits(n); } catch (const EBufferError&) { pb = kBuffer; }
+            try {
+                va = plain.GetBits(n);
+            } catch (const EBufferError&) {
+                pa = kBuffer;
+            }
+            try {
+                vb = reader.GetBits(n);
+            } catch (const EBufferError&) {
+                pb = kBuffer;
+            }
             ASSERT_EQ(pa, pb) << "round " << round << " op " << op;
             if (pa != kValue) break;
             ASSERT_EQ(va, vb) << "round " << round << " op " << op << " n " << n;
@@ -155,12 +173,20 @@ TEST(JpegKernels, LookupHuffmanDecodingGivesTheCanonicalSearchsResults) {
         for (int op = 0; op < 30; ++op) {
             EOutcome pa = kValue, pb = kValue;
             int va = 0, vb = 0;
-            try { va = jpegtest::PlainHuffman(plain, t.table); }
-            catch (const EBufferError&) { pa = kBuffer; }
-            catch (const EDataFormatError&) { pa = kFormat; }
-            try { vb = reader.DecodeHuffman(lookup); }
-            catch (const EBufferError&) { pb = kBuffer; }
-            catch (const EDataFormatError&) { pb = kFormat; }
+            try {
+                va = jpegtest::PlainHuffman(plain, t.table);
+            } catch (const EBufferError&) {
+                pa = kBuffer;
+            } catch (const EDataFormatError&) {
+                pa = kFormat;
+            }
+            try {
+                vb = reader.DecodeHuffman(lookup);
+            } catch (const EBufferError&) {
+                pb = kBuffer;
+            } catch (const EDataFormatError&) {
+                pb = kFormat;
+            }
             ASSERT_EQ(pa, pb) << "round " << round << " op " << op;
             if (pa != kValue) break;
             ASSERT_EQ(va, vb);
@@ -203,7 +229,8 @@ TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
                         throw EDataFormatError(nullptr, "value");
                     if (run + k > 63) throw EDataFormatError(nullptr, "run");
                     k += run;
-                    expected[k] = static_cast<int>(static_cast<uint32_t>(quant[k]) * static_cast<uint32_t>(amp));
+                    expected[k] = static_cast<int>(static_cast<uint32_t>(quant[k]) *
+                                                   static_cast<uint32_t>(amp));
                     ++k;
                 }
             } catch (const EBufferError&) {
@@ -249,7 +276,8 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
             int k = kind == 1 ? i : (i == 0 ? 0 : static_cast<int>(rng() % 64));
             int v;
             if (kind == 2)
-                v = (rng() % 2) ? 32767 - static_cast<int>(rng() % 3) : -32768 + static_cast<int>(rng() % 3);
+                v = (rng() % 2) ? 32767 - static_cast<int>(rng() % 3)
+                                : -32768 + static_cast<int>(rng() % 3);
             else if (kind == 3)
                 v = static_cast<int>(rng());
             else
@@ -265,7 +293,8 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
             std::memset(out, 0x5A, sizeof out);
             form(tables, coef, mask, shift, out + 3, 24);
             for (int y = 0; y < 8; ++y) {
-                for (int x = 0; x < 8; ++x) ASSERT_EQ(out[3 + y * 24 + x], expected[8 * y + x]) << round;
+                for (int x = 0; x < 8; ++x)
+                    ASSERT_EQ(out[3 + y * 24 + x], expected[8 * y + x]) << round;
                 // Nothing is written between the rows of the block.
                 ASSERT_EQ(out[3 + y * 24 + 8], 0x5A5A5A5A);
             }
@@ -283,10 +312,15 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
         for (int i = 0; i < n; ++i) {
             auto sample = [&]() {
                 switch (rng() % 4) {
-                    case 0: return static_cast<int>(rng() % 256);
-                    case 1: return kColourMin + static_cast<int>(rng() % (kColourMax - kColourMin + 1));
-                    case 2: return static_cast<int>(rng() % 8) + (rng() % 2 ? kColourMax - 3 : kColourMin - 4);
-                    default: return static_cast<int>(rng() % (1 << 23)) - (1 << 22);
+                    case 0:
+                        return static_cast<int>(rng() % 256);
+                    case 1:
+                        return kColourMin + static_cast<int>(rng() % (kColourMax - kColourMin + 1));
+                    case 2:
+                        return static_cast<int>(rng() % 8) +
+                               (rng() % 2 ? kColourMax - 3 : kColourMin - 4);
+                    default:
+                        return static_cast<int>(rng() % (1 << 23)) - (1 << 22);
                 }
             };
             y[i] = sample();
@@ -315,7 +349,8 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
             }
             for (int pass = 0; pass < 2; ++pass) {
                 std::vector<unsigned char> expected(3 * span);
-                for (int i = 0; i < span; ++i) jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
+                for (int i = 0; i < span; ++i)
+                    jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
                 for (ColourRowsFn form : rows) {
                     std::vector<unsigned char> out(3 * span);
                     form(y.data(), cb.data(), cr.data(), 0, span, 1, out.data(), 0);

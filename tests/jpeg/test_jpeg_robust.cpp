@@ -76,10 +76,18 @@ TEST(JpegRobust, RandomCorruptionsFailCleanlyAsThePlainDecoderDoes) {
         for (int e = 0; e < edits; ++e) {
             size_t at = rng() % jpeg.size();
             switch (rng() % 4) {
-                case 0: jpeg[at] = static_cast<unsigned char>(rng()); break;
-                case 1: jpeg[at] ^= static_cast<unsigned char>(1u << (rng() % 8)); break;
-                case 2: jpeg[at] = 0xFF; break;
-                default: jpeg[at] = 0x00; break;
+                case 0:
+                    jpeg[at] = static_cast<unsigned char>(rng());
+                    break;
+                case 1:
+                    jpeg[at] ^= static_cast<unsigned char>(1u << (rng() % 8));
+                    break;
+                case 2:
+                    jpeg[at] = 0xFF;
+                    break;
+                default:
+                    jpeg[at] = 0x00;
+                    break;
             }
         }
         SCOPED_TRACE(round);

@@ -1,0 +1,200 @@
+// Hostile but well-formed JPEG streams: segments, fill bytes, scans and table redefinitions by
+// the thousand, and frames whose buffers would exceed the decoder's limits. Each must end with
+// a result at once (CTest's timeout catches a hang), bounded memory, and, where the extra
+// material changes nothing, the same bitmap as the plain file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "JpegTestUtil.h"
+#include "photogeo/JpegDecoder.h"
+
+using namespace jpegtest;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// One marker segment of a stream as it stands in the file; a scan carries its entropy-coded
+// data (up to the next marker that is not a restart marker).
+struct Piece {
+    int marker;
+    Bytes bytes;
+};
+
+std::vector<Piece> Split(const Bytes& jpeg) {
+    std::vector<Piece> pieces;
+    size_t i = 2;
+    while (i + 1 < jpeg.size()) {
+        const int marker = jpeg[i + 1];
+        if (marker == 0xD9) {
+            pieces.push_back({marker, Bytes(jpeg.begin() + i, jpeg.begin() + i + 2)});
+            break;
+        }
+        size_t end = i + 2 + (jpeg[i + 2] << 8 | jpeg[i + 3]);
+        if (marker == 0xDA) {
+            while (end + 1 < jpeg.size() &&
+                   !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 &&
+                     (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7)))
+                ++end;
+        }
+        pieces.push_back({marker, Bytes(jpeg.begin() + i, jpeg.begin() + end)});
+        i = end;
+    }
+    return pieces;
+}
+
+Bytes Join(const std::vector<Piece>& pieces) {
+    Bytes out = {0xFF, 0xD8};
+    for (const Piece& p : pieces) out.insert(out.end(), p.bytes.begin(), p.bytes.end());
+    return out;
+}
+
+// A progressive greyscale file: the DC scan, then one AC scan of the whole band.
+Bytes ProgressiveGrey(int width, int height) {
+    SEncodeOptions o;
+    o.width = width;
+    o.height = height;
+    o.components = 1;
+    o.h0 = o.v0 = 1;
+    jpeg_scan_info dc{};
+    dc.comps_in_scan = 1;
+    o.scans.push_back(dc);
+    jpeg_scan_info ac{};
+    ac.comps_in_scan = 1;
+    ac.Ss = 1;
+    ac.Se = 63;
+    o.scans.push_back(ac);
+    return Encode(o);
+}
+
+// The file with the size of its frame header replaced.
+Bytes WithSize(Bytes jpeg, int width, int height) {
+    for (size_t i = 2; i + 8 < jpeg.size(); i += 2 + (jpeg[i + 2] << 8 | jpeg[i + 3])) {
+        if (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2) {
+            jpeg[i + 5] = static_cast<unsigned char>(height >> 8);
+            jpeg[i + 6] = static_cast<unsigned char>(height);
+            jpeg[i + 7] = static_cast<unsigned char>(width >> 8);
+            jpeg[i + 8] = static_cast<unsigned char>(width);
+            break;
+        }
+    }
+    return jpeg;
+}
+
+// Analysis and decode into a 64-byte buffer that must stay untouched: used for frames whose
+// bitmap nobody could provide, where the decoder has to refuse before writing anything.
+int DecodeRefused(Bytes jpeg, int expected_width, int expected_height) {
+    CJpegDecoder decoder;
+    EXPECT_EQ(decoder.SetJpegData(reinterpret_cast<char*>(jpeg.data()),
+                                  static_cast<int>(jpeg.size())),
+              0);
+    int width = 0;
+    int height = 0;
+    decoder.GetPictData(width, height);
+    EXPECT_EQ(width, expected_width);
+    EXPECT_EQ(height, expected_height);
+    Bytes guard(64, kUntouched);
+    const int result = decoder.DoDecode(reinterpret_cast<char*>(guard.data()));
+    EXPECT_EQ(guard, Bytes(64, kUntouched));
+    return result;
+}
+
+}  // namespace
+
+TEST(JpegHostile, SegmentsAndFillBytesByTheThousandBeforeTheFrame) {
+    SEncodeOptions o;
+    o.width = 40;
+    o.height = 24;
+    const Bytes plain = Encode(o);
+    std::vector<Piece> pieces = Split(plain);
+    std::vector<Piece> padded;
+    for (int i = 0; i < 10000; ++i) {
+        padded.push_back({0xFE, {0xFF, 0xFE, 0x00, 0x03, static_cast<unsigned char>('a' + i % 26)}});
+        padded.push_back({0xE5, {0xFF, 0xE5, 0x00, 0x06, 1, 2, 3, 4}});
+    }
+    Piece fill{0xFF, Bytes(100000, 0xFF)};
+    padded.push_back(fill);
+    pieces.insert(pieces.begin(), padded.begin(), padded.end());
+    const Bytes hostile = Join(pieces);
+
+    const SDecodeResult expected = OurDecode(plain);
+    const SDecodeResult got = OurDecode(hostile);
+    ASSERT_EQ(got.analysis, 0);
+    ASSERT_EQ(got.decode, 0);
+    EXPECT_TRUE(got.bitmap == expected.bitmap);
+
+    // Every comment replaced the one before it: only the last stays.
+    Bytes data = hostile;
+    CJpegDecoder decoder;
+    SJpegProperty prop{};
+    ASSERT_EQ(decoder.GetProperty(reinterpret_cast<char*>(data.data()),
+                                  static_cast<int>(data.size()), prop, 0),
+              1);
+    ASSERT_NE(prop.m_pComment, nullptr);
+    EXPECT_STREQ(prop.m_pComment, std::string(1, 'a' + 9999 % 26).c_str());
+}
+
+TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
+    const Bytes plain = ProgressiveGrey(24, 16);
+    const std::vector<Piece> pieces = Split(plain);
+    int dc_scan = -1;
+    int ac_table = -1;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].marker == 0xDA && dc_scan < 0) dc_scan = static_cast<int>(i);
+        if (pieces[i].marker == 0xC4 && dc_scan >= 0) ac_table = static_cast<int>(i);
+    }
+    ASSERT_GE(dc_scan, 0);
+    ASSERT_GT(ac_table, dc_scan);
+    const SDecodeResult expected = OurDecode(plain);
+    ASSERT_EQ(expected.decode, 0);
+
+    // The same Huffman table defined 5000 times between the scans changes nothing.
+    std::vector<Piece> tables = pieces;
+    tables.insert(tables.begin() + ac_table, 5000, pieces[ac_table]);
+    const SDecodeResult redefined = OurDecode(Join(tables));
+    EXPECT_EQ(redefined.decode, 0);
+    EXPECT_TRUE(redefined.bitmap == expected.bitmap);
+
+    // 5000 further DC scans each add to the predictors: the picture changes, but the decode
+    // runs through them to the final scan.
+    std::vector<Piece> scans = pieces;
+    scans.insert(scans.begin() + dc_scan + 1, 5000, pieces[dc_scan]);
+    const SDecodeResult many = OurDecode(Join(scans));
+    EXPECT_EQ(many.analysis, 0);
+    EXPECT_EQ(many.decode, 0);
+    EXPECT_TRUE(many.paddingIntact);
+}
+
+TEST(JpegHostile, ProgressiveCoefficientStoresAboveTheLimitAreRefused) {
+    // 16392 x 16392 greyscale: 2049 x 2049 blocks of 64 coefficients, just above
+    // kMaxCoefficientInts; the largest frame of all, 65535 x 65535, in colour.
+    EXPECT_EQ(DecodeRefused(WithSize(ProgressiveGrey(16, 16), 16392, 16392), 16392, 16392), -1);
+    SEncodeOptions o;
+    o.width = o.height = 16;
+    o.simpleProgression = false;
+    jpeg_scan_info dc{};
+    dc.comps_in_scan = 3;
+    dc.component_index[1] = 1;
+    dc.component_index[2] = 2;
+    o.scans.push_back(dc);
+    EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 65535, 65535), 65535, 65535), -1);
+}
+
+TEST(JpegHostile, BaselineFrameOfAnySizeIsAnalysedWithoutBuffers) {
+    // A baseline decode needs one MCU of samples whatever the size: the analysis of the
+    // largest frame succeeds, and the bitmap is the caller's to provide (or refuse).
+    SEncodeOptions o;
+    o.width = o.height = 16;
+    Bytes jpeg = WithSize(Encode(o), 65535, 65535);
+    CJpegDecoder decoder;
+    ASSERT_EQ(decoder.SetJpegData(reinterpret_cast<char*>(jpeg.data()),
+                                  static_cast<int>(jpeg.size())),
+              0);
+    int width = 0;
+    int height = 0;
+    decoder.GetPictData(width, height);
+    EXPECT_EQ(width, 65535);
+    EXPECT_EQ(height, 65535);
+}
