@@ -124,17 +124,6 @@ TEST(Directory, AddEntryTakesSmallValuesFromTheFieldAndLargeOnesFromTheBlock) {
     }
 }
 
-TEST(Directory, RewriteDirectReplacesInPlace) {
-    TestExif e;
-    e.AddDirect(DIR_IFD0, 270, 2, 2, nullptr);
-    unsigned char v[6] = {'h', 'e', 'l', 'l', 'o', 0};
-    e.RewriteDirect(0, DIR_IFD0, 270, 2, 6, v);
-    EXPECT_EQ(e.m_aEntry[0].nSize, 6);
-    EXPECT_STREQ(reinterpret_cast<char*>(e.m_aEntry[0].pData), "hello");
-    e.RewriteDirect(1, DIR_IFD0, 270, 2, 6, v);
-    EXPECT_EQ(e.m_aEntry.size(), 1u);
-}
-
 TEST(Directory, AssignmentCopiesDeeply) {
     CExif a;
     SExifProperty r{};

@@ -179,19 +179,3 @@ TEST(Overwrite, ReferenceWithAnotherCountAndDeletedDateStay) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&out[at.at({1, 36867}).value])),
               "2007:05:06 07:08:09");
 }
-
-TEST(Overwrite, TruncatedBlockThrowsBufferError) {
-    const Bytes block = MakeSampleBlock({});
-    CExif exif;
-    SExifProperty r{};
-    ASSERT_TRUE(ReadBlock(exif, block, r));
-    exif.RewriteData(r, kNow, "", 0, 1);
-    for (size_t n = 0; n < block.size(); n += 7) {
-        Bytes cut(block.begin(), block.begin() + n);
-        CInBitStream s(cut.data(), static_cast<int>(cut.size()));
-        try {
-            exif.OverwriteGPS(&s);
-        } catch (const EBufferError&) {
-        }
-    }
-}

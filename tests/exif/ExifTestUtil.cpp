@@ -146,6 +146,8 @@ std::string Rat(const tagRATIONAL* r, int n) {
     return s;
 }
 
+const char kTimeFormat[] = "%Y-%m-%d %H:%M:%S (local)";
+
 std::string Num(double d) {
     char buf[40];
     std::snprintf(buf, sizeof(buf), "%.12g", d);
@@ -169,8 +171,8 @@ std::string DumpRecord(const SExifProperty& r) {
     line(r.bCopyrightPhotographer, "photographer", r.strCopyrightPhotographer.str());
     line(r.bCopyrightEditor, "editor", r.strCopyrightEditor.str());
     line(r.bUserComment, "comment", r.strUserComment.str());
-    line(r.bDateTimeOriginal, "dto", std::to_string(r.tmDateTimeOriginal.GetTime()));
-    line(r.bDateTime, "dt", std::to_string(r.tmDateTime.GetTime()));
+    line(r.bDateTimeOriginal, "dto", r.tmDateTimeOriginal.Format(kTimeFormat).str());
+    line(r.bDateTime, "dt", r.tmDateTime.Format(kTimeFormat).str());
     line(r.bGPS, "gps",
          Num(r.dGPSLatitude) + " " + Num(r.dGPSLongitude) + " " + Num(r.dGPSAltitude) + " " +
              Num(r.dGPSImgDirection));
@@ -207,7 +209,7 @@ std::string DumpRecord(const SExifProperty& r) {
     line(r.bISOSpeedRatings, "iso",
          std::to_string(r.nISOSpeedRatings[0]) + " " + std::to_string(r.nISOSpeedRatings[1]));
     line(r.bExifVersion, "exifver", r.szExifVersion);
-    line(r.bDateTimeDigitized, "dtd", std::to_string(r.tmDateTimeDigitized.GetTime()));
+    line(r.bDateTimeDigitized, "dtd", r.tmDateTimeDigitized.Format(kTimeFormat).str());
     line(r.bComponentsConfiguration, "comp", Hex(r.byComponentsConfiguration, 4));
     line(r.bCompressedBitsPerPixel, "cbpp", Rat(&r.rCompressedBitsPerPixel, 1));
     line(r.bShutterSpeedValue, "ssv", Rat(&r.rShutterSpeedValue, 1));
