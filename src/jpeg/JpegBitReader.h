@@ -145,6 +145,7 @@ struct SJpegEntropy {
     uint64_t mask;
     pgjpeg::TransformFn transform;
     pgjpeg::ColourRowsFn colourRows;
+    pgjpeg::ColourRowsFn greyRows;
     int nWidth;
     int nHeight;
     int nShift;

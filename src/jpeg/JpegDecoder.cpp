@@ -165,6 +165,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         const SKernels& kernels = Kernels();
         m_pEntropy->transform = kernels.transform;
         m_pEntropy->colourRows = kernels.colourRows;
+        m_pEntropy->greyRows = kernels.greyRows;
         m_pEntropy->nWidth = m_nWidth;
         m_pEntropy->nHeight = m_nHeight;
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;

@@ -145,14 +145,28 @@ void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
                    pDst + r * nDstStride);
 }
 
+void GreyRowsScalar(const int* pY, const int*, const int*, int nPlaneStride, int n, int nRows,
+                    unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int r = 0; r < nRows; ++r) {
+        const int* y = pY + r * nPlaneStride;
+        unsigned char* d = pDst + r * nDstStride;
+        for (int i = 0; i < n; ++i) {
+            int v = y[i];
+            d[3 * i] = d[3 * i + 1] = d[3 * i + 2] =
+                static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
+        }
+    }
+}
+
 bool CpuHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
 }
 
 const SKernels& Kernels() {
-    static const SKernels kernels = CpuHasAvx2() ? SKernels{TransformAvx2, ColourRowsAvx2}
-                                                 : SKernels{TransformSse2, ColourRowsSse2};
+    static const SKernels kernels = CpuHasAvx2()
+                                        ? SKernels{TransformAvx2, ColourRowsAvx2, GreyRowsAvx2}
+                                        : SKernels{TransformSse2, ColourRowsSse2, GreyRowsScalar};
     return kernels;
 }
 

@@ -50,9 +50,12 @@ typedef void (*ColourFn)(const int* pY, const int* pCb, const int* pCr, int n, u
 typedef void (*ColourRowsFn)(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                              int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 
+// Greyscale output: Cb = Cr = 128 make every quotient above 0, so blue = green = red = Y
+// clamped; pCb and pCr are not read.
 struct SKernels {
     TransformFn transform;
     ColourRowsFn colourRows;
+    ColourRowsFn greyRows;
 };
 
 // The fastest forms this processor runs, chosen on first use.
@@ -72,6 +75,10 @@ void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n, int nRows,
+                  unsigned char* pDst, ptrdiff_t nDstStride);
 
 // The pairs of coefficients (bit 2p for pair p) that hold a set bit of nMask.
 inline uint64_t PairMask(uint64_t nMask) {
@@ -85,10 +92,11 @@ inline bool FitsInt16(const int* pCoef) {
     return outside == 0;
 }
 
-// Samples for which the vector colour conversion is exact: with Cb and Cr in this range every
-// numerator above is an integer below 2^24 in magnitude, so single-precision arithmetic holds it
-// exactly, and its quotient by 10000 (below 2048) is rounded by less than the distance to the
-// next integer, so truncating the float quotient gives the integer quotient.
+// Samples for which the vector colour conversions are exact: with Cb and Cr in this range they
+// fit in 16 bits and every numerator above is an integer below 2^24 in magnitude. The SSE2 form
+// holds such a numerator exactly in single precision, and its quotient by 10000 (below 2048) is
+// rounded by less than the distance to the next integer, so truncating the float quotient gives
+// the integer quotient; the AVX2 form divides with an exact multiply and shift.
 const int kColourMin = -512;
 const int kColourMax = 767;
 

@@ -4,9 +4,9 @@
 // The transform keeps the 64 sums in eight registers. Blocks whose values fit in 16 bits take
 // pmaddwd by pairs of coefficients as in the SSE2 form; others take pmulld coefficient by
 // coefficient, whose low 32 bits are the wrapping product. The
-// colour conversion works on 16 pixels: single-precision quotients (exact in the checked range,
-// see kColourMin), saturating packs for the clamp, and byte shuffles that interleave blue, green
-// and red into 48 output bytes.
+// colour conversion works on 16 pixels: 16-bit products and an exact multiply-shift division (in
+// the checked range, see kColourMin), saturating packs for the clamp, and byte shuffles that
+// interleave blue, green and red into 48 output bytes.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -93,20 +93,35 @@ struct SChannels {
     __m256i b, g, r;
 };
 
+// n / 10000 truncated toward zero, for |n| < 2^24: |n| * 13743896 >> 37 is floor(|n| / 10000)
+// there (13743896 = ceil(2^37 / 10000) exceeds 2^37 / 10000 by less than 2^37 / 2^24 / 10000, so
+// the error stays below one unit), then the sign of n.
+inline __m256i Div10000(__m256i n) {
+    const __m256i magic = _mm256_set1_epi32(13743896);
+    __m256i a = _mm256_abs_epi32(n);
+    __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(a, magic), 37);
+    __m256i odd = _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(a, 32), magic), 5);
+    return _mm256_sign_epi32(_mm256_blend_epi32(even, odd, 0xAA), n);
+}
+
 inline SChannels Convert8(const int* pY, const int* pCb, const int* pCr) {
-    const __m256 k128 = _mm256_set1_ps(128.0f), kDiv = _mm256_set1_ps(10000.0f);
+    // Cb and Cr fit in 16 bits here, so each numerator is one pmaddwd of 16-bit pairs.
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+    const __m256i k128 = _mm256_set1_epi32(128);
     __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY));
-    __m256 fcb = _mm256_cvtepi32_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCb)));
-    __m256 fcr = _mm256_cvtepi32_ps(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCr)));
-    __m256 nb = _mm256_mul_ps(_mm256_sub_ps(fcb, k128), _mm256_set1_ps(17718.0f));
-    __m256 ng = _mm256_sub_ps(_mm256_add_ps(_mm256_mul_ps(fcr, _mm256_set1_ps(7139.0f)),
-                                            _mm256_mul_ps(fcb, _mm256_set1_ps(3441.0f))),
-                              _mm256_set1_ps(1354240.0f));
-    __m256 nr = _mm256_mul_ps(_mm256_sub_ps(fcr, k128), _mm256_set1_ps(14020.0f));
+    __m256i cb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCb));
+    __m256i cr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCr));
+    __m256i nb = _mm256_madd_epi16(_mm256_and_si256(_mm256_sub_epi32(cb, k128), low16),
+                                   _mm256_set1_epi32(17718));
+    __m256i nr = _mm256_madd_epi16(_mm256_and_si256(_mm256_sub_epi32(cr, k128), low16),
+                                   _mm256_set1_epi32(14020));
+    __m256i pair = _mm256_or_si256(_mm256_and_si256(cr, low16), _mm256_slli_epi32(cb, 16));
+    __m256i ng = _mm256_sub_epi32(_mm256_madd_epi16(pair, _mm256_set1_epi32(7139 | (3441 << 16))),
+                                  _mm256_set1_epi32(1354240));
     SChannels c;
-    c.b = _mm256_add_epi32(y, _mm256_cvttps_epi32(_mm256_div_ps(nb, kDiv)));
-    c.g = _mm256_sub_epi32(y, _mm256_cvttps_epi32(_mm256_div_ps(ng, kDiv)));
-    c.r = _mm256_add_epi32(y, _mm256_cvttps_epi32(_mm256_div_ps(nr, kDiv)));
+    c.b = _mm256_add_epi32(y, Div10000(nb));
+    c.g = _mm256_sub_epi32(y, Div10000(ng));
+    c.r = _mm256_add_epi32(y, Div10000(nr));
     return c;
 }
 
@@ -181,6 +196,26 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
             i += 8;
         }
         if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
+    }
+}
+
+void GreyRowsAvx2(const int* pY, const int*, const int*, int nPlaneStride, int n, int nRows,
+                  unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int row = 0; row < nRows; ++row, pY += nPlaneStride, pDst += nDstStride) {
+        int i = 0;
+        for (; i + 16 <= n; i += 16) {
+            __m128i v = PackBytes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY + i)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY + i + 8)));
+            __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
+            for (int t = 0; t < 3; ++t) {
+                // Every byte of the third takes pixel k / 3, whichever channel it is.
+                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+                __m128i index = _mm_max_epi8(_mm_max_epi8(_mm_load_si128(m), _mm_load_si128(m + 1)),
+                                             _mm_load_si128(m + 2));
+                _mm_storeu_si128(d + t, _mm_shuffle_epi8(v, index));
+            }
+        }
+        if (i < n) GreyRowsScalar(pY + i, nullptr, nullptr, 0, n - i, 1, pDst + 3 * i, 0);
     }
 }
 

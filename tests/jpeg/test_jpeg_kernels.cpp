@@ -361,3 +361,22 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
         }
     }
 }
+
+TEST(JpegKernels, GreyOutputIsTheColourFormulaAtNeutralChroma) {
+    std::vector<ColourRowsFn> forms = {GreyRowsScalar};
+    if (CpuHasAvx2()) forms.push_back(GreyRowsAvx2);
+    std::vector<int> y(2 * 40);
+    for (int i = 0; i < 80; ++i) y[i] = -700 + 17 * i;
+    for (ColourRowsFn form : forms) {
+        for (int n : {1, 8, 15, 16, 33, 40}) {
+            // Two rows, written bottom-up as makeRGB writes them.
+            std::vector<unsigned char> out(2 * 128, 0x5A), expected(2 * 128, 0x5A);
+            for (int r = 0; r < 2; ++r)
+                for (int i = 0; i < n; ++i)
+                    jpegtest::PlainColour(y[40 * r + i], 128, 128,
+                                          &expected[128 * (1 - r) + 3 * i]);
+            form(y.data(), nullptr, nullptr, 40, n, 2, out.data() + 128, -128);
+            ASSERT_EQ(out, expected) << n;
+        }
+    }
+}
