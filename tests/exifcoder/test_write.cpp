@@ -187,6 +187,33 @@ TEST_F(WriteTest, EditedRecordRoundTripsThroughOurReaderAndExiv2) {
     }
 }
 
+TEST_F(WriteTest, ClearedFlagsDeleteTheirEntries) {
+    std::string in = Make("in.jpg", PhotoSpec());
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+    SExifProperty& p = coder.m_Property;
+    p.bGPSPosition = p.bGPSMapDatum = p.bImageDescription = p.bUserComment = 0;
+    p.bCopyrightPhotographer = p.bDateTimeOriginal = 0;
+    p.dGPSImgDirection = 7.5;
+    p.szGPSImgDirectionRef[0] = 'M';
+    std::string out = dir.Path("out.jpg");
+    ASSERT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 1);
+    Exiv2::ExifData e = ReadWithExiv2(out);
+    for (const char* key :
+         {"Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLongitude",
+          "Exif.GPSInfo.GPSLongitudeRef", "Exif.GPSInfo.GPSMapDatum", "Exif.Image.ImageDescription",
+          "Exif.Photo.UserComment", "Exif.Image.Copyright", "Exif.Photo.DateTimeOriginal"})
+        EXPECT_EQ(Exiv2Text(e, key), "") << key;
+    EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSVersionID"), "2 2 0 0");
+    EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSAltitude"), "40/1");
+    EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSImgDirection"), "750/100");
+    EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSImgDirectionRef"), "M");
+    CExifIfdCoder back;
+    ASSERT_EQ(back.Decoder(out.c_str()), 1);
+    EXPECT_EQ(back.m_Property.bGPSPosition, 0);
+    EXPECT_EQ(back.m_Property.bGPSImgDirection, 1);
+}
+
 TEST_F(WriteTest, GpsAndDatesAreLeftAloneWhenNotAsked) {
     std::string in = Make("in.jpg", PhotoSpec());
     CExifIfdCoder coder;
