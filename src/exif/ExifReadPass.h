@@ -17,7 +17,8 @@
 #include "exif/ExifTables.h"
 #include "photogeo/Exif.h"
 
-struct CExif::ReadPass {
+// Internal to the library: kept out of the exported interface of CExif.
+struct __attribute__((visibility("hidden"))) CExif::ReadPass {
     // One 12-byte directory entry as read.
     struct Entry {
         int nTag;
