@@ -71,7 +71,7 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 // Permission bits for the replacement: the target's own, or for a new file what creating it
-// would have given (0666 less the process's umask).
+// would have given (0666 less the process's umask, read by setting it back at once).
 mode_t ReplacementMode(const std::string& target) {
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
@@ -95,6 +95,9 @@ void SyncDirectory(const std::string& dir) {
 template <class Writer>
 int ReplaceFile(CFile& file, const char* pszTarget, Writer write) {
     std::string target = ResolveTarget(pszTarget);
+    // An existing file that may not be written is refused, as opening it for writing would be:
+    // the rename would otherwise replace it through its directory's permissions.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return 0;
     std::string dir = DirectoryOf(target);
     std::string temp = dir + "/.photogeo-XXXXXX";
     int fd = ::mkstemp(&temp[0]);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -364,6 +365,33 @@ TEST_F(WriteTest, FailedCopiesLeaveTheTargetAsItWas) {
         EXPECT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 1);
     }
     EXPECT_EQ(ReadFile(out).size(), full);
+}
+
+TEST_F(WriteTest, TargetPermissionsAreKeptAndHonoured) {
+    std::string in = Make("in.jpg", PhotoSpec());
+    std::string out = dir.Path("out.jpg");
+    WriteFile(out, Bytes{'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
+    CExifIfdCoder coder;
+    ASSERT_EQ(coder.Decoder(in.c_str()), 1);
+    ASSERT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 1);
+    struct stat st;
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write read-only files";
+    ASSERT_EQ(::chmod(out.c_str(), 0440), 0);
+    const Bytes before = ReadFile(out);
+    EXPECT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 0);
+    EXPECT_EQ(coder.OverwriteGPS(out.c_str()), 0);
+    EXPECT_EQ(ReadFile(out), before);
+    // A writable file in a directory that may not be written: no temporary file can be made.
+    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
+    ASSERT_EQ(::chmod(dir.Dir().c_str(), 0500), 0);
+    EXPECT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 0);
+    EXPECT_EQ(coder.OverwriteGPS(out.c_str()), 0);
+    ASSERT_EQ(::chmod(dir.Dir().c_str(), 0700), 0);
+    EXPECT_EQ(ReadFile(out), before);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.jpg", "out.jpg"}));
 }
 
 TEST_F(WriteTest, LongOutputPathsWork) {
