@@ -186,6 +186,8 @@ void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* q
                                       uint64_t& nMask) {
     // The register and its count live in locals here, so that the stores of coefficients do not
     // force them back to memory; they return to the members around every call that uses them.
+    // Every decoded position gets its mask bit, zero or not (a ZRL or a zero quantiser): the
+    // transform skips nothing it needs, and the bit does not wait for the product.
     uint64_t acc = m_acc;
     int nBits = m_nBits;
     uint64_t mask = nMask;
@@ -215,7 +217,7 @@ void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* q
                 k += run;
                 int v = MulWrap(quant[k], both >> 8);
                 pCoef[k] = v;
-                mask |= static_cast<uint64_t>(v != 0) << k;
+                mask |= uint64_t{1} << k;
                 ++k;
                 continue;
             }
@@ -254,7 +256,7 @@ void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* q
         k += run;
         int v = MulWrap(quant[k], amplitude);
         pCoef[k] = v;
-        mask |= static_cast<uint64_t>(v != 0) << k;
+        mask |= uint64_t{1} << k;
         ++k;
     }
     m_acc = acc;
@@ -279,7 +281,7 @@ void CJpegBitReader::DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, c
         k += run;
         int v = MulWrap(quant[k], amplitude);
         pCoef[k] = v;
-        nMask |= static_cast<uint64_t>(v != 0) << k;
+        nMask |= uint64_t{1} << k;
         ++k;
     }
 }

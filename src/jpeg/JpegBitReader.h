@@ -81,7 +81,7 @@ public:
     }
 
     // The AC coefficients 1-63 of one baseline block: each amplitude times quant[k] goes to
-    // pCoef[k] and sets bit k of nMask when non-zero. Same values and errors as decoding them
+    // pCoef[k] and sets bit k of nMask. Same values and errors as decoding them
     // one by one with DecodeHuffman and GetBits.
     void DecodeBaselineAC(const SHuffmanLookup& lookup, const int* quant, int* pCoef,
                           uint64_t& nMask);

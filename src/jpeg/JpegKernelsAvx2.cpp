@@ -215,6 +215,22 @@ void GreyRowsAvx2(const int* pY, const int*, const int*, int nPlaneStride, int n
                 _mm_storeu_si128(d + t, _mm_shuffle_epi8(v, index));
             }
         }
+        if (i + 8 <= n) {
+            __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY + i));
+            __m128i v = PackBytes(y, y);
+            unsigned char* d = pDst + 3 * i;
+            for (int t = 0; t < 2; ++t) {
+                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+                __m128i index = _mm_max_epi8(_mm_max_epi8(_mm_load_si128(m), _mm_load_si128(m + 1)),
+                                             _mm_load_si128(m + 2));
+                __m128i bytes = _mm_shuffle_epi8(v, index);
+                if (t == 0)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), bytes);
+                else
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), bytes);
+            }
+            i += 8;
+        }
         if (i < n) GreyRowsScalar(pY + i, nullptr, nullptr, 0, n - i, 1, pDst + 3 * i, 0);
     }
 }
