@@ -122,7 +122,7 @@ void CExif::GetShortItem(int& bFlag, short& nDst, CInBitStream*, unsigned char* 
 
 double CExif::GetLatLonItem(CInBitStream* pStream) {
     const unsigned char* p = exif::SpanAt(*pStream, 0, 24);
-    if (!p) throw EBufferError("CopyByte");
+    if (!p) throw EBufferError(exif::kErrCopyByte);
     double part[3];
     for (int i = 0; i < 3; ++i) {
         const double num = Order32(p + 8 * i, pStream->m_bIntel);

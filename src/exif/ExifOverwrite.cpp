@@ -32,18 +32,18 @@ struct BlockWalk {
         return p;
     }
     int Read16() {
-        const unsigned char* p = Take(2, "GetWord");
+        const unsigned char* p = Take(2, exif::kErrGetWord);
         return s.m_bIntel ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1];
     }
     uint32_t Read32() {
-        const unsigned char* p = Take(4, "CopyByte");
+        const unsigned char* p = Take(4, exif::kErrCopyByte);
         if (s.m_bIntel)
             return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
         return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
     }
     void SeekTo(int64_t offset) {
         const int64_t delta = offset - Pos();
-        if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError("SkipByte");
+        if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
         s.SkipByte(static_cast<int>(delta));
     }
 };
@@ -110,7 +110,7 @@ void CExif::OverwriteGPS(CInBitStream* pStream) {
     };
 
     const unsigned char* mark = SpanAt(w.s, 0, 2);
-    if (!mark) throw EBufferError("GetWord");
+    if (!mark) throw EBufferError(exif::kErrGetWord);
     const int order = (mark[0] << 8) | mark[1];
     w.s.m_pCur += 2;
     w.SeekTo(4);

@@ -14,7 +14,6 @@
 #include <memory>
 
 namespace {
-const char kLimitText[] = "EntryLimit";
 constexpr int64_t kMaxJpegThumbnail = 0x200000;
 }  // namespace
 
@@ -42,14 +41,14 @@ CExif::ReadPass::ReadPass(CExif& exif, CInBitStream& stream, SExifProperty& prop
 
 int CExif::ReadPass::Read16() {
     const unsigned char* p = exif::SpanAt(m_s, 0, 2);
-    if (!p) throw EBufferError("GetWord");
+    if (!p) throw EBufferError(exif::kErrGetWord);
     m_s.m_pCur += 2;
     return m_s.m_bIntel ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1];
 }
 
 uint32_t CExif::ReadPass::Read32() {
     const unsigned char* p = exif::SpanAt(m_s, 0, 4);
-    if (!p) throw EBufferError("CopyByte");
+    if (!p) throw EBufferError(exif::kErrCopyByte);
     m_s.m_pCur += 4;
     if (m_s.m_bIntel)
         return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -58,13 +57,13 @@ uint32_t CExif::ReadPass::Read32() {
 
 void CExif::ReadPass::SeekTo(int64_t nOffset) {
     const int64_t delta = nOffset - Pos();
-    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError("SkipByte");
+    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
     m_s.SkipByte(static_cast<int>(delta));
 }
 
 int CExif::ReadPass::ReadCount() {
     const int n = Read16();
-    if (n > m_nEntriesLeft) throw EBufferError(kLimitText);
+    if (n > m_nEntriesLeft) throw EBufferError(exif::kErrEntryLimit);
     m_nEntriesLeft -= n;
     return n;
 }
@@ -75,14 +74,14 @@ CExif::ReadPass::Entry CExif::ReadPass::ReadEntry() {
     e.nType = Read16();
     e.nCount = Read32();
     const unsigned char* p = exif::SpanAt(m_s, 0, 4);
-    if (!p) throw EBufferError("CopyByte");
+    if (!p) throw EBufferError(exif::kErrCopyByte);
     std::memcpy(e.field, p, 4);
     e.nValue = Read32();
     return e;
 }
 
 void CExif::ReadPass::ChargeBytes(int64_t nBytes) {
-    if (nBytes > m_nBytesLeft) throw EBufferError(kLimitText);
+    if (nBytes > m_nBytesLeft) throw EBufferError(exif::kErrEntryLimit);
     m_nBytesLeft -= nBytes;
 }
 
@@ -98,7 +97,7 @@ int CExif::ReadPass::Add(int nParent, const Entry& e) {
 
 void CExif::ReadPass::ReadHeader() {
     const unsigned char* p = exif::SpanAt(m_s, 0, 2);
-    if (!p) throw EBufferError("GetWord");
+    if (!p) throw EBufferError(exif::kErrGetWord);
     const int mark = (p[0] << 8) | p[1];
     m_s.m_pCur += 2;
     SeekTo(4);

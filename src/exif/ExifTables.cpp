@@ -1,5 +1,5 @@
-// The read-only tables of the EXIF codec: type sizes and the fixed texts of a directory that
-// the rewrite builds from nothing. Declared in ExifTables.h.
+// The read-only tables of the EXIF codec: type sizes, the fixed texts of a directory that the
+// rewrite builds from nothing, and the error texts. Declared in ExifTables.h.
 #include "exif/ExifTables.h"
 
 namespace exif {
@@ -19,5 +19,10 @@ static_assert(sizeof(kNewMake) == 14, "the Make text is 13 characters and a NUL"
 const char kNewModelFormat[] = "TREMONA3D/%d.%03d";
 const unsigned char kNewExifVersion[4] = {'0', '2', '1', '0'};
 const char kDateFormat[] = "%Y:%m:%d %H:%M:%S";
+
+const char kErrGetWord[] = "GetWord";
+const char kErrCopyByte[] = "CopyByte";
+const char kErrSkipByte[] = "SkipByte";
+const char kErrEntryLimit[] = "EntryLimit";
 
 }  // namespace exif

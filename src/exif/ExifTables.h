@@ -125,6 +125,13 @@ extern const unsigned char kNewExifVersion[4];
 extern const char kDateFormat[];
 constexpr int kDateCount = 20;
 
+// Texts of the EBufferError that a walk over a block throws: the byte reader's own names for
+// the step that ran out of data, and the limit on what one read may copy.
+extern const char kErrGetWord[];
+extern const char kErrCopyByte[];
+extern const char kErrSkipByte[];
+extern const char kErrEntryLimit[];
+
 }  // namespace exif
 
 #endif
