@@ -2,7 +2,6 @@
 // iconv and compared with the texts as the listing is documented, the number formats (DMS
 // coordinates, rationals, APEX values), list-all defaults, and zero divisors.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <climits>
 #include <cstdio>
@@ -10,26 +9,14 @@
 #include <string>
 
 #include "exifcoder/ListupText.h"
+#include "exifcoder/SjisText.h"
 #include "photogeo/ExifIfdCoder.h"
+
+using codertest::Utf8;
 
 namespace {
 
-// Shift-JIS (CP932) bytes to UTF-8, by iconv: the check that the byte escapes say what the
-// comments beside them say.
-std::string Utf8(const char* sjis) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-    std::string in(sjis), out(in.size() * 4 + 4, '\0');
-    char* pin = &in[0];
-    char* pout = &out[0];
-    size_t nin = in.size(), nout = out.size();
-    size_t r = iconv(cd, &pin, &nin, &pout, &nout);
-    iconv_close(cd);
-    EXPECT_NE(r, static_cast<size_t>(-1)) << "not Shift-JIS: " << sjis;
-    out.resize(out.size() - nout);
-    return out;
-}
-
+// The check that the byte escapes say what the comments beside them say.
 std::string Utf8(const CString& s) {
     return Utf8(static_cast<const char*>(s));
 }

@@ -4,7 +4,6 @@
 // quick read's subset, the listing of a whole photo against a golden text, and that every
 // truncation and random corruption of a photo is read without a fault.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include <sstream>
 
 #include "exifcoder/CoderTestUtil.h"
+#include "exifcoder/SjisText.h"
 #include "photogeo/ExifIfdCoder.h"
 
 using namespace codertest;
@@ -189,19 +189,6 @@ TEST_F(ReadTest, PictureSizeFromTheFirstFrameHeader) {
     EXPECT_EQ(width, 7);
     EXPECT_EQ(height, 7);
     EXPECT_EQ(coder.GetJPEGInfo(dir.Path("missing.jpg").c_str(), width, height), 0);
-}
-
-// Shift-JIS to UTF-8 for the golden text.
-std::string Utf8(const CString& s) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string in(s), out(in.size() * 4 + 4, '\0');
-    char* pin = &in[0];
-    char* pout = &out[0];
-    size_t nin = in.size(), nout = out.size();
-    iconv(cd, &pin, &nin, &pout, &nout);
-    iconv_close(cd);
-    out.resize(out.size() - nout);
-    return out;
 }
 
 std::string Listing(CExifIfdCoder& coder) {
