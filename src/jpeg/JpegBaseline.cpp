@@ -88,13 +88,18 @@ void CJpegDecoder::DecodeBlock(int nComp) {
 
 void CJpegDecoder::EmitBlock(int nComp, int nRow, int nColumn) {
     const SJpegComponent& comp = m_Comp[nComp];
-    if (comp.byH == m_byHmax && comp.byV == m_byVmax) {
-        // No replication: the samples go straight to their place in the plane.
-        int planeWidth = m_byHmax * 8;
-        int* corner = m_pUnit[nComp] + 8 * nRow * planeWidth + 8 * nColumn;
-        m_pEntropy->transform(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask,
-                              m_pEntropy->nShift, corner, planeWidth);
-        return;
+    int hf = m_byHmax / comp.byH;
+    int vf = m_byVmax / comp.byV;
+    if (hf <= 2 && vf <= 2) {
+        TransformFn direct = m_pEntropy->transformReplicated[hf - 1][vf - 1];
+        if (direct) {
+            // The samples go straight to their place in the plane, replicated on the way.
+            int planeWidth = m_byHmax * 8;
+            int* corner = m_pUnit[nComp] + 8 * nRow * planeWidth + 8 * nColumn;
+            direct(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask, m_pEntropy->nShift,
+                   corner, planeWidth);
+            return;
+        }
     }
     m_pEntropy->transform(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask,
                           m_pEntropy->nShift, m_nBlock, 8);

@@ -144,6 +144,7 @@ struct SJpegEntropy {
     alignas(32) int coef[64];
     uint64_t mask;
     pgjpeg::TransformFn transform;
+    pgjpeg::TransformFn transformReplicated[2][2];
     pgjpeg::ColourRowsFn colourRows;
     pgjpeg::ColourRowsFn greyRows;
     int nWidth;

@@ -164,6 +164,8 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         if (!m_pEntropy) throw EMemoryError(1, kDecoderMemory);
         const SKernels& kernels = Kernels();
         m_pEntropy->transform = kernels.transform;
+        std::memcpy(m_pEntropy->transformReplicated, kernels.transformReplicated,
+                    sizeof kernels.transformReplicated);
         m_pEntropy->colourRows = kernels.colourRows;
         m_pEntropy->greyRows = kernels.greyRows;
         m_pEntropy->nWidth = m_nWidth;

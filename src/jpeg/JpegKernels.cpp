@@ -164,9 +164,16 @@ bool CpuHasAvx2() {
 }
 
 const SKernels& Kernels() {
-    static const SKernels kernels = CpuHasAvx2()
-                                        ? SKernels{TransformAvx2, ColourRowsAvx2, GreyRowsAvx2}
-                                        : SKernels{TransformSse2, ColourRowsSse2, GreyRowsScalar};
+    static const SKernels kernels =
+        CpuHasAvx2()
+            ? SKernels{TransformAvx2,
+                       {{TransformAvx2, TransformAvx2V2}, {TransformAvx2H2, TransformAvx2H2V2}},
+                       ColourRowsAvx2,
+                       GreyRowsAvx2}
+            : SKernels{TransformSse2,
+                       {{TransformSse2, nullptr}, {nullptr, nullptr}},
+                       ColourRowsSse2,
+                       GreyRowsScalar};
     return kernels;
 }
 

@@ -50,10 +50,14 @@ typedef void (*ColourFn)(const int* pY, const int* pCb, const int* pCr, int n, u
 typedef void (*ColourRowsFn)(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                              int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 
+// transformReplicated[hf - 1][vf - 1]: the transform writing each sample hf times across and
+// vf times down (a 8hf by 8vf area), as the replication of a component with 1/hf and 1/vf of the
+// largest sampling factors needs; null where this processor's forms do not provide it.
 // Greyscale output: Cb = Cr = 128 make every quotient above 0, so blue = green = red = Y
 // clamped; pCb and pCr are not read.
 struct SKernels {
     TransformFn transform;
+    TransformFn transformReplicated[2][2];
     ColourRowsFn colourRows;
     ColourRowsFn greyRows;
 };
@@ -68,6 +72,12 @@ void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nM
                    int* pOut, int nOutStride);
 void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride);
+void TransformAvx2H2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride);
+void TransformAvx2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride);
+void TransformAvx2H2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                       int* pOut, int nOutStride);
 void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);

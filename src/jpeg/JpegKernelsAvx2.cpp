@@ -40,8 +40,14 @@ inline __m256i Finish(__m256i s, __m256i shift) {
 
 }  // namespace
 
-void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
-                   int* pOut, int nOutStride) {
+namespace {
+
+// The 64 sums, in eight registers written out one by one so that they stay registers.
+struct SSums {
+    __m256i a0, a1, a2, a3, a4, a5, a6, a7;
+};
+
+inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64_t nMask) {
     __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
             a7 = a0;
     if (FitsInt16(pCoef)) {
@@ -75,15 +81,63 @@ void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nM
             a7 = _mm256_add_epi32(a7, _mm256_mullo_epi32(_mm256_loadu_si256(b + 7), v));
         }
     }
+    return SSums{a0, a1, a2, a3, a4, a5, a6, a7};
+}
+
+template <int HF, int VF>
+inline void StoreRow(__m256i sums, __m256i shift, int* pRow, int nOutStride) {
+    __m256i row = Finish(sums, shift);
+    for (int v = 0; v < VF; ++v) {
+        __m256i* d = reinterpret_cast<__m256i*>(pRow + v * nOutStride);
+        if (HF == 1) {
+            _mm256_storeu_si256(d, row);
+        } else {
+            _mm256_storeu_si256(
+                d, _mm256_permutevar8x32_epi32(row, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)));
+            _mm256_storeu_si256(
+                d + 1, _mm256_permutevar8x32_epi32(row, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)));
+        }
+    }
+}
+
+// The block written with each sample repeated HF times across and VF times down: the
+// replication of a block whose component has 1/HF and 1/VF of the largest sampling factors.
+template <int HF, int VF>
+void TransformReplicated(const STransformTables& tables, const int* pCoef, uint64_t nMask,
+                         int nShift, int* pOut, int nOutStride) {
+    SSums s = Accumulate(tables, pCoef, nMask);
     const __m256i shift = _mm256_set1_epi32(nShift);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 0 * nOutStride), Finish(a0, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 1 * nOutStride), Finish(a1, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 2 * nOutStride), Finish(a2, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 3 * nOutStride), Finish(a3, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 4 * nOutStride), Finish(a4, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 5 * nOutStride), Finish(a5, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 6 * nOutStride), Finish(a6, shift));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut + 7 * nOutStride), Finish(a7, shift));
+    const int step = VF * nOutStride;
+    StoreRow<HF, VF>(s.a0, shift, pOut + 0 * step, nOutStride);
+    StoreRow<HF, VF>(s.a1, shift, pOut + 1 * step, nOutStride);
+    StoreRow<HF, VF>(s.a2, shift, pOut + 2 * step, nOutStride);
+    StoreRow<HF, VF>(s.a3, shift, pOut + 3 * step, nOutStride);
+    StoreRow<HF, VF>(s.a4, shift, pOut + 4 * step, nOutStride);
+    StoreRow<HF, VF>(s.a5, shift, pOut + 5 * step, nOutStride);
+    StoreRow<HF, VF>(s.a6, shift, pOut + 6 * step, nOutStride);
+    StoreRow<HF, VF>(s.a7, shift, pOut + 7 * step, nOutStride);
+}
+
+}  // namespace
+
+void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                   int* pOut, int nOutStride) {
+    TransformReplicated<1, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+}
+
+void TransformAvx2H2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride) {
+    TransformReplicated<2, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+}
+
+void TransformAvx2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride) {
+    TransformReplicated<1, 2>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+}
+
+void TransformAvx2H2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                       int* pOut, int nOutStride) {
+    TransformReplicated<2, 2>(tables, pCoef, nMask, nShift, pOut, nOutStride);
 }
 
 namespace {
