@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "photogeo/HostTypes.h"
+
 namespace codertest {
 
 inline std::string Utf8(const char* sjis) {
@@ -22,6 +24,10 @@ inline std::string Utf8(const char* sjis) {
     EXPECT_NE(r, static_cast<size_t>(-1)) << "not Shift-JIS: " << sjis;
     out.resize(out.size() - nout);
     return out;
+}
+
+inline std::string Utf8(const CString& s) {
+    return Utf8(static_cast<const char*>(s));
 }
 
 }  // namespace codertest

@@ -16,11 +16,6 @@ using codertest::Utf8;
 
 namespace {
 
-// The check that the byte escapes say what the comments beside them say.
-std::string Utf8(const CString& s) {
-    return Utf8(static_cast<const char*>(s));
-}
-
 struct Expected {
     int code;
     const char* utf8;
