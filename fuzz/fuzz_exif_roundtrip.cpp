@@ -253,11 +253,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RequireSameDirectory(a, da.exif, b, db.exif, {kTagInteropPointer});
         RequireSameDirectory(a, da.gps, b, db.gps, {});
         RequireSameDirectory(a, da.interop, b, db.interop, {});
-        // A JPEG thumbnail comes back when the directory still records its offset and length
-        // (the reader also takes them from entries whose own value it drops).
+        // A JPEG thumbnail comes back when the directory still records its compression, offset
+        // and length (the reader also takes them from entries whose own value it drops).
+        const int compression = FindEntry(a, DIR_IFD1, 259);
         const int offset = FindEntry(a, DIR_IFD1, 513);
         const int length = FindEntry(a, DIR_IFD1, 514);
-        if (a.m_pThumbData != nullptr && a.m_nThumbCompression == 6 && offset >= 0 &&
+        if (a.m_pThumbData != nullptr && a.m_nThumbCompression == 6 && compression >= 0 &&
+            compression < offset && compression < length && a.m_aEntry[compression].nSize >= 2 &&
+            a.BYTEtoLONG(a.m_aEntry[compression].pData, 2) == 6 && offset >= 0 &&
             a.m_aEntry[offset].nSize == 4 && length >= 0 && a.m_aEntry[length].nSize == 4 &&
             a.BYTEtoLONG(a.m_aEntry[length].pData, 4) == static_cast<uint32_t>(a.m_nThumbSize)) {
             Require(b.m_nThumbSize == a.m_nThumbSize && b.m_pThumbData != nullptr);
