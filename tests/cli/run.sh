@@ -306,7 +306,7 @@ has "noise unwritable output" "$WORK/err" 'dir\.pgm: cannot write'
 if command -v script >/dev/null; then
     many=()
     for i in $(seq 1 40); do many+=("$S/tokyo-tower.jpg"); done
-    script -qec "$BIN info --quick ${many[*]} >/dev/null" /dev/null </dev/null >"$WORK/tty.txt" 2>&1
+    script -qec "$(printf '%q ' "$BIN" info --quick "${many[@]}") >/dev/null" /dev/null </dev/null >"$WORK/tty.txt" 2>&1
     has "progress on a terminal" "$WORK/tty.txt" '\[40/40\]'
     "$BIN" info --quick "${many[@]}" >/dev/null 2>"$WORK/err"
     if [ -s "$WORK/err" ]; then bad "progress shown when stderr is not a terminal"; else ok; fi
