@@ -2,6 +2,7 @@
 // every item the listing gives, as aligned label/value columns or as one JSON object per file.
 #include <photogeo/ExifIfdCoder.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
