@@ -206,9 +206,49 @@ void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned c
     ColourRowsAvx2(pY, pCb, pCr, 0, n, 1, pDst, 0);
 }
 
+namespace {
+
+// 16 pixels of blue, green and red bytes into 48 bytes of blue, green, red triples.
+inline void Interleave(__m128i b, __m128i g, __m128i r, __m128i (&out)[3]) {
+    for (int t = 0; t < 3; ++t) {
+        const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+        out[t] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
+                                           _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                              _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+    }
+}
+
+inline void Convert16(const SChannels& c0, const SChannels& c1, __m128i (&out)[3]) {
+    Interleave(PackBytes(c0.b, c1.b), PackBytes(c0.g, c1.g), PackBytes(c0.r, c1.r), out);
+}
+
+}  // namespace
+
 void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
-    for (int row = 0; row < nRows;
+    int row = 0;
+    if (n == 8) {
+        // Rows of eight (the MCU width of 4:4:4 images) are taken two at a time: 48 bytes.
+        for (; row + 2 <= nRows; row += 2, pY += 2 * nPlaneStride, pCb += 2 * nPlaneStride,
+                                 pCr += 2 * nPlaneStride, pDst += 2 * nDstStride) {
+            if (!Inside(pCb, pCr, 8) || !Inside(pCb + nPlaneStride, pCr + nPlaneStride, 8)) {
+                ColourScalar(pY, pCb, pCr, 8, pDst);
+                ColourScalar(pY + nPlaneStride, pCb + nPlaneStride, pCr + nPlaneStride, 8,
+                             pDst + nDstStride);
+                continue;
+            }
+            __m128i out[3];
+            Convert16(Convert8(pY, pCb, pCr),
+                      Convert8(pY + nPlaneStride, pCb + nPlaneStride, pCr + nPlaneStride), out);
+            unsigned char* d0 = pDst;
+            unsigned char* d1 = pDst + nDstStride;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d0), out[0]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + 16), out[1]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_srli_si128(out[1], 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d1 + 8), out[2]);
+        }
+    }
+    for (; row < nRows;
          ++row, pY += nPlaneStride, pCb += nPlaneStride, pCr += nPlaneStride, pDst += nDstStride) {
         int i = 0;
         for (; i + 16 <= n; i += 16) {
@@ -216,37 +256,19 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
                 ColourScalar(pY + i, pCb + i, pCr + i, 16, pDst + 3 * i);
                 continue;
             }
-            SChannels c0 = Convert8(pY + i, pCb + i, pCr + i);
-            SChannels c1 = Convert8(pY + i + 8, pCb + i + 8, pCr + i + 8);
-            __m128i b = PackBytes(c0.b, c1.b);
-            __m128i g = PackBytes(c0.g, c1.g);
-            __m128i r = PackBytes(c0.r, c1.r);
+            __m128i out[3];
+            Convert16(Convert8(pY + i, pCb + i, pCr + i),
+                      Convert8(pY + i + 8, pCb + i + 8, pCr + i + 8), out);
             __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
-            for (int t = 0; t < 3; ++t) {
-                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-                __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
-                                                      _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
-                                         _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
-                _mm_storeu_si128(d + t, v);
-            }
+            for (int t = 0; t < 3; ++t) _mm_storeu_si128(d + t, out[t]);
         }
         if (i + 8 <= n && Inside(pCb + i, pCr + i, 8)) {
-            // Eight pixels (the MCU width of 4:4:4 and greyscale images): 24 bytes.
+            // Eight pixels: 24 bytes.
             SChannels c = Convert8(pY + i, pCb + i, pCr + i);
-            __m128i b = PackBytes(c.b, c.b);
-            __m128i g = PackBytes(c.g, c.g);
-            __m128i r = PackBytes(c.r, c.r);
-            unsigned char* d = pDst + 3 * i;
-            for (int t = 0; t < 2; ++t) {
-                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-                __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
-                                                      _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
-                                         _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
-                if (t == 0)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
-                else
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), v);
-            }
+            __m128i out[3];
+            Convert16(c, c, out);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + 3 * i), out[0]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pDst + 3 * i + 16), out[1]);
             i += 8;
         }
         if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
