@@ -18,7 +18,13 @@
 //
 // Limits: a progressive image keeps every coefficient until its last scan; its coefficient
 // stores are refused (-1) when one would exceed kMaxCoefficientInts ints. Baseline decoding
-// needs only one MCU of samples whatever the image size.
+// needs only one MCU of samples whatever the image size. Progressive files decode when their
+// scans are a DC scan of all components followed by groups of one AC scan per component, the
+// last group ending at coefficient 63; restart markers are honoured in baseline scans only.
+// A marker must follow its 0xFF directly (a 0xFF 0xFF pair reads as an invalid marker, -2).
+//
+// Analysis flags (m_nFlag) are never cleared by SetJpegData or GetProperty: a second analysis on
+// the same object stops after its first segment unless RemoveAll and CleanMembers ran before.
 //
 // The object is not thread-safe; the data passed to SetJpegData or GetProperty is read in place
 // and must stay valid and unchanged until DoDecode has returned.
@@ -131,6 +137,11 @@ public:
     int* m_pQuantCopy;
     int m_nReserved[2];
 
+    // Decoding state: the continue flag, the caller's bitmap, the per-MCU sample planes
+    // (luminance, Cb, Cr), DC predictors, progressive coefficient stores, the block of samples,
+    // the notify window, the current scan header, frame and scan components, Huffman and
+    // quantisation tables (zig-zag order), the transform tables, the analysis state, the reader,
+    // the largest sampling factors and the restart interval in MCUs.
     int* m_pContinue;
     int m_nContinue[1];
     unsigned char* m_pRGB;
