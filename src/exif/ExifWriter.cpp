@@ -109,6 +109,9 @@ int CExif::WriteExif(unsigned char* pOut) {
     Patch thumb;
     patch({-1, ifd0Next}, v);
     writeDir(DIR_IFD1, v, [&](int i, int tag, int field) {
+        // Only an offset held in the value field itself can be pointed at the thumbnail; an
+        // entry whose value went to the value area would lose that value.
+        if (m_aEntry[i].nSize > 4) return;
         if ((m_nThumbCompression == 6 && tag == TAG_JPEG_IF_OFFSET) ||
             (m_nThumbCompression == 1 && tag == TAG_STRIP_OFFSETS))
             thumb = {i, field};

@@ -181,14 +181,28 @@ TEST(Writer, UncompressedThumbnailBecomesOneStrip) {
 }
 
 TEST(Writer, ThumbnailWithNowhereToPointFromIsLeftOut) {
-    CExif exif;
-    SExifProperty r{};
-    ASSERT_TRUE(ReadBlock(exif, MakeSampleBlock({}), r));
-    exif.DeleteTag(DIR_IFD1, 513);
-    const Bytes written = Write(exif);
-    CExif again;
-    SExifProperty r2{};
-    ASSERT_TRUE(ReadBlock(again, written, r2));
-    EXPECT_EQ(again.m_pThumbData, nullptr);
-    EXPECT_EQ(DumpRecord(r), DumpRecord(r2));
+    // No JPEGInterchangeFormat at all, or one whose value (two LONGs) is not a lone offset.
+    for (int variant = 0; variant < 2; ++variant) {
+        TestExif exif;
+        SExifProperty r{};
+        ASSERT_TRUE(ReadBlock(exif, MakeSampleBlock({}), r));
+        const int jif = exif.GetTag(DIR_IFD1, 513);
+        unsigned char two[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        if (variant == 0)
+            exif.DeleteTag(DIR_IFD1, 513);
+        else
+            exif.RewriteDirect(jif, DIR_IFD1, 513, 4, 2, two);
+        const Bytes written = Write(exif);
+        TestExif again;
+        SExifProperty r2{};
+        ASSERT_TRUE(ReadBlock(again, written, r2));
+        EXPECT_EQ(again.m_pThumbData, nullptr);
+        EXPECT_EQ(DumpRecord(r), DumpRecord(r2));
+        EXPECT_EQ(again.GetDirCount(DIR_IFD1), exif.GetDirCount(DIR_IFD1));
+        if (variant == 1) {
+            const int back = again.GetTag(DIR_IFD1, 513);
+            ASSERT_GE(back, 0);
+            EXPECT_EQ(0, std::memcmp(again.m_aEntry[back].pData, two, 8));
+        }
+    }
 }
