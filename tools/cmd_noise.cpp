@@ -26,8 +26,9 @@ const char kHelp[] =
     "  --scale S           pixels per lattice unit of the first octave (default 32)\n"
     "  --offset N          shifts the sampled area, giving another texture (default 0)\n"
     "cloud only:\n"
-    "  --cover C           density 0..255 taken away before the curve (default 127)\n"
-    "  --sharpness S       base of the exponential curve, 0..1 (default 0.5)\n"
+    "  --cover C           density 0..255 taken away before the curve (default 100)\n"
+    "  --sharpness S       base of the exponential curve, 0..1 (default 0.97; lower\n"
+    "                      values give harder edges)\n"
     "bump only:\n"
     "  --height H          factor applied to the noise (default 1.5)\n"
     "  --ridge             ridged variant\n"
@@ -84,8 +85,8 @@ int Run(const std::vector<std::string>& args) {
 
     std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height);
     if (cloud) {
-        double cover = ParseDouble(parsed.Get("cover", "127"), "--cover");
-        double sharpness = ParseDouble(parsed.Get("sharpness", "0.5"), "--sharpness");
+        double cover = ParseDouble(parsed.Get("cover", "100"), "--cover");
+        double sharpness = ParseDouble(parsed.Get("sharpness", "0.97"), "--sharpness");
         CPerlinCloud generator;
         generator.Create(persistence, scale, scale, cover, sharpness, static_cast<int>(offset));
         generator.FillTexture(pixels.data(), width, height, static_cast<int>(octaves), 0.0, 0.0);
