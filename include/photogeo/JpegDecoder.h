@@ -196,7 +196,6 @@ protected:
     void PgDecodeMCUDC(int nMcuX, int nMcuY);
     void PgDecodeHuffmanBlockDC(int nComp, int* pBlock);
     void PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY);
-    int PgDecode1HuffmanCode(int nClass);
     void PgInverseMCU(int nMcuX, int nMcuY);
 
 private:

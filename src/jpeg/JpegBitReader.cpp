@@ -286,6 +286,102 @@ void CJpegBitReader::DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, c
     }
 }
 
+void CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe,
+                                         int* pBlock, int& nEobRun) {
+    // As DecodeBaselineAC: locals for the register, the slow road near a marker or the end.
+    uint64_t acc = m_acc;
+    int nBits = m_nBits;
+    const int kFast = SHuffmanLookup::kFastBits;
+    for (int k = nSs;;) {
+        if (nBits < 32) {
+            m_acc = acc;
+            m_nBits = nBits;
+            Refill();
+            acc = m_acc;
+            nBits = m_nBits;
+            if (nBits < 32) {
+                DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
+                return;
+            }
+        }
+        int32_t both = lookup.fastAC[acc >> (64 - kFast)];
+        if (both != 0) {
+            int run = (both >> 4) & 15;
+            if (run + k <= nSe) {
+                int len = both & 15;
+                acc <<= len;
+                nBits -= len;
+                k += run;
+                pBlock[k] = both >> 8;
+                if (++k > nSe) break;
+                continue;
+            }
+        }
+        int rs;
+        unsigned entry = lookup.fast[acc >> (64 - kFast)];
+        if (entry != 0) {
+            acc <<= entry >> 8;
+            nBits -= static_cast<int>(entry >> 8);
+            rs = static_cast<int>(entry & 0xFF);
+        } else {
+            m_acc = acc;
+            m_nBits = nBits;
+            rs = DecodeHuffmanLong(lookup);
+            acc = m_acc;
+            nBits = m_nBits;
+        }
+        int size = rs & 15;
+        int run = rs >> 4;
+        int amplitude = 0;
+        if (size != 0) {
+            amplitude = Extend(static_cast<int>(acc >> (64 - size)), size);
+            acc <<= size;
+            nBits -= size;
+        } else if (run < 15) {
+            // End of band: run (at most 14) extra bits, within the 32 at hand.
+            int extra = 0;
+            if (run != 0) {
+                extra = static_cast<int>(acc >> (64 - run));
+                acc <<= run;
+                nBits -= run;
+            }
+            nEobRun = (run ? (1 << run) + extra : 0) - 1;
+            break;
+        }
+        if (run + k > nSe) {
+            m_acc = acc;
+            m_nBits = nBits;
+            throw EDataFormatError(BytePosition(), kWrongRun);
+        }
+        k += run;
+        pBlock[k] = amplitude;
+        if (++k > nSe) break;
+    }
+    m_acc = acc;
+    m_nBits = nBits;
+}
+
+void CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup, int nSe,
+                                             int* pBlock, int& nEobRun) {
+    for (;;) {
+        int rs = DecodeHuffman(lookup);
+        if (rs < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
+        int size = rs & 15;
+        int run = rs >> 4;
+        int amplitude = 0;
+        if (size != 0) {
+            amplitude = Extend(GetBits(size), size);
+        } else if (run < 15) {
+            nEobRun = (run ? (1 << run) + GetBits(run) : 0) - 1;
+            return;
+        }
+        if (run + k > nSe) throw EDataFormatError(BytePosition(), kWrongRun);
+        k += run;
+        pBlock[k] = amplitude;
+        if (++k > nSe) return;
+    }
+}
+
 void CJpegBitReader::State(unsigned char*& pCur, int& nBit, int& bNoStuff) const {
     uint64_t consumed = m_nLoaded - static_cast<uint64_t>(m_nBits);
     pCur = const_cast<unsigned char*>(m_pSyncCur);

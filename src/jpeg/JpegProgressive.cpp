@@ -107,10 +107,6 @@ void CJpegDecoder::PgDecodeHuffmanBlockDC(int nComp, int* pBlock) {
     pBlock[0] = m_nPredDC[nComp];
 }
 
-int CJpegDecoder::PgDecode1HuffmanCode(int nClass) {
-    return m_pEntropy->reader.DecodeHuffman(m_pEntropy->lookup[nClass][m_ScanComp[0].byTa]);
-}
-
 void CJpegDecoder::PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY) {
     CJpegBitReader& reader = m_pEntropy->reader;
     int c = 0;
@@ -122,6 +118,8 @@ void CJpegDecoder::PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY) {
     // Whole blocks of the image: never more than the store's H * MCUs across by V * MCUs down.
     int across = (nBlocksX / m_byHmax) * m_Comp[c].byH + (nBlocksX % m_byHmax ? 1 : 0);
     int down = (nBlocksY / m_byVmax) * m_Comp[c].byV + (nBlocksY % m_byVmax ? 1 : 0);
+    // Every AC scan has one component: its AC table decodes the whole band.
+    const SHuffmanLookup& acTable = m_pEntropy->lookup[1][m_ScanComp[0].byTa];
     int eobRun = -1;
     for (int by = 0; by < down; ++by) {
         int* row = m_pCurCoef[c] + static_cast<int64_t>(m_nCoefStride[c]) * by;
@@ -131,24 +129,7 @@ void CJpegDecoder::PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY) {
                 --eobRun;
                 continue;
             }
-            for (int k = ss;;) {
-                int rs = PgDecode1HuffmanCode(1);
-                if (rs < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
-                int size = rs & 15;
-                int run = rs >> 4;
-                int amplitude = 0;
-                if (size != 0) {
-                    amplitude = Extend(reader.GetBits(size), size);
-                } else if (run < 15) {
-                    eobRun = run ? (1 << run) + reader.GetBits(run) : 0;
-                    --eobRun;
-                    break;
-                }
-                if (run + k > se) throw EDataFormatError(reader.BytePosition(), kWrongRun);
-                k += run;
-                block[k] = amplitude;
-                if (++k > se) break;
-            }
+            reader.DecodeProgressiveAC(acTable, ss, se, block, eobRun);
         }
     }
 }
@@ -168,10 +149,11 @@ void CJpegDecoder::PgInverseMCU(int nMcuX, int nMcuY) {
                         int64_t number = int64_t{h} * v * nMcuX * my + int64_t{r} * h * nMcuX +
                                          int64_t{h} * mx + k;
                         int* block = m_pCurCoef[c] + 64 * number;
+                        // Dequantised into the block being decoded; a coefficient that was
+                        // zero keeps its mask bit clear.
                         uint64_t mask = 0;
                         for (int j = 0; j < 64; ++j) {
-                            block[j] = MulWrap(quant[j], block[j]);
-                            coef[j] = block[j];
+                            coef[j] = MulWrap(quant[j], block[j]);
                             mask |= static_cast<uint64_t>(block[j] != 0) << j;
                         }
                         m_pEntropy->mask = mask;

@@ -262,6 +262,65 @@ TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
     }
 }
 
+TEST(JpegKernels, ProgressiveACDecodingGivesThePlainLoopsBandsRunsAndErrors) {
+    std::mt19937 rng(16);
+    SOwnedTable t;
+    SHuffmanLookup lookup;
+    for (int round = 0; round < 20000; ++round) {
+        RandomTable(rng, t);
+        BuildHuffmanLookup(t.table, lookup);
+        int ss = 1 + static_cast<int>(rng() % 63);
+        int se = ss + static_cast<int>(rng() % (64 - ss));
+        std::vector<unsigned char> data = RandomData(rng, 64);
+        for (auto& b : data)
+            if (b == 0xD0 && rng() % 2) b = 0x17;
+        CInBitStream plain(data.data(), static_cast<int>(data.size()));
+        CInBitStream fast(data.data(), static_cast<int>(data.size()));
+        CJpegBitReader reader;
+        reader.Attach(fast);
+        for (int block = 0; block < 6; ++block) {
+            int expected[64] = {}, got[64] = {};
+            int expectedRun = -7, gotRun = -7;
+            EOutcome pa = kValue, pb = kValue;
+            try {
+                for (int k = ss;;) {
+                    int rs = jpegtest::PlainHuffman(plain, t.table);
+                    if (rs < 0) throw EDataFormatError(nullptr, "marker");
+                    int size = rs & 15, run = rs >> 4, amp = 0;
+                    if (size) {
+                        amp = jpegtest::PlainExtend(plain.GetBits(size), size);
+                    } else if (run < 15) {
+                        expectedRun = (run ? (1 << run) + plain.GetBits(run) : 0) - 1;
+                        break;
+                    }
+                    if (run + k > se) throw EDataFormatError(nullptr, "run");
+                    k += run;
+                    expected[k] = amp;
+                    if (++k > se) break;
+                }
+            } catch (const EBufferError&) {
+                pa = kBuffer;
+            } catch (const EDataFormatError&) {
+                pa = kFormat;
+            }
+            try {
+                reader.DecodeProgressiveAC(lookup, ss, se, got, gotRun);
+            } catch (const EBufferError&) {
+                pb = kBuffer;
+            } catch (const EDataFormatError&) {
+                pb = kFormat;
+            }
+            ASSERT_EQ(pa, pb) << "round " << round << " block " << block;
+            if (pa != kValue) break;
+            ASSERT_EQ(gotRun, expectedRun);
+            for (int k = 0; k < 64; ++k) ASSERT_EQ(got[k], expected[k]) << "k " << k;
+            reader.Detach(fast);
+            ExpectSameState(plain, fast);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
 TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
     CJpegDecoder d;
     STransformTables tables;
