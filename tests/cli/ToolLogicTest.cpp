@@ -2,6 +2,7 @@
 // (against the C runtime's gmtime as an independent oracle), GPX reading and track
 // interpolation, option parsing, the text helpers and the image file writers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,8 +21,13 @@ using namespace cli;
 
 namespace {
 
+// A path in the temporary directory private to this process, so parallel runs do not collide.
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "photogeo-cli-" + std::to_string(getpid()) + "-" + name;
+}
+
 std::string WriteTemp(const std::string& name, const std::string& text) {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = TempPath(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -134,6 +140,7 @@ TEST(Gpx, ReadsPointsOfAllSegmentsInTimeOrderWhateverThePrefix) {
     std::vector<TrackPoint> points;
     std::string cause;
     ASSERT_TRUE(LoadGpx(path, points, cause)) << cause;
+    std::remove(path.c_str());
     ASSERT_EQ(points.size(), 2u);  // the point without a time is left out
     EXPECT_DOUBLE_EQ(points[0].lat, 35.1);
     EXPECT_FALSE(points[0].hasEle);
@@ -158,12 +165,14 @@ TEST(Gpx, RefusesMalformedFilesWithACause) {
     for (const Case& c : cases) {
         std::vector<TrackPoint> points;
         std::string cause;
-        EXPECT_FALSE(LoadGpx(WriteTemp("bad.gpx", c.text), points, cause)) << c.text;
+        std::string path = WriteTemp("bad.gpx", c.text);
+        EXPECT_FALSE(LoadGpx(path, points, cause)) << c.text;
         EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
+        std::remove(path.c_str());
     }
     std::vector<TrackPoint> points;
     std::string cause;
-    EXPECT_FALSE(LoadGpx(::testing::TempDir() + "missing.gpx", points, cause));
+    EXPECT_FALSE(LoadGpx(TempPath("missing.gpx"), points, cause));
     EXPECT_NE(cause.find("cannot read"), std::string::npos);
 }
 
@@ -202,11 +211,12 @@ TEST(Text, ShiftJisRoundTripWidthsAndJson) {
 TEST(ImageFiles, BmpHeaderAndPaddedRowsAreWrittenAsGiven) {
     // Two rows of one pixel: each row is 3 bytes of BGR padded to 4.
     const unsigned char rows[] = {1, 2, 3, 0, 4, 5, 6, 0};
-    std::string path = ::testing::TempDir() + "tiny.bmp";
+    std::string path = TempPath("tiny.bmp");
     ASSERT_TRUE(WriteBmp24(path, 1, 2, rows));
     std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)),
                                     std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
     ASSERT_EQ(file.size(), 54u + 8u);
     auto u32 = [&](std::size_t at) {
         return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | unsigned(file[at + 3]) << 24;
@@ -225,14 +235,15 @@ TEST(ImageFiles, BmpHeaderAndPaddedRowsAreWrittenAsGiven) {
     EXPECT_EQ(BmpStride(4), 12u);
     EXPECT_EQ(BmpStride(5), 16u);
     EXPECT_FALSE(WriteBmp24(path, 0, 2, rows));
-    EXPECT_FALSE(WriteBmp24(::testing::TempDir() + "no/such/dir.bmp", 1, 2, rows));
+    EXPECT_FALSE(WriteBmp24(TempPath("no/such/dir.bmp"), 1, 2, rows));
 }
 
 TEST(ImageFiles, PgmHeader) {
     const unsigned char pixels[] = {0, 127, 255, 9, 8, 7};
-    std::string path = ::testing::TempDir() + "tiny.pgm";
+    std::string path = TempPath("tiny.pgm");
     ASSERT_TRUE(WritePgm(path, 3, 2, pixels));
     std::ifstream in(path, std::ios::binary);
     std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
     EXPECT_EQ(file, std::string("P5\n3 2\n255\n") + std::string(pixels, pixels + 6));
 }
