@@ -152,6 +152,7 @@ struct SJpegEntropy {
     // one.
     alignas(32) int coef[64];
     uint64_t mask;
+    pgjpeg::DequantiseFn dequantise;
     pgjpeg::TransformFn transform;
     pgjpeg::TransformFn transformReplicated[2][2];
     pgjpeg::ColourRowsFn colourRows;

@@ -163,6 +163,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         m_pEntropy = new (std::nothrow) SJpegEntropy;
         if (!m_pEntropy) throw EMemoryError(1, kDecoderMemory);
         const SKernels& kernels = Kernels();
+        m_pEntropy->dequantise = kernels.dequantise;
         m_pEntropy->transform = kernels.transform;
         std::memcpy(m_pEntropy->transformReplicated, kernels.transformReplicated,
                     sizeof kernels.transformReplicated);

@@ -27,6 +27,16 @@ void BuildTransformTables(const int (*pBasis)[64], STransformTables& tables) {
                                      (static_cast<uint32_t>(pBasis[2 * p + 1][j]) << 16));
 }
 
+uint64_t DequantiseScalar(const int* pQuant, const int* pBlock, int* pCoef) {
+    uint64_t mask = 0;
+    for (int j = 0; j < 64; ++j) {
+        pCoef[j] =
+            static_cast<int>(static_cast<uint32_t>(pQuant[j]) * static_cast<uint32_t>(pBlock[j]));
+        mask |= static_cast<uint64_t>(pBlock[j] != 0) << j;
+    }
+    return mask;
+}
+
 void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                      int* pOut, int nOutStride) {
     uint32_t sum[64] = {};
@@ -166,11 +176,13 @@ bool CpuHasAvx2() {
 const SKernels& Kernels() {
     static const SKernels kernels =
         CpuHasAvx2()
-            ? SKernels{TransformAvx2,
+            ? SKernels{DequantiseAvx2,
+                       TransformAvx2,
                        {{TransformAvx2, TransformAvx2V2}, {TransformAvx2H2, TransformAvx2H2V2}},
                        ColourRowsAvx2,
                        GreyRowsAvx2}
-            : SKernels{TransformSse2,
+            : SKernels{DequantiseScalar,
+                       TransformSse2,
                        {{TransformSse2, nullptr}, {nullptr, nullptr}},
                        ColourRowsSse2,
                        GreyRowsScalar};

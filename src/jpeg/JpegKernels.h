@@ -55,7 +55,12 @@ typedef void (*ColourRowsFn)(const int* pY, const int* pCb, const int* pCr, int 
 // largest sampling factors needs; null where this processor's forms do not provide it.
 // Greyscale output: Cb = Cr = 128 make every quotient above 0, so blue = green = red = Y
 // clamped; pCb and pCr are not read.
+// pCoef[j] = quant[j] * pBlock[j] (wrapping) for the 64 coefficients of a stored progressive
+// block; returns the mask of the coefficients that were non-zero.
+typedef uint64_t (*DequantiseFn)(const int* pQuant, const int* pBlock, int* pCoef);
+
 struct SKernels {
+    DequantiseFn dequantise;
     TransformFn transform;
     TransformFn transformReplicated[2][2];
     ColourRowsFn colourRows;
@@ -66,6 +71,8 @@ struct SKernels {
 const SKernels& Kernels();
 
 bool CpuHasAvx2();
+uint64_t DequantiseScalar(const int* pQuant, const int* pBlock, int* pCoef);
+uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef);
 void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                      int* pOut, int nOutStride);
 void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,

@@ -120,6 +120,20 @@ void TransformReplicated(const STransformTables& tables, const int* pCoef, uint6
 
 }  // namespace
 
+uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef) {
+    uint64_t mask = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    for (int j = 0; j < 64; j += 8) {
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pBlock + j));
+        __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pQuant + j));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pCoef + j), _mm256_mullo_epi32(q, b));
+        unsigned isZero = static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(b, zero))));
+        mask |= static_cast<uint64_t>(~isZero & 0xFFu) << j;
+    }
+    return mask;
+}
+
 void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride) {
     TransformReplicated<1, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);

@@ -151,11 +151,7 @@ void CJpegDecoder::PgInverseMCU(int nMcuX, int nMcuY) {
                         int* block = m_pCurCoef[c] + 64 * number;
                         // Dequantised into the block being decoded; a coefficient that was
                         // zero keeps its mask bit clear.
-                        uint64_t mask = 0;
-                        for (int j = 0; j < 64; ++j) {
-                            coef[j] = MulWrap(quant[j], block[j]);
-                            mask |= static_cast<uint64_t>(block[j] != 0) << j;
-                        }
+                        uint64_t mask = m_pEntropy->dequantise(quant, block, coef);
                         m_pEntropy->mask = mask;
                         EmitBlock(c, r, k);
                     }

@@ -321,6 +321,28 @@ TEST(JpegKernels, ProgressiveACDecodingGivesThePlainLoopsBandsRunsAndErrors) {
     }
 }
 
+TEST(JpegKernels, DequantisationGivesWrappingProductsAndTheNonZeroMask) {
+    std::mt19937 rng(17);
+    std::vector<DequantiseFn> forms = {DequantiseScalar};
+    if (CpuHasAvx2()) forms.push_back(DequantiseAvx2);
+    for (int round = 0; round < 2000; ++round) {
+        int quant[64], block[64];
+        for (int j = 0; j < 64; ++j) {
+            quant[j] = static_cast<int>(rng() % 65536);
+            block[j] = rng() % 3 ? 0 : static_cast<int>(rng());
+        }
+        for (DequantiseFn form : forms) {
+            int coef[64];
+            uint64_t mask = form(quant, block, coef);
+            for (int j = 0; j < 64; ++j) {
+                ASSERT_EQ(coef[j], static_cast<int>(static_cast<uint32_t>(quant[j]) *
+                                                    static_cast<uint32_t>(block[j])));
+                ASSERT_EQ((mask >> j) & 1, block[j] != 0 ? 1u : 0u);
+            }
+        }
+    }
+}
+
 TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
     CJpegDecoder d;
     STransformTables tables;
