@@ -188,9 +188,6 @@ protected:
     void DecodeBlock(int nComp);
     int Decode1HuffmanCode(int nClass, int nComp);
     void makeRGB(int nMcuX, int nMcuY);
-    static unsigned char ReviseValue(int n) {
-        return static_cast<unsigned char>(n < 0 ? 0 : (n > 255 ? 255 : n));
-    }
 
     void PgDecode();
     void PgDecodeMCUDC(int nMcuX, int nMcuY);

@@ -38,15 +38,13 @@ void BuildTransformTables(const int (*pBasis)[64], STransformTables& tables);
 typedef void (*TransformFn)(const STransformTables& tables, const int* pCoef, uint64_t nMask,
                             int nShift, int* pOut, int nOutStride);
 
-// Writes n pixels as blue, green, red bytes to pDst from the luminance, Cb and Cr samples:
+// The colour output: n pixels as blue, green, red bytes from the luminance, Cb and Cr samples,
 //   blue  = Y + (17718 * (Cb - 128)) / 10000
 //   green = Y - (7139 * Cr + 3441 * Cb - 1354240) / 10000
 //   red   = Y + (14020 * (Cr - 128)) / 10000
-// in 32-bit int arithmetic with truncating division, each clamped to 0..255.
-typedef void (*ColourFn)(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
-
-// The same over nRows rows of n pixels: row r of the samples starts nPlaneStride ints after row
-// r - 1, row r of the output nDstStride bytes after row r - 1 (negative for a bottom-up bitmap).
+// in 32-bit int arithmetic with truncating division, each clamped to 0..255,
+// over nRows rows of n pixels: row r of the samples starts nPlaneStride ints after row r - 1,
+// row r of the output nDstStride bytes after row r - 1 (negative for a bottom-up bitmap).
 typedef void (*ColourRowsFn)(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                              int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 
@@ -87,7 +85,6 @@ void TransformAvx2H2V2(const STransformTables& tables, const int* pCoef, uint64_
                        int* pOut, int nOutStride);
 void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
-void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,

@@ -216,10 +216,6 @@ inline __m128i PackBytes(__m256i a, __m256i b) {
 
 }  // namespace
 
-void ColourAvx2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
-    ColourRowsAvx2(pY, pCb, pCr, 0, n, 1, pDst, 0);
-}
-
 namespace {
 
 // 16 pixels of blue, green and red bytes into 48 bytes of blue, green, red triples.

@@ -387,8 +387,12 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
 
 TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
     std::mt19937 rng(15);
-    std::vector<ColourFn> forms = {ColourScalar, ColourSse2};
-    if (CpuHasAvx2()) forms.push_back(ColourAvx2);
+    // One row through each form: the scalar one, and the row forms with a single row.
+    std::vector<ColourRowsFn> forms = {
+        [](const int* y, const int* cb, const int* cr, int, int n, int, unsigned char* d,
+           ptrdiff_t) { ColourScalar(y, cb, cr, n, d); },
+        ColourRowsSse2};
+    if (CpuHasAvx2()) forms.push_back(ColourRowsAvx2);
     for (int round = 0; round < 4000; ++round) {
         int n = 1 + static_cast<int>(rng() % 40);
         std::vector<int> y(n), cb(n), cr(n);
@@ -412,9 +416,9 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
         }
         std::vector<unsigned char> expected(3 * n + 4, 0x5A);
         for (int i = 0; i < n; ++i) jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
-        for (ColourFn form : forms) {
+        for (ColourRowsFn form : forms) {
             std::vector<unsigned char> out(3 * n + 4, 0x5A);
-            form(y.data(), cb.data(), cr.data(), n, out.data());
+            form(y.data(), cb.data(), cr.data(), 0, n, 1, out.data(), 0);
             ASSERT_EQ(out, expected) << "round " << round << " n " << n;
         }
     }
@@ -441,6 +445,37 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
                 }
                 std::swap(cb, cr);
             }
+        }
+    }
+}
+
+TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
+    std::mt19937 rng(18);
+    std::vector<ColourRowsFn> forms = {ColourRowsSse2};
+    if (CpuHasAvx2()) forms.push_back(ColourRowsAvx2);
+    const int kPlane = 32;  // plane width in ints (an MCU four blocks wide)
+    for (int round = 0; round < 500; ++round) {
+        int n = 1 + static_cast<int>(rng() % kPlane);
+        if (round % 3 == 0) n = 8;  // the width taken two rows at a time
+        int rows = 1 + static_cast<int>(rng() % 16);
+        std::vector<int> y(kPlane * 16), cb(kPlane * 16), cr(kPlane * 16);
+        for (int i = 0; i < kPlane * 16; ++i) {
+            bool wild = rng() % 50 == 0;
+            y[i] = static_cast<int>(rng() % 400) - 70;
+            cb[i] = wild ? static_cast<int>(rng() % 100000) - 50000 : static_cast<int>(rng() % 256);
+            cr[i] = static_cast<int>(rng() % 256);
+        }
+        const int stride = 3 * kPlane + 4;
+        std::vector<unsigned char> expected(static_cast<size_t>(stride) * 16, 0x5A);
+        for (int r = 0; r < rows; ++r)
+            for (int i = 0; i < n; ++i)
+                jpegtest::PlainColour(y[r * kPlane + i], cb[r * kPlane + i], cr[r * kPlane + i],
+                                      &expected[static_cast<size_t>(15 - r) * stride + 3 * i]);
+        for (ColourRowsFn form : forms) {
+            std::vector<unsigned char> out(static_cast<size_t>(stride) * 16, 0x5A);
+            form(y.data(), cb.data(), cr.data(), kPlane, n, rows, out.data() + 15 * stride,
+                 -stride);
+            ASSERT_EQ(out, expected) << "round " << round;
         }
     }
 }
