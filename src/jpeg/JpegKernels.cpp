@@ -1,11 +1,12 @@
-// The scalar and SSE2 forms of the inverse transform and colour conversion, and the run-time
-// choice between them and the AVX2 forms of JpegKernelsAvx2.cpp. Called by the baseline and
-// progressive decoders once per block and once per MCU row segment.
+// The scalar and SSE2 forms of the decoder's kernels (dequantisation, block transform, colour
+// and greyscale output), and the run-time choice between them and the AVX2 forms of
+// JpegKernelsAvx2.cpp. Called by the baseline and progressive decoders once per block and once
+// per MCU.
 //
-// The transform adds value * basis image for each non-zero coefficient. The basis entries are at
-// most 256 in magnitude, so when a value fits in 16 bits each product is exact in one pmaddwd
-// (the basis int's upper half, 0 or -1, meets a zero). Larger values, which only malformed or
-// 16-bit-quantised data produce, take the scalar road with wrapping 32-bit products.
+// The transform adds value * basis image for each non-zero coefficient, by pairs of coefficients:
+// the basis entries are at most 256 in magnitude, so when the values fit in 16 bits one pmaddwd
+// forms both products of a pair exactly and adds them (|sum| < 2^24). Larger values, which only
+// malformed or 16-bit-quantised data produce, take the scalar road with wrapping 32-bit products.
 #include "jpeg/JpegKernels.h"
 
 #include <emmintrin.h>

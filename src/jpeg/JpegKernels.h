@@ -1,7 +1,8 @@
-// The two arithmetic kernels of the JPEG decoder, in the forms the decoders call: the
-// basis-image inverse transform of one block and the YCbCr to BGR conversion of one run of
-// samples. Each has an SSE2 form (always present on x86-64) and an AVX2 form chosen at run time;
-// both give exactly the result of the plain integer formulas, which the tests check.
+// The arithmetic kernels of the JPEG decoder, in the forms the decoders call: dequantisation of
+// a stored block, the basis-image inverse transform of one block (also writing replicated
+// samples), and the YCbCr or greyscale to BGR output of one MCU. Each has an SSE2 or scalar form
+// (always present on x86-64) and an AVX2 form chosen at run time; all give exactly the result of
+// the plain integer formulas, which the tests check.
 #ifndef PHOTOGEO_JPEG_JPEGKERNELS_H
 #define PHOTOGEO_JPEG_JPEGKERNELS_H
 
