@@ -84,6 +84,19 @@ void RandomTable(std::mt19937& rng, SOwnedTable& t) {
 
 enum EOutcome { kValue, kBuffer, kFormat };
 
+// Runs f, telling a result from the two failures that entropy decoding can raise.
+template <class F>
+EOutcome Outcome(F f) {
+    try {
+        f();
+        return kValue;
+    } catch (const EBufferError&) {
+        return kBuffer;
+    } catch (const EDataFormatError&) {
+        return kFormat;
+    }
+}
+
 }  // namespace
 
 TEST(JpegKernels, BasisTableTellingValues) {
@@ -116,37 +129,18 @@ TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsStatesAndErrors) {
                 reader.Detach(fast);
                 ExpectSameState(plain, fast);
                 if (HasFatalFailure()) return;
-                bool plainThrew = false, fastThrew = false;
                 int a = 0, b = 0;
-                try {
-                    a = plain.GetByte();
-                } catch (const EBufferError&) {
-                    plainThrew = true;
-                }
-                try {
-                    b = fast.GetByte();
-                } catch (const EBufferError&) {
-                    fastThrew = true;
-                }
-                ASSERT_EQ(plainThrew, fastThrew);
-                if (plainThrew) break;
+                EOutcome pa = Outcome([&] { a = plain.GetByte(); });
+                ASSERT_EQ(pa, Outcome([&] { b = fast.GetByte(); }));
+                if (pa != kValue) break;
                 ASSERT_EQ(a, b);
                 reader.Attach(fast);
                 continue;
             }
             int n = static_cast<int>(rng() % 17);
-            EOutcome pa = kValue, pb = kValue;
             int va = 0, vb = 0;
-            try {
-                va = plain.GetBits(n);
-            } catch (const EBufferError&) {
-                pa = kBuffer;
-            }
-            try {
-                vb = reader.GetBits(n);
-            } catch (const EBufferError&) {
-                pb = kBuffer;
-            }
+            EOutcome pa = Outcome([&] { va = plain.GetBits(n); });
+            EOutcome pb = Outcome([&] { vb = reader.GetBits(n); });
             ASSERT_EQ(pa, pb) << "round " << round << " op " << op;
             if (pa != kValue) break;
             ASSERT_EQ(va, vb) << "round " << round << " op " << op << " n " << n;
@@ -171,22 +165,9 @@ TEST(JpegKernels, LookupHuffmanDecodingGivesTheCanonicalSearchsResults) {
         CJpegBitReader reader;
         reader.Attach(fast);
         for (int op = 0; op < 30; ++op) {
-            EOutcome pa = kValue, pb = kValue;
             int va = 0, vb = 0;
-            try {
-                va = jpegtest::PlainHuffman(plain, t.table);
-            } catch (const EBufferError&) {
-                pa = kBuffer;
-            } catch (const EDataFormatError&) {
-                pa = kFormat;
-            }
-            try {
-                vb = reader.DecodeHuffman(lookup);
-            } catch (const EBufferError&) {
-                pb = kBuffer;
-            } catch (const EDataFormatError&) {
-                pb = kFormat;
-            }
+            EOutcome pa = Outcome([&] { va = jpegtest::PlainHuffman(plain, t.table); });
+            EOutcome pb = Outcome([&] { vb = reader.DecodeHuffman(lookup); });
             ASSERT_EQ(pa, pb) << "round " << round << " op " << op;
             if (pa != kValue) break;
             ASSERT_EQ(va, vb);
@@ -216,8 +197,7 @@ TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
         reader.Attach(fast);
         for (int block = 0; block < 6; ++block) {
             int expected[64] = {};
-            EOutcome pa = kValue, pb = kValue;
-            try {
+            EOutcome pa = Outcome([&] {
                 for (int k = 1; k < 64;) {
                     int rs = jpegtest::PlainHuffman(plain, t.table);
                     if (rs == 0) break;
@@ -233,20 +213,10 @@ TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
                                                    static_cast<uint32_t>(amp));
                     ++k;
                 }
-            } catch (const EBufferError&) {
-                pa = kBuffer;
-            } catch (const EDataFormatError&) {
-                pa = kFormat;
-            }
+            });
             int coef[64] = {};
             uint64_t mask = 0;
-            try {
-                reader.DecodeBaselineAC(lookup, quant, coef, mask);
-            } catch (const EBufferError&) {
-                pb = kBuffer;
-            } catch (const EDataFormatError&) {
-                pb = kFormat;
-            }
+            EOutcome pb = Outcome([&] { reader.DecodeBaselineAC(lookup, quant, coef, mask); });
             ASSERT_EQ(pa, pb) << "round " << round << " block " << block;
             if (pa != kValue) break;
             for (int k = 1; k < 64; ++k) {
@@ -281,8 +251,7 @@ TEST(JpegKernels, ProgressiveACDecodingGivesThePlainLoopsBandsRunsAndErrors) {
         for (int block = 0; block < 6; ++block) {
             int expected[64] = {}, got[64] = {};
             int expectedRun = -7, gotRun = -7;
-            EOutcome pa = kValue, pb = kValue;
-            try {
+            EOutcome pa = Outcome([&] {
                 for (int k = ss;;) {
                     int rs = jpegtest::PlainHuffman(plain, t.table);
                     if (rs < 0) throw EDataFormatError(nullptr, "marker");
@@ -298,18 +267,8 @@ TEST(JpegKernels, ProgressiveACDecodingGivesThePlainLoopsBandsRunsAndErrors) {
                     expected[k] = amp;
                     if (++k > se) break;
                 }
-            } catch (const EBufferError&) {
-                pa = kBuffer;
-            } catch (const EDataFormatError&) {
-                pa = kFormat;
-            }
-            try {
-                reader.DecodeProgressiveAC(lookup, ss, se, got, gotRun);
-            } catch (const EBufferError&) {
-                pb = kBuffer;
-            } catch (const EDataFormatError&) {
-                pb = kFormat;
-            }
+            });
+            EOutcome pb = Outcome([&] { reader.DecodeProgressiveAC(lookup, ss, se, got, gotRun); });
             ASSERT_EQ(pa, pb) << "round " << round << " block " << block;
             if (pa != kValue) break;
             ASSERT_EQ(gotRun, expectedRun);
