@@ -101,14 +101,18 @@ public:
     // lie outside the stream's buffer are skipped; nothing outside it is ever read.
     void ReadExif(CInBitStream* pStream, int nLength, SExifProperty* pProp);
     // Quick read: only the title, DateTimeOriginal, UserComment and GPS position, altitude,
-    // datum and direction are decoded; the table keeps only the Exif and GPS pointer entries;
-    // the thumbnail is extracted only when bThumbnail is nonzero. Nothing in pProp is cleared.
+    // datum and direction are decoded (the failures are those of ReadExif); the table keeps only
+    // the Exif and GPS pointer entries; the thumbnail is extracted only when bThumbnail is nonzero.
+    // Nothing in pProp is cleared.
     void ReadQuickExif(CInBitStream* pStream, int nLength, SExifProperty* pProp, int bThumbnail);
 
     // ---- writing ----
     // Lays the table out as a complete TIFF block at pOut and returns its length. pOut must
-    // hold GetTotalSize() bytes; nothing is written beyond the returned length. Only the IFD1
-    // strip entries of an uncompressed thumbnail are changed in the table.
+    // hold GetTotalSize() bytes; nothing is written beyond the returned length. Layout: header
+    // ("II" or "MM" after m_bIntel), IFD0, GPS, Exif, Interoperability, IFD1, each directory's
+    // entries in table order followed by its values, then the thumbnail. A thumbnail that no
+    // IFD1 offset entry (a value of 4 bytes or fewer) can point at is left out. Only the IFD1
+    // strip entries of an uncompressed thumbnail are changed in the table (one strip).
     int WriteExif(unsigned char* pOut);
     // Applies the record to the table: builds a minimal directory when nothing was read,
     // makes sure an Exif sub-directory exists, stamps dates (bDate), creates, updates or
