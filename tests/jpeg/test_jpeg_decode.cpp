@@ -75,6 +75,20 @@ TEST(JpegDecode, BaselineLayoutsMatchLibjpeg) {
         }
 }
 
+TEST(JpegDecode, LargerSamplingFactorsMatchLibjpeg) {
+    // Chroma replicated 4, 3 and 2 times across with 2, 1 and 4 times down: the replication
+    // roads other than the straight 1x1, 2x1, 1x2 and 2x2 ones.
+    const int factors[][2] = {{4, 2}, {3, 1}, {2, 4}, {1, 3}};
+    for (auto& f : factors) {
+        SEncodeOptions o;
+        o.width = 53;
+        o.height = 35;
+        o.h0 = f[0];
+        o.v0 = f[1];
+        ExpectMatchesOracle(o, "larger factors");
+    }
+}
+
 TEST(JpegDecode, OddSizesMatchLibjpeg) {
     const int sizes[][2] = {{1, 1}, {17, 9}, {33, 31}, {9, 17}, {127, 3}};
     for (auto& s : sizes) {
