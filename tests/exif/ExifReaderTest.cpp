@@ -93,6 +93,24 @@ TEST(Reader, UnknownMarkIsReadBigEndianAndLowIfdOffsetMeansEight) {
     }
 }
 
+TEST(Reader, SubDirectoryEndingTheBufferLetsIfd0GoOn) {
+    // The GPS directory is the last thing in the block and has no next-directory field: the
+    // reader reaches the buffer's end inside it and must still read the rest of IFD0.
+    TiffBuilder b(true);
+    const int ifd0 = b.Ifd0();
+    const int gps = b.AddDir(false);
+    b.Pointer(ifd0, 34853, gps);
+    b.Ascii(ifd0, 305, "ab");
+    b.Ascii(gps, 1, "S");
+    Bytes block = b.Build();
+    block.resize(block.size() - 4);
+    CExif exif;
+    SExifProperty r{};
+    ASSERT_TRUE(ReadBlock(exif, block, r));
+    EXPECT_EQ(r.strSoftware, "ab");
+    EXPECT_EQ(r.bGPS, 1);
+}
+
 TEST(Reader, CopyrightForms) {
     struct Case {
         std::string bytes;
