@@ -131,10 +131,6 @@ std::string FileNamePart(const char* path) {
     return cut == std::string::npos ? s : s.substr(cut + 1);
 }
 
-void WriteByte(CFile* out, unsigned char b) {
-    out->Write(&b, 1);
-}
-
 void WritePair(CFile* out, unsigned char a, unsigned char b) {
     const unsigned char pair[2] = {a, b};
     out->Write(pair, 2);
@@ -147,7 +143,16 @@ eMarker CExifIfdCoder::WriteMarker(CFile* out) {
     for (;;) {
         unsigned char b = in.GetByte();
         if (b != 0xFF) {
-            WriteByte(out, b);
+            // A stray byte (before SOI or between segments) and those that follow it up to the
+            // next 0xFF go out in one write: a write per byte would make a file with megabytes
+            // of them take seconds.
+            const unsigned char* run = in.GetPosition() - 1;
+            const int rest = in.GetRestSize();
+            const void* next = std::memchr(run + 1, 0xFF, static_cast<size_t>(rest));
+            const int more =
+                next ? static_cast<int>(static_cast<const unsigned char*>(next) - (run + 1)) : rest;
+            out->Write(run, static_cast<unsigned>(1 + more));
+            in.SkipByte(more);
             continue;
         }
         unsigned char c = in.GetByte();
