@@ -93,18 +93,12 @@ void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nM
 
 void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
     for (int i = 0; i < n; ++i) {
-        int y = pY[i];
-        uint32_t cb = static_cast<uint32_t>(pCb[i]);
-        uint32_t cr = static_cast<uint32_t>(pCr[i]);
-        int qb = Wrap(17718u * (cb - 128u)) / 10000;
-        int qg = Wrap(7139u * cr + 3441u * cb - 1354240u) / 10000;
-        int qr = Wrap(14020u * (cr - 128u)) / 10000;
-        int b = Wrap(static_cast<uint32_t>(y) + static_cast<uint32_t>(qb));
-        int g = Wrap(static_cast<uint32_t>(y) - static_cast<uint32_t>(qg));
-        int r = Wrap(static_cast<uint32_t>(y) + static_cast<uint32_t>(qr));
-        pDst[3 * i + 0] = static_cast<unsigned char>(b < 0 ? 0 : (b > 255 ? 255 : b));
-        pDst[3 * i + 1] = static_cast<unsigned char>(g < 0 ? 0 : (g > 255 ? 255 : g));
-        pDst[3 * i + 2] = static_cast<unsigned char>(r < 0 ? 0 : (r > 255 ? 255 : r));
+        int qb, qg, qr;
+        ChromaTerms(pCb[i], pCr[i], qb, qg, qr);
+        uint32_t y = static_cast<uint32_t>(pY[i]);
+        pDst[3 * i + 0] = Clamp255(Wrap(y + static_cast<uint32_t>(qb)));
+        pDst[3 * i + 1] = Clamp255(Wrap(y - static_cast<uint32_t>(qg)));
+        pDst[3 * i + 2] = Clamp255(Wrap(y + static_cast<uint32_t>(qr)));
     }
 }
 
@@ -161,11 +155,7 @@ void GreyRowsScalar(const int* pY, const int*, const int*, int nPlaneStride, int
     for (int r = 0; r < nRows; ++r) {
         const int* y = pY + r * nPlaneStride;
         unsigned char* d = pDst + r * nDstStride;
-        for (int i = 0; i < n; ++i) {
-            int v = y[i];
-            d[3 * i] = d[3 * i + 1] = d[3 * i + 2] =
-                static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
-        }
+        for (int i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = Clamp255(y[i]);
     }
 }
 

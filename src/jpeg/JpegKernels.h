@@ -11,6 +11,10 @@
 
 namespace pgjpeg {
 
+// The small helpers below have internal linkage: each file gets its own copy, so that the copy
+// compiled for AVX2 (JpegKernelsAvx2.cpp) is never the one another file calls.
+namespace {
+
 // 32-bit two's-complement product and sum, as the 32-bit original computed them; defined for
 // every input, which malformed data can make as large as it likes.
 inline int MulWrap(int a, int b) {
@@ -19,6 +23,34 @@ inline int MulWrap(int a, int b) {
 inline int AddWrap(int a, int b) {
     return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
+
+// The pairs of coefficients (bit 2p for pair p) that hold a set bit of nMask.
+inline uint64_t PairMask(uint64_t nMask) {
+    return (nMask | (nMask >> 1)) & 0x5555555555555555ULL;
+}
+
+// True when every one of the 64 coefficients fits in 16 bits, the condition of the pmaddwd road.
+inline bool FitsInt16(const int* pCoef) {
+    uint32_t outside = 0;
+    for (int k = 0; k < 64; ++k) outside |= (static_cast<uint32_t>(pCoef[k]) + 0x8000u) >> 16;
+    return outside == 0;
+}
+
+// The three quotients of the colour formulas for one Cb, Cr pair (blue = Y + b, green = Y - g,
+// red = Y + r), in 32-bit wrapping arithmetic.
+inline void ChromaTerms(int cb, int cr, int& b, int& g, int& r) {
+    uint32_t ucb = static_cast<uint32_t>(cb);
+    uint32_t ucr = static_cast<uint32_t>(cr);
+    b = static_cast<int>(17718u * (ucb - 128u)) / 10000;
+    g = static_cast<int>(7139u * ucr + 3441u * ucb - 1354240u) / 10000;
+    r = static_cast<int>(14020u * (ucr - 128u)) / 10000;
+}
+
+inline unsigned char Clamp255(int v) {
+    return static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+}  // namespace
 
 // The basis images of the transform (m_nBasis, 64 images of 64 ints, each entry at most 256 in
 // magnitude) and, for the vector forms, the same images by pairs of consecutive coefficients:
@@ -94,18 +126,6 @@ void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n, int nRows,
                   unsigned char* pDst, ptrdiff_t nDstStride);
-
-// The pairs of coefficients (bit 2p for pair p) that hold a set bit of nMask.
-inline uint64_t PairMask(uint64_t nMask) {
-    return (nMask | (nMask >> 1)) & 0x5555555555555555ULL;
-}
-
-// True when every one of the 64 coefficients fits in 16 bits, the condition of the pmaddwd road.
-inline bool FitsInt16(const int* pCoef) {
-    uint32_t outside = 0;
-    for (int k = 0; k < 64; ++k) outside |= (static_cast<uint32_t>(pCoef[k]) + 0x8000u) >> 16;
-    return outside == 0;
-}
 
 // Samples for which the vector colour conversions are exact: with Cb and Cr in this range they
 // fit in 16 bits and every numerator above is an integer below 2^24 in magnitude. The SSE2 form

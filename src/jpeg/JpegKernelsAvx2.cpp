@@ -172,11 +172,12 @@ inline __m256i Div10000(__m256i n) {
     return _mm256_sign_epi32(_mm256_blend_epi32(even, odd, 0xAA), n);
 }
 
-inline SChannels Convert8(const int* pY, const int* pCb, const int* pCr) {
-    // Cb and Cr fit in 16 bits here, so each numerator is one pmaddwd of 16-bit pairs.
+// The quotients of the colour formulas (blue = Y + b, green = Y - g, red = Y + r) for eight
+// Cb, Cr pairs in the vector range. Cb and Cr fit in 16 bits there, so each numerator is one
+// pmaddwd of 16-bit pairs.
+inline SChannels Terms8(const int* pCb, const int* pCr) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF);
     const __m256i k128 = _mm256_set1_epi32(128);
-    __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY));
     __m256i cb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCb));
     __m256i cr = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pCr));
     __m256i nb = _mm256_madd_epi16(_mm256_and_si256(_mm256_sub_epi32(cb, k128), low16),
@@ -186,11 +187,16 @@ inline SChannels Convert8(const int* pY, const int* pCb, const int* pCr) {
     __m256i pair = _mm256_or_si256(_mm256_and_si256(cr, low16), _mm256_slli_epi32(cb, 16));
     __m256i ng = _mm256_sub_epi32(_mm256_madd_epi16(pair, _mm256_set1_epi32(7139 | (3441 << 16))),
                                   _mm256_set1_epi32(1354240));
-    SChannels c;
-    c.b = _mm256_add_epi32(y, Div10000(nb));
-    c.g = _mm256_sub_epi32(y, Div10000(ng));
-    c.r = _mm256_add_epi32(y, Div10000(nr));
-    return c;
+    return SChannels{Div10000(nb), Div10000(ng), Div10000(nr)};
+}
+
+inline SChannels Apply(__m256i y, __m256i qb, __m256i qg, __m256i qr) {
+    return SChannels{_mm256_add_epi32(y, qb), _mm256_sub_epi32(y, qg), _mm256_add_epi32(y, qr)};
+}
+
+inline SChannels Convert8(const int* pY, const int* pCb, const int* pCr) {
+    SChannels q = Terms8(pCb, pCr);
+    return Apply(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY)), q.b, q.g, q.r);
 }
 
 inline bool Inside(const int* pCb, const int* pCr, int n) {
