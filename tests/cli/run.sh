@@ -308,6 +308,30 @@ expect 2 "noise unknown kind" "$BIN" noise marble "$WORK/x.pgm"
 expect 1 "noise unwritable output" "$BIN" noise cloud "$WORK/no/such/dir.pgm"
 has "noise unwritable output" "$WORK/err" 'dir\.pgm: cannot write'
 
+# --- damaged files ---------------------------------------------------------------------------
+# Every command meets truncated photos with a plain failure or a partial result, never a crash.
+crashes=0
+for f in tokyo-tower kyoto-garden lake-progressive; do
+    size=$(stat -c %s "$S/$f.jpg")
+    for ((n = 0; n < size; n += 61)); do
+        head -c "$n" "$S/$f.jpg" >"$WORK/cut.jpg"
+        for cmd in "info --json" "decode" "geotag --lat 1 --lon 2 -o" "bearing"; do
+            case $cmd in
+                decode) "$BIN" decode "$WORK/cut.jpg" "$WORK/cut.bmp" ;;
+                geotag*) "$BIN" geotag "$WORK/cut.jpg" --lat 1 --lon 2 -o "$WORK/cut-out.jpg" ;;
+                *) "$BIN" $cmd "$WORK/cut.jpg" ;;
+            esac >/dev/null 2>"$WORK/err"
+            rc=$?
+            if [ $rc -gt 1 ]; then
+                crashes=$((crashes + 1))
+                echo "  | $cmd on $f cut at $n bytes: exit status $rc" >&2
+                sed 's/^/  | /' "$WORK/err" | head -5 >&2
+            fi
+        done
+    done
+done
+if [ $crashes -eq 0 ]; then ok; else bad "$crashes runs on truncated photos ended abnormally"; fi
+
 # --- progress on a terminal ------------------------------------------------------------------
 if command -v script >/dev/null; then
     many=()
