@@ -148,8 +148,8 @@ struct SJpegEntropy {
     pgjpeg::CJpegBitReader reader;
     pgjpeg::SHuffmanLookup lookup[2][4];
     pgjpeg::STransformTables tables;
-    // The block being decoded: dequantised coefficients in zig-zag order, and a bit per non-zero
-    // one.
+    // The block being decoded: dequantised coefficients in zig-zag order, and a mask with the
+    // bit of every non-zero one set (and perhaps of a few zero ones).
     alignas(32) int coef[64];
     uint64_t mask;
     pgjpeg::DequantiseFn dequantise;
