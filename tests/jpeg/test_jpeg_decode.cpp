@@ -214,6 +214,43 @@ TEST(JpegDecode, GreyImagesHaveEqualChannelsAndTinyImagesStayInTheirBytes) {
     EXPECT_NE(r.bitmap[0], kUntouched);
 }
 
+TEST(JpegDecode, ContinueFlagClearedDuringDecodingStopsAfterTheCurrentMcu) {
+    // A black 32 x 8 greyscale image of four one-block MCUs, whose continue flag lies in the
+    // bitmap where the first MCU writes its first pixels: writing them clears the flag, as a
+    // host would between two MCUs.
+    CJpegWriter w;
+    w.Bytes({0xFF, 0xD8});
+    std::vector<int> dqt(65, 1);
+    dqt[0] = 0x00;
+    dqt[1] = 8;
+    w.Segment(0xDB, dqt);
+    w.Segment(0xC0, {8, 0, 8, 0, 32, 1, 1, 0x11, 0});
+    // DC: "0" -> size 8, "10" -> size 0. AC: "0" -> end of block.
+    w.Segment(0xC4, {0x00, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0});
+    w.Segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    w.Segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+    w.Bits(0, 1);
+    w.Bits(255 - 200, 8);  // -200: samples (8 * -200 * 128 / 4) / 256 + 128 = -72, clamped to 0
+    w.Bits(0, 1);
+    for (int b = 1; b < 4; ++b) w.Bits(0b100, 3);
+    w.FlushBits();
+    w.Bytes({0xFF, 0xD9});
+    std::vector<char> data(w.data.begin(), w.data.end());
+
+    const int stride = Stride(32);
+    // The bitmap's storage is ints, so that the flag is an int object the decoder may read.
+    int storage[8 * 96 / 4];
+    unsigned char* bitmap = reinterpret_cast<unsigned char*>(storage);
+    std::memset(bitmap, kUntouched, sizeof storage);
+    int* flag = storage + 7 * stride / 4;  // image row 0, pixels 0 and 1
+    CJpegDecoder decoder(flag);
+    ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+    EXPECT_EQ(decoder.DoDecode(reinterpret_cast<char*>(bitmap)), 0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 96; ++x)
+            ASSERT_EQ(bitmap[y * stride + x], x < 24 ? 0 : kUntouched) << x << "," << y;
+}
+
 TEST(JpegDecode, ContinueFlagStopsQuietly) {
     SEncodeOptions o;
     int stop = 0;
