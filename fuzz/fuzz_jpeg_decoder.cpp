@@ -3,7 +3,9 @@
 // One decoder reports the properties (GetProperty with the quantisation copy); a second analyses
 // the same bytes (SetJpegData), announces the picture size (GetPictData) and, when the picture
 // has at most kMaxPixels pixels, decodes it (DoDecode) into a bitmap of exactly the announced
-// size, so that AddressSanitizer catches any byte written outside it.
+// size, so that AddressSanitizer catches any byte written outside it. The second decoder is then
+// reused for the same bytes (RemoveAll, CleanMembers); when the analysis succeeded it must give
+// the same results and bitmap.
 //
 // The decode runs whatever the analysis result was: an analysis that failed half-way leaves
 // tables and flags behind, and DoDecode must cope with that state too.
@@ -46,31 +48,58 @@ void CheckProperty(const uint8_t* data, size_t size) {
     }
 }
 
-void CheckDecode(const uint8_t* data, size_t size) {
-    std::vector<char> jpeg(data, data + size);
-    CJpegDecoder decoder;
-    const int analysis = decoder.SetJpegData(jpeg.data(), static_cast<int>(jpeg.size()));
-    if (analysis != 0 && analysis != -1 && analysis != -2) std::abort();
+struct Decoded {
+    int analysis = 0;
+    int result = 0;
+    std::vector<unsigned char> bitmap;
+};
+
+// Analyses the image with decoder and, when its size is within kMaxPixels, decodes it into a
+// bitmap of exactly stride x height bytes, whose row padding must stay untouched.
+Decoded Decode(CJpegDecoder& decoder, std::vector<char>& jpeg) {
+    Decoded d;
+    d.analysis = decoder.SetJpegData(jpeg.data(), static_cast<int>(jpeg.size()));
+    if (d.analysis != 0 && d.analysis != -1 && d.analysis != -2) std::abort();
 
     int width = 0;
     int height = 0;
     decoder.GetPictData(width, height);
-    if (width < 0 || height < 0) return;
-    if (int64_t{width} * height > kMaxPixels) return;
-
+    if (width < 0 || height < 0 || int64_t{width} * height > kMaxPixels) {
+        d.result = 1;
+        return d;
+    }
     const int64_t stride = (int64_t{3} * width + 3) / 4 * 4;
     const size_t bytes = static_cast<size_t>(stride * height);
     unsigned char* bitmap = static_cast<unsigned char*>(std::malloc(bytes));
     std::memset(bitmap, kUntouched, bytes);
 
-    const int decoded = decoder.DoDecode(reinterpret_cast<char*>(bitmap));
-    if (decoded != 0 && decoded != -1 && decoded != -2) std::abort();
+    d.result = decoder.DoDecode(reinterpret_cast<char*>(bitmap));
+    if (d.result != 0 && d.result != -1 && d.result != -2) std::abort();
     for (int64_t y = 0; y < height; ++y) {
         for (int64_t x = 3 * int64_t{width}; x < stride; ++x) {
             if (bitmap[y * stride + x] != kUntouched) std::abort();
         }
     }
+    d.bitmap.assign(bitmap, bitmap + bytes);
     std::free(bitmap);
+    return d;
+}
+
+// Decodes with a new decoder, then again with the same object after RemoveAll and CleanMembers,
+// as a host reuses it: nothing of the first run may change the second.
+void CheckDecode(const uint8_t* data, size_t size) {
+    std::vector<char> jpeg(data, data + size);
+    CJpegDecoder decoder;
+    const Decoded first = Decode(decoder, jpeg);
+    decoder.RemoveAll();
+    decoder.CleanMembers();
+    const Decoded again = Decode(decoder, jpeg);
+    // CleanMembers leaves the scan header and the quantisation tables as they were, so only an
+    // analysis that reads the image up to its first scan again sets the same state.
+    if (first.analysis != 0) return;
+    if (again.analysis != 0 || again.result != first.result || again.bitmap != first.bitmap) {
+        std::abort();
+    }
 }
 
 }  // namespace
