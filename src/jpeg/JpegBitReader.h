@@ -25,7 +25,7 @@ namespace pgjpeg {
 // Lookup form of one SJpegHuffman table. Codes of up to kFastBits bits are found with one look
 // at the next kFastBits bits; longer ones by comparing against the first code of each length.
 struct SHuffmanLookup {
-    static const int kFastBits = 9;
+    static const int kFastBits = 10;
     // (length << 8) | value for every kFastBits-bit prefix that starts with a code of up to
     // kFastBits bits; 0 where none does.
     uint16_t fast[1 << kFastBits];
