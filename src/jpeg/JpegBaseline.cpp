@@ -66,24 +66,13 @@ void CJpegDecoder::DecodeMCU() {
 }
 
 void CJpegDecoder::DecodeBlock(int nComp) {
-    CJpegBitReader& reader = m_pEntropy->reader;
     const SJpegScanComponent& sc = m_ScanComp[nComp];
-    const int* quant = m_nQuant[m_Comp[nComp].byTq];
     int* coef = m_pEntropy->coef;
     std::memset(coef, 0, 64 * sizeof(int));
-
-    int s = Decode1HuffmanCode(0, nComp);
-    if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
-    int diff = 0;
-    if (s != 0) {
-        // A size above 16 bits has no meaning in any precision.
-        if (s > 16) throw EDataFormatError(reader.BytePosition(), kWrongValue);
-        diff = Extend(reader.GetBits(s), s);
-    }
-    m_nPredDC[nComp] = AddWrap(m_nPredDC[nComp], diff);
-    coef[0] = MulWrap(quant[0], m_nPredDC[nComp]);
-    m_pEntropy->mask = coef[0] != 0 ? 1 : 0;
-    reader.DecodeBaselineAC(m_pEntropy->lookup[1][sc.byTa], quant, coef, m_pEntropy->mask);
+    // A DC size above 16 bits has no meaning in any precision: the reader refuses it.
+    m_pEntropy->reader.DecodeBaselineBlock(
+        m_pEntropy->lookup[0][sc.byTd], m_pEntropy->lookup[1][sc.byTa],
+        m_nQuant[m_Comp[nComp].byTq], m_nPredDC[nComp], coef, m_pEntropy->mask);
 }
 
 void CJpegDecoder::EmitBlock(int nComp, int nRow, int nColumn) {

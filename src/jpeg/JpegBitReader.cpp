@@ -182,6 +182,41 @@ int CJpegBitReader::DecodeHuffmanSlow(const SJpegHuffman& table) {
     throw EDataFormatError(BytePosition(), kLengthOver);
 }
 
+void CJpegBitReader::DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffmanLookup& ac,
+                                         const int* quant, int& nPred, int* pCoef,
+                                         uint64_t& nMask) {
+    const int kFast = SHuffmanLookup::kFastBits;
+    if (m_nBits < 32) Refill();
+    int diff = 0;
+    if (m_nBits >= 32) {
+        // A code (16 bits at most) and its difference bits (16 at most) are all at hand.
+        int s;
+        unsigned entry = dc.fast[m_acc >> (64 - kFast)];
+        if (entry != 0) {
+            m_acc <<= entry >> 8;
+            m_nBits -= static_cast<int>(entry >> 8);
+            s = static_cast<int>(entry & 0xFF);
+        } else {
+            s = DecodeHuffmanLong(dc);
+        }
+        if (s > 16) throw EDataFormatError(BytePosition(), kWrongValue);
+        if (s != 0) {
+            diff = Extend(static_cast<int>(m_acc >> (64 - s)), s);
+            m_acc <<= s;
+            m_nBits -= s;
+        }
+    } else {
+        int s = DecodeHuffman(dc);
+        if (s < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
+        if (s > 16) throw EDataFormatError(BytePosition(), kWrongValue);
+        if (s != 0) diff = Extend(GetBits(s), s);
+    }
+    nPred = AddWrap(nPred, diff);
+    pCoef[0] = MulWrap(quant[0], nPred);
+    nMask = pCoef[0] != 0 ? 1 : 0;
+    DecodeBaselineAC(ac, quant, pCoef, nMask);
+}
+
 void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* quant, int* pCoef,
                                       uint64_t& nMask) {
     // The register and its count live in locals here, so that the stores of coefficients do not

@@ -80,6 +80,11 @@ public:
         return DecodeHuffmanLong(lookup);
     }
 
+    // One baseline block: the DC difference with table dc added to nPred, times quant[0], to
+    // pCoef[0] (its mask bit set when non-zero), then the AC coefficients as DecodeBaselineAC.
+    // Same values and errors as DecodeHuffman and GetBits one by one.
+    void DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffmanLookup& ac, const int* quant,
+                             int& nPred, int* pCoef, uint64_t& nMask);
     // The AC coefficients 1-63 of one baseline block: each amplitude times quant[k] goes to
     // pCoef[k] and sets bit k of nMask. Same values and errors as decoding them
     // one by one with DecodeHuffman and GetBits.

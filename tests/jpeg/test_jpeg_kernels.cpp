@@ -178,13 +178,17 @@ TEST(JpegKernels, LookupHuffmanDecodingGivesTheCanonicalSearchsResults) {
     }
 }
 
-TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
+TEST(JpegKernels, BaselineBlockDecodingGivesThePlainLoopsCoefficientsAndErrors) {
     std::mt19937 rng(13);
-    SOwnedTable t;
-    SHuffmanLookup lookup;
+    SOwnedTable t, dcTable;
+    SHuffmanLookup lookup, dcLookup;
     for (int round = 0; round < 20000; ++round) {
         RandomTable(rng, t);
         BuildHuffmanLookup(t.table, lookup);
+        RandomTable(rng, dcTable);
+        for (int& v : dcTable.value) v %= 20;  // sizes up to 19: some beyond 16 bits
+        BuildHuffmanLookup(dcTable.table, dcLookup);
+        int predPlain = 0, predFast = 0;
         int quant[64];
         for (int& q : quant) q = 1 + static_cast<int>(rng() % (rng() % 8 ? 64 : 65535));
         std::vector<unsigned char> data = RandomData(rng, 64);
@@ -198,6 +202,12 @@ TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
         for (int block = 0; block < 6; ++block) {
             int expected[64] = {};
             EOutcome pa = Outcome([&] {
+                int size = jpegtest::PlainHuffman(plain, dcTable.table);
+                if (size < 0 || size > 16) throw EDataFormatError(nullptr, "dc");
+                int diff = size ? jpegtest::PlainExtend(plain.GetBits(size), size) : 0;
+                predPlain = static_cast<int>(static_cast<uint32_t>(predPlain) +
+                                             static_cast<uint32_t>(diff));
+                expected[0] = MulWrap(quant[0], predPlain);
                 for (int k = 1; k < 64;) {
                     int rs = jpegtest::PlainHuffman(plain, t.table);
                     if (rs == 0) break;
@@ -209,17 +219,18 @@ TEST(JpegKernels, BaselineACDecodingGivesThePlainLoopsCoefficientsAndErrors) {
                         throw EDataFormatError(nullptr, "value");
                     if (run + k > 63) throw EDataFormatError(nullptr, "run");
                     k += run;
-                    expected[k] = static_cast<int>(static_cast<uint32_t>(quant[k]) *
-                                                   static_cast<uint32_t>(amp));
+                    expected[k] = MulWrap(quant[k], amp);
                     ++k;
                 }
             });
             int coef[64] = {};
             uint64_t mask = 0;
-            EOutcome pb = Outcome([&] { reader.DecodeBaselineAC(lookup, quant, coef, mask); });
+            EOutcome pb = Outcome(
+                [&] { reader.DecodeBaselineBlock(dcLookup, lookup, quant, predFast, coef, mask); });
             ASSERT_EQ(pa, pb) << "round " << round << " block " << block;
             if (pa != kValue) break;
-            for (int k = 1; k < 64; ++k) {
+            ASSERT_EQ(predFast, predPlain);
+            for (int k = 0; k < 64; ++k) {
                 ASSERT_EQ(coef[k], expected[k]) << "k " << k;
                 if (expected[k] != 0) {
                     ASSERT_EQ((mask >> k) & 1, 1u) << "k " << k;
