@@ -1,10 +1,11 @@
 // Fuzz target for the file coder: arbitrary bytes as a photograph file on disk.
 //
 // The bytes are written to a file on tmpfs and handed to CExifIfdCoder by its path: GetJPEGInfo,
-// QuickDecoder (thumbnail flag from the input's length) and Decoder, then every listing item and
-// the true bearing of what was read, as a host shows them. The write-back operations follow on the
-// same record: Coder into a second file and OverwriteGPS on a third copy of the input, so the
-// marker copying of the write path sees the same hostile files as the readers.
+// QuickDecoder (thumbnail flag from the input's length) and Decoder, then every listing item,
+// the magnetic variation and true bearing of what was read, as a host shows them, and the HTML
+// pull-up of its comment. The write-back operations follow on the same record: Coder into a
+// second file and OverwriteGPS on a third copy of the input, so that the marker copying of the
+// write path sees the same hostile files as the readers.
 //
 // Checks: the results are those the interface allows; OverwriteGPS never changes the file's
 // length; a file without SOI has no EXIF segment.
@@ -36,9 +37,10 @@ public:
         input_ = dir_ + "/photo.jpg";
         output_ = dir_ + "/copy.jpg";
         patched_ = dir_ + "/patched.jpg";
+        html_ = dir_ + "/comment.html";
     }
     ~ScratchFiles() {
-        for (const std::string& path : {input_, output_, patched_}) unlink(path.c_str());
+        for (const std::string& path : {input_, output_, patched_, html_}) unlink(path.c_str());
         rmdir(dir_.c_str());
     }
     ScratchFiles(const ScratchFiles&) = delete;
@@ -58,12 +60,14 @@ public:
     const char* Input() const { return input_.c_str(); }
     const char* Output() const { return output_.c_str(); }
     const char* Patched() const { return patched_.c_str(); }
+    const char* Html() const { return html_.c_str(); }
 
 private:
     std::string dir_;
     std::string input_;
     std::string output_;
     std::string patched_;
+    std::string html_;
 };
 
 bool HasSoi(const uint8_t* data, size_t size) {
@@ -112,7 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckResult(coder.Listup(item, name, value, 0));
         }
     }
+    (void)coder.GetMagVar();
     (void)coder.GetTrueDir();
+    CheckResult(coder.PullupHtml(files.Html()));
 
     CheckResult(coder.Coder(files.Input(), files.Output(), static_cast<int>(size & 2),
                             static_cast<int>(size & 4)));
