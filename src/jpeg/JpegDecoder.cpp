@@ -23,7 +23,6 @@ CJpegDecoder::CJpegDecoder(int* pContinue) {
     CleanMembers();
     m_pContinue = pContinue ? pContinue : m_nContinue;
     std::memset(m_Comp, 0, sizeof m_Comp);
-    std::memset(m_ScanComp, 0, sizeof m_ScanComp);
     std::memset(m_nQuant, 0, sizeof m_nQuant);
     m_nFrameType = 0;
     m_nWidth = m_nHeight = m_nComponents = 0;
@@ -65,6 +64,9 @@ void CJpegDecoder::CleanMembers() {
     m_pNotifyWnd = nullptr;
     m_nNotifyMsg = 0;
     std::memset(m_Huff, 0, sizeof m_Huff);
+    // A scan header fills only the records of the components it names: those that a later scan
+    // of the previous image filled must not reach the first scan of the next one.
+    std::memset(m_ScanComp, 0, sizeof m_ScanComp);
     m_nFlag = 0;
     m_nJfifType = 0;
     m_byVersion[0] = m_byVersion[1] = 0;

@@ -10,6 +10,7 @@
 // table, sign, run length, upsampling or component order misses by far (they give below 20 dB).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "JpegTestUtil.h"
@@ -413,4 +414,29 @@ TEST(JpegDecode, PropertiesCommentsAndApplicationSegments) {
     SJpegProperty plain{};
     ASSERT_EQ(again.GetProperty(data.data(), static_cast<int>(data.size()), plain, 0), 1);
     EXPECT_EQ(plain.m_pQuantCopy, nullptr);
+}
+
+TEST(JpegDecode, ReuseAfterRemoveAllAndCleanMembersDecodesAlike) {
+    // A fuzzed progressive file whose first scan header names one component and whose later
+    // ones name three: a reused object must not decode its first scan with the records the
+    // later headers left behind.
+    std::FILE* f = std::fopen(PHOTOGEO_TEST_DATA "/jpeg/stale_scan_records.jpg", "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<char> data(4096);
+    data.resize(std::fread(data.data(), 1, data.size(), f));
+    std::fclose(f);
+    CJpegDecoder decoder;
+    int results[2];
+    std::vector<char> bitmaps[2];
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+        int width, height;
+        decoder.GetPictData(width, height);
+        bitmaps[run].assign(static_cast<size_t>(Stride(width)) * height, 0);
+        results[run] = decoder.DoDecode(bitmaps[run].data());
+        decoder.RemoveAll();
+        decoder.CleanMembers();
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_TRUE(bitmaps[0] == bitmaps[1]);
 }
