@@ -96,9 +96,9 @@ public:
     ~CJpegDecoder();
 
     // Resets the analysis state without freeing (call RemoveAll first): flags, Huffman table
-    // records, scan component records, JFIF fields, precision, comment and reader pointers,
-    // restart interval, output and buffer pointers, and the continue flag (back to the internal
-    // one). Frame size, component records and quantisation tables are left for the next
+    // records, scan header and scan component records, JFIF fields, precision, comment and reader
+    // pointers, restart interval, output and buffer pointers, and the continue flag (back to the
+    // internal one). Frame size, component records and quantisation tables are left for the next
     // analysis to set.
     void CleanMembers();
     // Frees the Huffman tables, the comment and the reader.

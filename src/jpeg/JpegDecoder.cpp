@@ -26,7 +26,6 @@ CJpegDecoder::CJpegDecoder(int* pContinue) {
     std::memset(m_nQuant, 0, sizeof m_nQuant);
     m_nFrameType = 0;
     m_nWidth = m_nHeight = m_nComponents = 0;
-    m_byNs = m_bySs = m_bySe = m_byAh = m_byAl = 0;
     m_nState = 0;
     m_byHmax = m_byVmax = 0;
     BuildTransformTables();
@@ -64,9 +63,11 @@ void CJpegDecoder::CleanMembers() {
     m_pNotifyWnd = nullptr;
     m_nNotifyMsg = 0;
     std::memset(m_Huff, 0, sizeof m_Huff);
-    // A scan header fills only the records of the components it names: those that a later scan
-    // of the previous image filled must not reach the first scan of the next one.
+    // The scan header as before any analysis: a header fills only the records of the
+    // components it names, and an image may have no scan header at all, so nothing that the
+    // scans of the previous image left may reach the next one.
     std::memset(m_ScanComp, 0, sizeof m_ScanComp);
+    m_byNs = m_bySs = m_bySe = m_byAh = m_byAl = 0;
     m_nFlag = 0;
     m_nJfifType = 0;
     m_byVersion[0] = m_byVersion[1] = 0;

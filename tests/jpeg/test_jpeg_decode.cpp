@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "JpegTestUtil.h"
 #include "photogeo/JpegDecoder.h"
@@ -417,26 +418,30 @@ TEST(JpegDecode, PropertiesCommentsAndApplicationSegments) {
 }
 
 TEST(JpegDecode, ReuseAfterRemoveAllAndCleanMembersDecodesAlike) {
-    // A fuzzed progressive file whose first scan header names one component and whose later
-    // ones name three: a reused object must not decode its first scan with the records the
-    // later headers left behind.
-    std::FILE* f = std::fopen(PHOTOGEO_TEST_DATA "/jpeg/stale_scan_records.jpg", "rb");
-    ASSERT_NE(f, nullptr);
-    std::vector<char> data(4096);
-    data.resize(std::fread(data.data(), 1, data.size(), f));
-    std::fclose(f);
-    CJpegDecoder decoder;
-    int results[2];
-    std::vector<char> bitmaps[2];
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
-        int width, height;
-        decoder.GetPictData(width, height);
-        bitmaps[run].assign(static_cast<size_t>(Stride(width)) * height, 0);
-        results[run] = decoder.DoDecode(bitmaps[run].data());
-        decoder.RemoveAll();
-        decoder.CleanMembers();
+    // Fuzzed files: a progressive one whose first scan header names one component and whose
+    // later ones name three, and one whose analysis ends at the end of image before any scan
+    // header, while decoding reads scans after it. A reused object must not decode with what
+    // the scans of its previous run left in the scan header and records.
+    for (const char* name : {"stale_scan_records.jpg", "stale_scan_header.jpg"}) {
+        SCOPED_TRACE(name);
+        std::FILE* f = std::fopen((std::string(PHOTOGEO_TEST_DATA "/jpeg/") + name).c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::vector<char> data(4096);
+        data.resize(std::fread(data.data(), 1, data.size(), f));
+        std::fclose(f);
+        CJpegDecoder decoder;
+        int results[2];
+        std::vector<char> bitmaps[2];
+        for (int run = 0; run < 2; ++run) {
+            ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+            int width, height;
+            decoder.GetPictData(width, height);
+            bitmaps[run].assign(static_cast<size_t>(Stride(width)) * height, 0);
+            results[run] = decoder.DoDecode(bitmaps[run].data());
+            decoder.RemoveAll();
+            decoder.CleanMembers();
+        }
+        EXPECT_EQ(results[0], results[1]);
+        EXPECT_TRUE(bitmaps[0] == bitmaps[1]);
     }
-    EXPECT_EQ(results[0], results[1]);
-    EXPECT_TRUE(bitmaps[0] == bitmaps[1]);
 }
