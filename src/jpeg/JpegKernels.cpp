@@ -102,13 +102,25 @@ void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned
     }
 }
 
+// n / 10000 truncated toward zero for |n| < 2^24, in SSE2 alone: |n| * 13743896 >> 37 is
+// floor(|n| / 10000) there (13743896 = ceil(2^37 / 10000) exceeds 2^37 / 10000 by less than
+// 2^37 / 2^24 / 10000, so the error stays below one unit), then the sign of n.
+static inline __m128i Div10000Sse2(__m128i n) {
+    const __m128i magic = _mm_set1_epi32(13743896);
+    __m128i sign = _mm_srai_epi32(n, 31);
+    __m128i a = _mm_sub_epi32(_mm_xor_si128(n, sign), sign);
+    __m128i even = _mm_srli_epi64(_mm_mul_epu32(a, magic), 37);
+    __m128i odd = _mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(a, 32), magic), 5);
+    const __m128i low = _mm_set_epi32(0, -1, 0, -1);
+    __m128i q = _mm_or_si128(_mm_and_si128(even, low), _mm_andnot_si128(low, odd));
+    return _mm_sub_epi32(_mm_xor_si128(q, sign), sign);
+}
+
 void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
     const __m128i lo = _mm_set1_epi32(kColourMin - 1);
     const __m128i hi = _mm_set1_epi32(kColourMax + 1);
-    const __m128 k128 = _mm_set1_ps(128.0f);
-    const __m128 kB = _mm_set1_ps(17718.0f), kGr = _mm_set1_ps(7139.0f), kGb = _mm_set1_ps(3441.0f),
-                 kG0 = _mm_set1_ps(1354240.0f), kR = _mm_set1_ps(14020.0f),
-                 kDiv = _mm_set1_ps(10000.0f);
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    const __m128i k128 = _mm_set1_epi32(128);
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pY + i));
@@ -121,12 +133,17 @@ void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned c
             ColourScalar(pY + i, pCb + i, pCr + i, 4, pDst + 3 * i);
             continue;
         }
-        __m128 fcb = _mm_cvtepi32_ps(cb), fcr = _mm_cvtepi32_ps(cr);
-        __m128i qb = _mm_cvttps_epi32(_mm_div_ps(_mm_mul_ps(_mm_sub_ps(fcb, k128), kB), kDiv));
-        __m128i qg = _mm_cvttps_epi32(_mm_div_ps(
-            _mm_sub_ps(_mm_add_ps(_mm_mul_ps(fcr, kGr), _mm_mul_ps(fcb, kGb)), kG0), kDiv));
-        __m128i qr = _mm_cvttps_epi32(_mm_div_ps(_mm_mul_ps(_mm_sub_ps(fcr, k128), kR), kDiv));
-        __m128i b = _mm_add_epi32(y, qb), g = _mm_sub_epi32(y, qg), r = _mm_add_epi32(y, qr);
+        // Cb and Cr fit in 16 bits here, so each numerator is one pmaddwd of 16-bit pairs.
+        __m128i nb =
+            _mm_madd_epi16(_mm_and_si128(_mm_sub_epi32(cb, k128), low16), _mm_set1_epi32(17718));
+        __m128i nr =
+            _mm_madd_epi16(_mm_and_si128(_mm_sub_epi32(cr, k128), low16), _mm_set1_epi32(14020));
+        __m128i pair = _mm_or_si128(_mm_and_si128(cr, low16), _mm_slli_epi32(cb, 16));
+        __m128i ng = _mm_sub_epi32(_mm_madd_epi16(pair, _mm_set1_epi32(7139 | (3441 << 16))),
+                                   _mm_set1_epi32(1354240));
+        __m128i b = _mm_add_epi32(y, Div10000Sse2(nb));
+        __m128i g = _mm_sub_epi32(y, Div10000Sse2(ng));
+        __m128i r = _mm_add_epi32(y, Div10000Sse2(nr));
         // Saturating packs clamp exactly: to 16 bits, then to 0..255.
         __m128i bg = _mm_packus_epi16(_mm_packs_epi32(b, g), _mm_setzero_si128());
         __m128i rr = _mm_packus_epi16(_mm_packs_epi32(r, r), _mm_setzero_si128());

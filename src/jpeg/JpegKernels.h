@@ -127,11 +127,9 @@ void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
 void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n, int nRows,
                   unsigned char* pDst, ptrdiff_t nDstStride);
 
-// Samples for which the vector colour conversions are exact: with Cb and Cr in this range they
-// fit in 16 bits and every numerator above is an integer below 2^24 in magnitude. The SSE2 form
-// holds such a numerator exactly in single precision, and its quotient by 10000 (below 2048) is
-// rounded by less than the distance to the next integer, so truncating the float quotient gives
-// the integer quotient; the AVX2 form divides with an exact multiply and shift.
+// Samples for which the vector colour conversions apply: with Cb and Cr in this range they fit
+// in 16 bits and every numerator above is an integer below 2^24 in magnitude, which an exact
+// multiply and shift divides by 10000.
 const int kColourMin = -512;
 const int kColourMax = 767;
 
