@@ -89,8 +89,8 @@ std::vector<std::string> TempDir::List() const {
     return names;
 }
 
-void MakePhoto(const std::string& path, const PhotoSpec& spec) {
-    WriteFile(path, EncodeJpeg(spec.width, spec.height));
+void MakePhoto(const std::string& path, const PhotoRecipe& recipe) {
+    WriteFile(path, EncodeJpeg(recipe.width, recipe.height));
     auto image = Exiv2::ImageFactory::open(path);
     image->readMetadata();
     Exiv2::ExifData exif;
@@ -116,9 +116,9 @@ void MakePhoto(const std::string& path, const PhotoSpec& spec) {
     exif["Exif.Photo.UserComment"] = "charset=Ascii A quiet harbour";
     exif["Exif.Photo.FocalLength"] = Exiv2::URational(350, 10);
     exif["Exif.Photo.ColorSpace"] = uint16_t(1);
-    exif["Exif.Photo.PixelXDimension"] = uint32_t(spec.width);
-    exif["Exif.Photo.PixelYDimension"] = uint32_t(spec.height);
-    if (spec.gps) {
+    exif["Exif.Photo.PixelXDimension"] = uint32_t(recipe.width);
+    exif["Exif.Photo.PixelYDimension"] = uint32_t(recipe.height);
+    if (recipe.gps) {
         exif["Exif.GPSInfo.GPSVersionID"] = "2 2 0 0";
         exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
         exif["Exif.GPSInfo.GPSLatitude"] = "35/1 39/1 309/10";
@@ -130,12 +130,12 @@ void MakePhoto(const std::string& path, const PhotoSpec& spec) {
         exif["Exif.GPSInfo.GPSImgDirection"] = Exiv2::URational(12345, 100);
         exif["Exif.GPSInfo.GPSMapDatum"] = "WGS-84";
     }
-    if (spec.thumbnail) {
+    if (recipe.thumbnail) {
         Bytes thumb = EncodeJpeg(16, 12);
         Exiv2::ExifThumb(exif).setJpegThumbnail(thumb.data(), static_cast<long>(thumb.size()));
     }
     image->setExifData(exif);
-    image->setByteOrder(spec.bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian);
+    image->setByteOrder(recipe.bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian);
     image->writeMetadata();
 }
 

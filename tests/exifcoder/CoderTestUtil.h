@@ -38,7 +38,7 @@ private:
 };
 
 // What goes into a test photo's EXIF block.
-struct PhotoSpec {
+struct PhotoRecipe {
     bool bigEndian = false;
     bool thumbnail = false;
     bool gps = true;
@@ -49,7 +49,7 @@ struct PhotoSpec {
 // Writes a JPEG photo with an EXIF block made by Exiv2: camera items, dates, a comment, a GPS
 // position (35 39' 30.9" N, 139 44' 43.5" E, 40 m, bearing 123.45 M, WGS-84) and optionally a
 // JPEG thumbnail in IFD1.
-void MakePhoto(const std::string& path, const PhotoSpec& spec);
+void MakePhoto(const std::string& path, const PhotoRecipe& recipe);
 
 // Exiv2's reading of a file's EXIF block.
 Exiv2::ExifData ReadWithExiv2(const std::string& path);

@@ -46,7 +46,7 @@ Bytes Concat(std::initializer_list<const Bytes*> parts) {
 
 TEST(CoderHostile, SegmentsAndOldExifSegmentsByTheThousand) {
     TempDir dir;
-    MakePhoto(dir.Path("photo.jpg"), PhotoSpec());
+    MakePhoto(dir.Path("photo.jpg"), PhotoRecipe());
     const SplitPhoto photo = Split(ReadFile(dir.Path("photo.jpg")));
 
     // 5000 APP2 segments and 2000 further copies of the EXIF segment between the first EXIF
@@ -97,7 +97,7 @@ TEST(CoderHostile, SegmentsAndOldExifSegmentsByTheThousand) {
 
 TEST(CoderHostile, MegabytesOfStrayBytesAreKeptByteForByte) {
     TempDir dir;
-    MakePhoto(dir.Path("photo.jpg"), PhotoSpec());
+    MakePhoto(dir.Path("photo.jpg"), PhotoRecipe());
     const SplitPhoto photo = Split(ReadFile(dir.Path("photo.jpg")));
     const Bytes before(2 << 20, 'x');
     const Bytes between(2 << 20, 'y');
@@ -108,8 +108,8 @@ TEST(CoderHostile, MegabytesOfStrayBytesAreKeptByteForByte) {
     int width = 0;
     int height = 0;
     ASSERT_EQ(coder.GetJPEGInfo(dir.Path("in.jpg").c_str(), width, height), 1);
-    EXPECT_EQ(width, PhotoSpec().width);
-    EXPECT_EQ(height, PhotoSpec().height);
+    EXPECT_EQ(width, PhotoRecipe().width);
+    EXPECT_EQ(height, PhotoRecipe().height);
     ASSERT_EQ(coder.Decoder(dir.Path("in.jpg").c_str()), 1);
     EXPECT_EQ(coder.m_nStatus, 1);
     ASSERT_EQ(coder.Coder(dir.Path("in.jpg").c_str(), dir.Path("out.jpg").c_str(), 0, 1), 1);

@@ -46,7 +46,7 @@ class ReadTest : public ::testing::Test {
 protected:
     // A photo with EXIF, its EXIF segment and the same picture without any EXIF segment.
     void SetUp() override {
-        MakePhoto(dir.Path("photo.jpg"), PhotoSpec());
+        MakePhoto(dir.Path("photo.jpg"), PhotoRecipe());
         photo = ReadFile(dir.Path("photo.jpg"));
         for (const Segment& s : HeaderSegments(photo))
             if (s.marker == 0xE1) exifSegment = Slice(photo, s.offset, s.length);
@@ -103,10 +103,10 @@ TEST_F(ReadTest, OnlyTheFirstApp1BeforeTheFrameCounts) {
 
 TEST_F(ReadTest, FullReadFillsTheRecordInBothByteOrders) {
     for (bool bigEndian : {false, true}) {
-        PhotoSpec spec;
-        spec.bigEndian = bigEndian;
-        spec.thumbnail = true;
-        MakePhoto(dir.Path("o.jpg"), spec);
+        PhotoRecipe recipe;
+        recipe.bigEndian = bigEndian;
+        recipe.thumbnail = true;
+        MakePhoto(dir.Path("o.jpg"), recipe);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(dir.Path("o.jpg").c_str()), 1);
         ASSERT_EQ(coder.m_nStatus, 1);
@@ -141,9 +141,9 @@ TEST_F(ReadTest, QuickReadDecodesOnlyItsSubset) {
     EXPECT_EQ(p.bExposureTime, 0);
 
     // The option is the quick reader's thumbnail switch.
-    PhotoSpec spec;
-    spec.thumbnail = true;
-    MakePhoto(dir.Path("thumb.jpg"), spec);
+    PhotoRecipe recipe;
+    recipe.thumbnail = true;
+    MakePhoto(dir.Path("thumb.jpg"), recipe);
     ASSERT_EQ(coder.QuickDecoder(dir.Path("thumb.jpg").c_str(), 0), 1);
     EXPECT_EQ(coder.m_Exif.m_nThumbCompression, -1);
     ASSERT_EQ(coder.QuickDecoder(dir.Path("thumb.jpg").c_str(), 1), 1);
@@ -209,15 +209,15 @@ TEST_F(ReadTest, ListingOfAWholePhotoMatchesTheGoldenText) {
     ASSERT_FALSE(golden.str().empty());
     // PHOTOGEO_WRITE_GOLDEN=<file> writes the current listing there, for review by diff.
     if (std::getenv("PHOTOGEO_WRITE_GOLDEN")) {
-        MakePhoto(dir.Path("g.jpg"), PhotoSpec());
+        MakePhoto(dir.Path("g.jpg"), PhotoRecipe());
         CExifIfdCoder coder;
         coder.Decoder(dir.Path("g.jpg").c_str());
         std::ofstream(std::getenv("PHOTOGEO_WRITE_GOLDEN")) << Listing(coder);
     }
     for (bool bigEndian : {false, true}) {
-        PhotoSpec spec;
-        spec.bigEndian = bigEndian;
-        MakePhoto(dir.Path("g.jpg"), spec);
+        PhotoRecipe recipe;
+        recipe.bigEndian = bigEndian;
+        MakePhoto(dir.Path("g.jpg"), recipe);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(dir.Path("g.jpg").c_str()), 1);
         EXPECT_EQ(Listing(coder), golden.str()) << (bigEndian ? "MM" : "II");
@@ -225,9 +225,9 @@ TEST_F(ReadTest, ListingOfAWholePhotoMatchesTheGoldenText) {
 }
 
 TEST_F(ReadTest, TruncatedAndCorruptedPhotosAreReadWithoutFault) {
-    PhotoSpec spec;
-    spec.thumbnail = true;
-    MakePhoto(dir.Path("full.jpg"), spec);
+    PhotoRecipe recipe;
+    recipe.thumbnail = true;
+    MakePhoto(dir.Path("full.jpg"), recipe);
     Bytes full = ReadFile(dir.Path("full.jpg"));
     size_t frame = FrameOffset(full);
     const std::string t = dir.Path("t.jpg");

@@ -101,9 +101,9 @@ std::vector<bool> PatchableBytes(const Bytes& file, size_t tiff) {
 
 class WriteTest : public ::testing::Test {
 protected:
-    std::string Make(const std::string& name, const PhotoSpec& spec) {
+    std::string Make(const std::string& name, const PhotoRecipe& recipe) {
         std::string path = dir.Path(name);
-        MakePhoto(path, spec);
+        MakePhoto(path, recipe);
         return path;
     }
     TempDir dir;
@@ -114,10 +114,10 @@ protected:
 TEST_F(WriteTest, CopyReplacesEveryExifSegmentAndKeepsTheRest) {
     for (bool bigEndian : {false, true}) {
         for (bool thumbnail : {false, true}) {
-            PhotoSpec spec;
-            spec.bigEndian = bigEndian;
-            spec.thumbnail = thumbnail;
-            Bytes photo = ReadFile(Make("p.jpg", spec));
+            PhotoRecipe recipe;
+            recipe.bigEndian = bigEndian;
+            recipe.thumbnail = thumbnail;
+            Bytes photo = ReadFile(Make("p.jpg", recipe));
             std::vector<Segment> segs = HeaderSegments(photo);
             const Segment* exif = nullptr;
             for (const Segment& s : segs)
@@ -156,10 +156,10 @@ TEST_F(WriteTest, CopyReplacesEveryExifSegmentAndKeepsTheRest) {
 
 TEST_F(WriteTest, EditedRecordRoundTripsThroughOurReaderAndExiv2) {
     for (bool bigEndian : {false, true}) {
-        PhotoSpec spec;
-        spec.bigEndian = bigEndian;
-        spec.thumbnail = true;
-        std::string in = Make("in.jpg", spec);
+        PhotoRecipe recipe;
+        recipe.bigEndian = bigEndian;
+        recipe.thumbnail = true;
+        std::string in = Make("in.jpg", recipe);
         Bytes input = ReadFile(in);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(in.c_str()), 1);
@@ -228,7 +228,7 @@ TEST_F(WriteTest, EditedRecordRoundTripsThroughOurReaderAndExiv2) {
 }
 
 TEST_F(WriteTest, ClearedFlagsDeleteTheirEntries) {
-    std::string in = Make("in.jpg", PhotoSpec());
+    std::string in = Make("in.jpg", PhotoRecipe());
     CExifIfdCoder coder;
     ASSERT_EQ(coder.Decoder(in.c_str()), 1);
     SExifProperty& p = coder.m_Property;
@@ -255,7 +255,7 @@ TEST_F(WriteTest, ClearedFlagsDeleteTheirEntries) {
 }
 
 TEST_F(WriteTest, GpsAndDatesAreLeftAloneWhenNotAsked) {
-    std::string in = Make("in.jpg", PhotoSpec());
+    std::string in = Make("in.jpg", PhotoRecipe());
     CExifIfdCoder coder;
     ASSERT_EQ(coder.Decoder(in.c_str()), 1);
     coder.m_Property.dGPSLatitude = 1.0;
@@ -271,7 +271,7 @@ TEST_F(WriteTest, GpsAndDatesAreLeftAloneWhenNotAsked) {
 }
 
 TEST_F(WriteTest, InputAndOutputMayBeOneFile) {
-    std::string path = Make("same.jpg", PhotoSpec());
+    std::string path = Make("same.jpg", PhotoRecipe());
     Bytes input = ReadFile(path);
     CExifIfdCoder coder;
     ASSERT_EQ(coder.Decoder(path.c_str()), 1);
@@ -313,12 +313,12 @@ TEST_F(WriteTest, Exiv2AndExifToolFindNoNewErrors) {
     bool exiftool = HaveExiftool();
     struct Case {
         const char* name;
-        PhotoSpec spec;
+        PhotoRecipe recipe;
         bool plain;
     };
-    PhotoSpec le, beThumb;
+    PhotoRecipe le, beThumb;
     beThumb.bigEndian = beThumb.thumbnail = true;
-    PhotoSpec leThumb;
+    PhotoRecipe leThumb;
     leThumb.thumbnail = true;
     for (const Case& c : {Case{"le", le, false}, Case{"be-thumb", beThumb, false},
                           Case{"le-thumb", leThumb, false}, Case{"no-exif", le, true}}) {
@@ -326,7 +326,7 @@ TEST_F(WriteTest, Exiv2AndExifToolFindNoNewErrors) {
         if (c.plain)
             WriteFile(in, EncodeJpeg(48, 32));
         else
-            MakePhoto(in, c.spec);
+            MakePhoto(in, c.recipe);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(in.c_str()), 1);
         coder.m_Property.bGPSPosition = coder.m_Property.bGPSAltitude = 1;
@@ -361,7 +361,7 @@ TEST_F(WriteTest, Exiv2AndExifToolFindNoNewErrors) {
 }
 
 TEST_F(WriteTest, FailedCopiesLeaveTheTargetAsItWas) {
-    std::string in = Make("in.jpg", PhotoSpec());
+    std::string in = Make("in.jpg", PhotoRecipe());
     const Bytes target = {'o', 'l', 'd'};
     std::string out = dir.Path("out.jpg");
     WriteFile(out, target);
@@ -407,7 +407,7 @@ TEST_F(WriteTest, FailedCopiesLeaveTheTargetAsItWas) {
 }
 
 TEST_F(WriteTest, TargetPermissionsAreKeptAndHonoured) {
-    std::string in = Make("in.jpg", PhotoSpec());
+    std::string in = Make("in.jpg", PhotoRecipe());
     std::string out = dir.Path("out.jpg");
     WriteFile(out, Bytes{'o', 'l', 'd'});
     ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
@@ -434,7 +434,7 @@ TEST_F(WriteTest, TargetPermissionsAreKeptAndHonoured) {
 }
 
 TEST_F(WriteTest, LongOutputPathsWork) {
-    std::string in = Make("in.jpg", PhotoSpec());
+    std::string in = Make("in.jpg", PhotoRecipe());
     std::string path = dir.Dir();
     for (int i = 0; i < 6; ++i) {
         path += "/" + std::string(60, static_cast<char>('a' + i));
@@ -450,10 +450,10 @@ TEST_F(WriteTest, LongOutputPathsWork) {
 
 TEST_F(WriteTest, OverwriteGpsPatchesInPlace) {
     for (bool bigEndian : {false, true}) {
-        PhotoSpec spec;
-        spec.bigEndian = bigEndian;
-        spec.thumbnail = true;
-        std::string path = Make("gps.jpg", spec);
+        PhotoRecipe recipe;
+        recipe.bigEndian = bigEndian;
+        recipe.thumbnail = true;
+        std::string path = Make("gps.jpg", recipe);
         Bytes before = ReadFile(path);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(path.c_str()), 1);
@@ -496,7 +496,7 @@ TEST_F(WriteTest, OverwriteGpsWithoutExifOrFileAndUnderFailures) {
     EXPECT_EQ(coder.OverwriteGPS(dir.Path("missing.jpg").c_str()), 0);
     EXPECT_FALSE(FileExists(dir.Path("missing.jpg")));
 
-    std::string path = Make("gps.jpg", PhotoSpec());
+    std::string path = Make("gps.jpg", PhotoRecipe());
     Bytes before = ReadFile(path);
     CExifIfdCoder gps;
     ASSERT_EQ(gps.Decoder(path.c_str()), 1);
@@ -516,9 +516,9 @@ TEST_F(WriteTest, OverwriteGpsWithoutExifOrFileAndUnderFailures) {
 // Truncated and corrupted photos go through both write-backs without a fault; a patch in place
 // never changes the length, and a copy keeps at least the bytes before the EXIF segment.
 TEST_F(WriteTest, DamagedPhotosAreWrittenBackWithoutFault) {
-    PhotoSpec spec;
-    spec.thumbnail = true;
-    const Bytes full = ReadFile(Make("full.jpg", spec));
+    PhotoRecipe recipe;
+    recipe.thumbnail = true;
+    const Bytes full = ReadFile(Make("full.jpg", recipe));
     const size_t frame = FrameOffset(full);
     const std::string t = dir.Path("t.jpg"), out = dir.Path("out.jpg");
     std::mt19937 rng(99);
