@@ -16,16 +16,16 @@ namespace cli {
 
 namespace {
 
-const OptionSpec* FindLong(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs) {
-        if (name == spec.name) return &spec;
+const OptionDef* FindLong(const std::vector<OptionDef>& defs, const std::string& name) {
+    for (const OptionDef& def : defs) {
+        if (name == def.name) return &def;
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& specs, char c) {
-    for (const OptionSpec& spec : specs) {
-        if (spec.shortName != 0 && spec.shortName == c) return &spec;
+const OptionDef* FindShort(const std::vector<OptionDef>& defs, char c) {
+    for (const OptionDef& def : defs) {
+        if (def.shortName != 0 && def.shortName == c) return &def;
     }
     return nullptr;
 }
@@ -109,7 +109,7 @@ std::string ParsedArgs::Get(const std::string& name, const std::string& fallback
     return it == m_values.end() || it->second.empty() ? fallback : it->second.back();
 }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs) {
     ParsedArgs parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -121,7 +121,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
             parsed.positional.push_back(arg);
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionDef* def = nullptr;
         std::string value;
         bool inlineValue = false;
         if (arg[1] == '-') {
@@ -132,20 +132,20 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
                 name.resize(eq);
                 inlineValue = true;
             }
-            spec = FindLong(specs, name);
+            def = FindLong(defs, name);
         } else if (arg.size() == 2) {
-            spec = FindShort(specs, arg[1]);
+            def = FindShort(defs, arg[1]);
         }
-        if (!spec) throw UsageError("unknown option " + arg);
-        if (spec->takesValue && !inlineValue) {
+        if (!def) throw UsageError("unknown option " + arg);
+        if (def->takesValue && !inlineValue) {
             if (i + 1 >= args.size()) {
-                throw UsageError(std::string("option --") + spec->name + " needs a value");
+                throw UsageError(std::string("option --") + def->name + " needs a value");
             }
             value = args[++i];
-        } else if (!spec->takesValue && inlineValue) {
-            throw UsageError(std::string("option --") + spec->name + " takes no value");
+        } else if (!def->takesValue && inlineValue) {
+            throw UsageError(std::string("option --") + def->name + " takes no value");
         }
-        parsed.m_values[spec->name].push_back(value);
+        parsed.m_values[def->name].push_back(value);
     }
     return parsed;
 }

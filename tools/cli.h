@@ -34,7 +34,7 @@ struct Command {
 
 // One option a subcommand accepts: "--name" (and "-c" when shortName is not 0), followed by a
 // value when takesValue is set ("--name VALUE" or "--name=VALUE").
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     char shortName;
     bool takesValue;
@@ -48,14 +48,14 @@ public:
     std::vector<std::string> positional;
 
 private:
-    friend ParsedArgs ParseArgs(const std::vector<std::string>&, const std::vector<OptionSpec>&);
+    friend ParsedArgs ParseArgs(const std::vector<std::string>&, const std::vector<OptionDef>&);
     std::map<std::string, std::vector<std::string>> m_values;
 };
 
 // Splits args into options and positional arguments. Options may stand anywhere; "--" ends them.
 // An argument that starts with '-' and then a digit or '.' is a (negative) number, not an option.
 // Throws UsageError for an unknown option or a missing value.
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs);
 
 // Strict number parsing for option values and arguments; what names the value in the message.
 double ParseDouble(const std::string& text, const std::string& what);

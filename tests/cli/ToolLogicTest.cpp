@@ -177,18 +177,18 @@ TEST(Gpx, RefusesMalformedFilesWithACause) {
 }
 
 TEST(Args, OptionsAnywhereNegativeNumbersAndEndOfOptions) {
-    std::vector<OptionSpec> specs = {{"lat", 0, true}, {"out", 'o', true}, {"patch", 0, false}};
+    std::vector<OptionDef> defs = {{"lat", 0, true}, {"out", 'o', true}, {"patch", 0, false}};
     ParsedArgs a = ParseArgs(
-        {"a.jpg", "--lat", "-33.5", "-o", "x.jpg", "--patch", "-12", "--", "--patch"}, specs);
+        {"a.jpg", "--lat", "-33.5", "-o", "x.jpg", "--patch", "-12", "--", "--patch"}, defs);
     EXPECT_EQ(a.Get("lat"), "-33.5");
     EXPECT_EQ(a.Get("out"), "x.jpg");
     EXPECT_TRUE(a.Has("patch"));
     EXPECT_EQ(a.positional, (std::vector<std::string>{"a.jpg", "-12", "--patch"}));
-    EXPECT_EQ(ParseArgs({"--lat=5", "--lat=-.5"}, specs).Get("lat"), "-.5");
-    EXPECT_THROW(ParseArgs({"--lon", "1"}, specs), UsageError);
-    EXPECT_THROW(ParseArgs({"--lat"}, specs), UsageError);
-    EXPECT_THROW(ParseArgs({"--patch=1"}, specs), UsageError);
-    EXPECT_THROW(ParseArgs({"-x"}, specs), UsageError);
+    EXPECT_EQ(ParseArgs({"--lat=5", "--lat=-.5"}, defs).Get("lat"), "-.5");
+    EXPECT_THROW(ParseArgs({"--lon", "1"}, defs), UsageError);
+    EXPECT_THROW(ParseArgs({"--lat"}, defs), UsageError);
+    EXPECT_THROW(ParseArgs({"--patch=1"}, defs), UsageError);
+    EXPECT_THROW(ParseArgs({"-x"}, defs), UsageError);
     EXPECT_THROW(ParseDouble("1.5e", "x"), UsageError);
     EXPECT_THROW(ParseDouble("nan", "x"), UsageError);
     EXPECT_THROW(ParseLong("12abc", "x"), UsageError);
