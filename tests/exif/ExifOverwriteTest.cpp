@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <map>
-#include <set>
 
 #include "exif/ExifTestUtil.h"
 
@@ -15,51 +12,6 @@ using namespace exiftest;
 namespace {
 
 const CTime kNow(2020, 6, 7, 8, 9, 10);
-
-struct Located {
-    size_t entry = 0;  // offset of the 12-byte entry
-    size_t value = 0;  // offset of the value (the value field itself when 4 bytes or fewer)
-    size_t size = 0;
-};
-
-// Where (directory, tag) sits in a block: directory 0 = IFD0, 1 = Exif, 2 = GPS.
-std::map<std::pair<int, int>, Located> Locate(const Bytes& b) {
-    const bool intel = b[0] == 'I';
-    auto u16 = [&](size_t at) {
-        return intel ? b[at] | (b[at + 1] << 8) : (b[at] << 8) | b[at + 1];
-    };
-    auto u32 = [&](size_t at) {
-        return intel ? b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24)
-                     : (uint32_t(b[at]) << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
-    };
-    static const int kSize[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-    std::map<std::pair<int, int>, Located> out;
-    std::function<void(size_t, int)> walk = [&](size_t at, int dir) {
-        const int n = u16(at);
-        for (int i = 0; i < n; ++i) {
-            const size_t e = at + 2 + 12 * i;
-            const int tag = u16(e), type = u16(e + 2);
-            const size_t size = size_t(kSize[type <= 12 ? type : 0]) * u32(e + 4);
-            out[{dir, tag}] = {e, size > 4 ? u32(e + 8) : e + 8, size};
-            if (dir == 0 && tag == 34665) walk(u32(e + 8), 1);
-            if (dir == 0 && tag == 34853) walk(u32(e + 8), 2);
-        }
-    };
-    walk(u32(4), 0);
-    return out;
-}
-
-// Offsets at which two equally long blocks differ.
-std::set<size_t> Diff(const Bytes& a, const Bytes& b) {
-    std::set<size_t> d;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i]) d.insert(i);
-    return d;
-}
-
-bool Within(size_t at, const Located& l) {
-    return (at >= l.entry + 2 && at < l.entry + 12) || (at >= l.value && at < l.value + l.size);
-}
 
 // Reads the block, applies the record with RewriteData as the coder does, patches a copy.
 Bytes Patch(const Bytes& block, SExifProperty& r, void (*edit)(SExifProperty&)) {

@@ -261,6 +261,42 @@ std::string DumpTable(const CExif& exif) {
     return s;
 }
 
+uint32_t Get(const Bytes& b, size_t at, int n, size_t tiff) {
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i) v |= uint32_t(b[at + i]) << 8 * (b[tiff] == 'I' ? i : n - 1 - i);
+    return v;
+}
+
+std::map<std::pair<int, int>, Located> Locate(const Bytes& b, size_t tiff) {
+    static const int kSize[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+    std::map<std::pair<int, int>, Located> out;
+    std::function<void(size_t, int)> walk = [&](size_t at, int dir) {
+        const uint32_t n = Get(b, at, 2, tiff);
+        for (uint32_t i = 0; i < n; ++i) {
+            const size_t e = at + 2 + 12 * i;
+            const uint32_t tag = Get(b, e, 2, tiff), type = Get(b, e + 2, 2, tiff);
+            const size_t size = size_t(kSize[type <= 12 ? type : 0]) * Get(b, e + 4, 4, tiff);
+            const size_t value = tiff + Get(b, e + 8, 4, tiff);
+            out[{dir, static_cast<int>(tag)}] = {e, size > 4 ? value : e + 8, size};
+            if (dir == 0 && tag == 34665) walk(value, 1);
+            if (dir == 0 && tag == 34853) walk(value, 2);
+        }
+    };
+    walk(tiff + Get(b, tiff + 4, 4, tiff), 0);
+    return out;
+}
+
+bool Within(size_t at, const Located& l) {
+    return (at >= l.entry + 2 && at < l.entry + 12) || (at >= l.value && at < l.value + l.size);
+}
+
+std::set<size_t> Diff(const Bytes& a, const Bytes& b) {
+    std::set<size_t> d;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) d.insert(i);
+    return d;
+}
+
 bool ReadBlock(CExif& exif, Bytes block, SExifProperty& prop, bool bQuick, int bThumbnail) {
     CInBitStream stream(block.data(), static_cast<int>(block.size()));
     try {

@@ -4,7 +4,10 @@
 #ifndef PHOTOGEO_TESTS_EXIF_EXIFTESTUTIL_H
 #define PHOTOGEO_TESTS_EXIF_EXIFTESTUTIL_H
 
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "exif/TiffBuilder.h"
 #include "photogeo/Exif.h"
@@ -43,6 +46,24 @@ std::string DumpTable(const CExif& exif);
 // Reads the block with a fresh record (all flags 0); returns false when the read threw.
 bool ReadBlock(CExif& exif, Bytes block, SExifProperty& prop, bool bQuick = false,
                int bThumbnail = 1);
+
+// A 2- or 4-byte number at offset at, in the byte order of the block that starts at tiff.
+uint32_t Get(const Bytes& b, size_t at, int n, size_t tiff = 0);
+
+// Where an entry sits in a buffer: the 12-byte entry and its value (the value field itself
+// when 4 bytes or fewer), as offsets into the buffer.
+struct Located {
+    size_t entry = 0;
+    size_t value = 0;
+    size_t size = 0;
+};
+// The entries of IFD0 (directory 0), Exif (1) and GPS (2) of the block that starts at tiff,
+// by (directory, tag).
+std::map<std::pair<int, int>, Located> Locate(const Bytes& b, size_t tiff = 0);
+// Whether byte at lies in the entry's type, count or value field, or in its value.
+bool Within(size_t at, const Located& l);
+// Offsets at which two equally long buffers differ.
+std::set<size_t> Diff(const Bytes& a, const Bytes& b);
 
 }  // namespace exiftest
 

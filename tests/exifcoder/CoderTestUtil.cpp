@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -177,6 +178,12 @@ std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key) {
     return it == data.end() ? std::string() : it->toString();
 }
 
+namespace {
+bool IsFrame(int m) {
+    return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+}
+}  // namespace
+
 std::vector<Segment> HeaderSegments(const Bytes& jpeg) {
     std::vector<Segment> out;
     size_t i = 0;
@@ -193,7 +200,7 @@ std::vector<Segment> HeaderSegments(const Bytes& jpeg) {
         }
         size_t len = static_cast<size_t>(jpeg[i + 2] << 8 | jpeg[i + 3]);
         out.push_back({m, i, len + 2});
-        if ((m >= 0xC0 && m <= 0xCF) && m != 0xC4 && m != 0xC8 && m != 0xCC) break;
+        if (IsFrame(m)) break;
         i += len + 2;
     }
     return out;
@@ -201,10 +208,26 @@ std::vector<Segment> HeaderSegments(const Bytes& jpeg) {
 
 size_t FrameOffset(const Bytes& jpeg) {
     std::vector<Segment> s = HeaderSegments(jpeg);
-    if (s.empty()) return jpeg.size();
-    int m = s.back().marker;
-    bool frame = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
-    return frame ? s.back().offset : jpeg.size();
+    return !s.empty() && IsFrame(s.back().marker) ? s.back().offset : jpeg.size();
+}
+
+bool IsExifSegment(const Bytes& jpeg, const Segment& s) {
+    return s.marker == 0xE1 && s.length >= 10 && std::memcmp(&jpeg[s.offset + 4], "Exif", 4) == 0;
+}
+
+Segment ExifSegment(const Bytes& jpeg) {
+    Segment exif{0, 0, 0};
+    for (const Segment& s : HeaderSegments(jpeg))
+        if (IsExifSegment(jpeg, s)) exif = s;
+    return exif;
+}
+
+Bytes Slice(const Bytes& b, size_t from, size_t n) {
+    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
+}
+
+Bytes Tail(const Bytes& b, size_t from) {
+    return Slice(b, from, b.size() - from);
 }
 
 bool HaveExiftool() {

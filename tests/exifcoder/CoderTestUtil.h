@@ -69,6 +69,13 @@ struct Segment {
 std::vector<Segment> HeaderSegments(const Bytes& jpeg);
 // Offset of the first frame header's 0xFF, or the file size when there is none.
 size_t FrameOffset(const Bytes& jpeg);
+// Whether the segment is an APP1 with the "Exif" identifier.
+bool IsExifSegment(const Bytes& jpeg, const Segment& s);
+// The last EXIF segment of the header; marker 0 when there is none.
+Segment ExifSegment(const Bytes& jpeg);
+// n bytes of b from offset from; Tail: from there to the end.
+Bytes Slice(const Bytes& b, size_t from, size_t n);
+Bytes Tail(const Bytes& b, size_t from);
 
 // The lines of `exiftool -validate -warning -a` on path that report errors or warnings,
 // without the file name; empty when exiftool is missing (see HaveExiftool).

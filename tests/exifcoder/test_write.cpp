@@ -12,28 +12,17 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <functional>
+#include <map>
 #include <random>
 #include <set>
 
+#include "exif/ExifTestUtil.h"
 #include "exifcoder/CoderTestUtil.h"
 #include "photogeo/ExifIfdCoder.h"
 
 using namespace codertest;
 
 namespace {
-
-Bytes Slice(const Bytes& b, size_t from, size_t n) {
-    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
-}
-
-Bytes Tail(const Bytes& b, size_t from) {
-    return Slice(b, from, b.size() - from);
-}
-
-bool IsExifSegment(const Bytes& file, const Segment& s) {
-    return s.marker == 0xE1 && s.length >= 10 && std::memcmp(&file[s.offset + 4], "Exif", 4) == 0;
-}
 
 // The header segments other than SOI, the frame and EXIF APP1s, as bytes, in file order.
 std::vector<Bytes> OtherSegments(const Bytes& file) {
@@ -61,42 +50,17 @@ private:
     rlimit m_old;
 };
 
-// The bytes that an in-place patch may change: for every entry of IFD0, the Exif and the GPS
-// directory whose tag the patch handles, its type, count and value fields and, for a value kept
-// at an offset, the value's bytes. Offsets are file offsets; tiff is the block's first byte.
-std::vector<bool> PatchableBytes(const Bytes& file, size_t tiff) {
-    std::vector<bool> ok(file.size(), false);
-    bool intel = file[tiff] == 'I';
-    auto u16 = [&](size_t at) {
-        return intel ? file[at] | file[at + 1] << 8 : file[at] << 8 | file[at + 1];
-    };
-    auto u32 = [&](size_t at) {
-        uint32_t a = static_cast<uint32_t>(u16(at)), b = static_cast<uint32_t>(u16(at + 2));
-        return intel ? a | b << 16 : a << 16 | b;
-    };
-    const std::set<int> ifd0 = {270, 33432}, exif = {36867, 37510},
-                        gps = {1, 2, 3, 4, 5, 6, 16, 17, 18};
-    const int typeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-    std::function<void(size_t, const std::set<int>&)> walk = [&](size_t ifd,
-                                                                 const std::set<int>& tags) {
-        int n = u16(tiff + ifd);
-        for (int i = 0; i < n; ++i) {
-            size_t e = tiff + ifd + 2 + 12 * static_cast<size_t>(i);
-            int tag = u16(e), type = u16(e + 2);
-            uint32_t count = u32(e + 4), value = u32(e + 8);
-            if (&tags == &ifd0 && tag == 34665) walk(value, exif);
-            if (&tags == &ifd0 && tag == 34853) walk(value, gps);
-            if (!tags.count(tag)) continue;
-            std::fill(ok.begin() + static_cast<long>(e + 2), ok.begin() + static_cast<long>(e + 12),
-                      true);
-            size_t size = type >= 1 && type <= 12 ? typeSize[type] * count : 0;
-            if (size > 4)
-                std::fill(ok.begin() + static_cast<long>(tiff + value),
-                          ok.begin() + static_cast<long>(tiff + value + size), true);
+// Whether an in-place patch may change the byte: the type, count and value fields (and the
+// value) of the entries of IFD0, Exif and GPS whose tags the patch handles.
+bool Patchable(const std::map<std::pair<int, int>, exiftest::Located>& at, size_t byte) {
+    static const std::map<int, std::vector<int>> kTags = {
+        {0, {270, 33432}}, {1, {36867, 37510}}, {2, {1, 2, 3, 4, 5, 6, 16, 17, 18}}};
+    for (const auto& dir : kTags)
+        for (int tag : dir.second) {
+            auto it = at.find({dir.first, tag});
+            if (it != at.end() && exiftest::Within(byte, it->second)) return true;
         }
-    };
-    walk(u32(tiff + 4), ifd0);
-    return ok;
+    return false;
 }
 
 class WriteTest : public ::testing::Test {
@@ -114,16 +78,10 @@ protected:
 TEST_F(WriteTest, CopyReplacesEveryExifSegmentAndKeepsTheRest) {
     for (bool bigEndian : {false, true}) {
         for (bool thumbnail : {false, true}) {
-            PhotoRecipe recipe;
-            recipe.bigEndian = bigEndian;
-            recipe.thumbnail = thumbnail;
-            Bytes photo = ReadFile(Make("p.jpg", recipe));
-            std::vector<Segment> segs = HeaderSegments(photo);
-            const Segment* exif = nullptr;
-            for (const Segment& s : segs)
-                if (IsExifSegment(photo, s)) exif = &s;
-            ASSERT_NE(exif, nullptr);
-            Bytes exifSeg = Slice(photo, exif->offset, exif->length);
+            Bytes photo = ReadFile(Make("p.jpg", {bigEndian, thumbnail}));
+            const Segment exif = ExifSegment(photo);
+            ASSERT_NE(exif.marker, 0);
+            Bytes exifSeg = Slice(photo, exif.offset, exif.length);
             Bytes xmp = {0xFF, 0xE1, 0x00, 0x0E, 'h',  't',  't',  'p',
                          0,    0xFF, 0xD9, 0xFF, 0xE1, 0x00, 0xFF, 0xC0};
             Bytes app2 = {0xFF, 0xE2, 0x00, 0x04, 0xAB, 0xCD};
@@ -156,10 +114,7 @@ TEST_F(WriteTest, CopyReplacesEveryExifSegmentAndKeepsTheRest) {
 
 TEST_F(WriteTest, EditedRecordRoundTripsThroughOurReaderAndExiv2) {
     for (bool bigEndian : {false, true}) {
-        PhotoRecipe recipe;
-        recipe.bigEndian = bigEndian;
-        recipe.thumbnail = true;
-        std::string in = Make("in.jpg", recipe);
+        std::string in = Make("in.jpg", {bigEndian, true});
         Bytes input = ReadFile(in);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(in.c_str()), 1);
@@ -316,12 +271,8 @@ TEST_F(WriteTest, Exiv2AndExifToolFindNoNewErrors) {
         PhotoRecipe recipe;
         bool plain;
     };
-    PhotoRecipe le, beThumb;
-    beThumb.bigEndian = beThumb.thumbnail = true;
-    PhotoRecipe leThumb;
-    leThumb.thumbnail = true;
-    for (const Case& c : {Case{"le", le, false}, Case{"be-thumb", beThumb, false},
-                          Case{"le-thumb", leThumb, false}, Case{"no-exif", le, true}}) {
+    for (const Case& c : {Case{"le", {}, false}, Case{"be-thumb", {true, true}, false},
+                          Case{"le-thumb", {false, true}, false}, Case{"no-exif", {}, true}}) {
         std::string in = dir.Path(std::string(c.name) + ".jpg");
         if (c.plain)
             WriteFile(in, EncodeJpeg(48, 32));
@@ -338,24 +289,18 @@ TEST_F(WriteTest, Exiv2AndExifToolFindNoNewErrors) {
         coder.m_Property.strImageDescription = "Harbour";
         std::string out = dir.Path(std::string(c.name) + "-out.jpg");
         ASSERT_EQ(coder.Coder(in.c_str(), out.c_str(), 0, 1), 1);
-        std::vector<std::string> before = Exiv2Complaints(in), after = Exiv2Complaints(out);
-        std::set<std::string> known(before.begin(), before.end());
-        for (const std::string& line : after) {
-            std::printf("[exiv2 %s] %s\n", c.name, line.c_str());
-            if (line.rfind("error", 0) == 0) {
-                EXPECT_TRUE(known.count(line)) << c.name << ": " << line;
+        auto noNewErrors = [&](const char* tool, const char* error,
+                               std::vector<std::string> (*issues)(const std::string&)) {
+            const std::vector<std::string> before = issues(in);
+            const std::set<std::string> known(before.begin(), before.end());
+            for (const std::string& line : issues(out)) {
+                std::printf("[%s %s] %s\n", tool, c.name, line.c_str());
+                EXPECT_TRUE(line.rfind(error, 0) != 0 || known.count(line))
+                    << c.name << ": " << line;
             }
-        }
-        if (!exiftool) continue;
-        before = ExiftoolIssues(in);
-        after = ExiftoolIssues(out);
-        known = std::set<std::string>(before.begin(), before.end());
-        for (const std::string& line : after) {
-            std::printf("[exiftool %s] %s\n", c.name, line.c_str());
-            if (line.rfind("Error", 0) == 0) {
-                EXPECT_TRUE(known.count(line)) << c.name << ": " << line;
-            }
-        }
+        };
+        noNewErrors("exiv2", "error", Exiv2Complaints);
+        if (exiftool) noNewErrors("exiftool", "Error", ExiftoolIssues);
     }
     if (!exiftool) GTEST_SKIP() << "exiftool not installed: only Exiv2 was asked";
 }
@@ -450,10 +395,7 @@ TEST_F(WriteTest, LongOutputPathsWork) {
 
 TEST_F(WriteTest, OverwriteGpsPatchesInPlace) {
     for (bool bigEndian : {false, true}) {
-        PhotoRecipe recipe;
-        recipe.bigEndian = bigEndian;
-        recipe.thumbnail = true;
-        std::string path = Make("gps.jpg", recipe);
+        std::string path = Make("gps.jpg", {bigEndian, true});
         Bytes before = ReadFile(path);
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(path.c_str()), 1);
@@ -464,18 +406,12 @@ TEST_F(WriteTest, OverwriteGpsPatchesInPlace) {
         Bytes after = ReadFile(path);
         ASSERT_EQ(after.size(), before.size());
         // Only the patched entries' type, count and value bytes changed, and some did.
-        Segment exif{0, 0, 0};
-        for (const Segment& seg : HeaderSegments(before))
-            if (IsExifSegment(before, seg)) exif = seg;
+        const Segment exif = ExifSegment(before);
         ASSERT_NE(exif.marker, 0);
-        std::vector<bool> patchable = PatchableBytes(before, exif.offset + 10);
-        size_t changed = 0;
-        for (size_t i = 0; i < before.size(); ++i)
-            if (before[i] != after[i]) {
-                ++changed;
-                ASSERT_TRUE(patchable[i]) << "byte " << i;
-            }
-        EXPECT_GT(changed, 8u);
+        const auto at = exiftest::Locate(before, exif.offset + 10);
+        const std::set<size_t> changed = exiftest::Diff(before, after);
+        for (size_t i : changed) ASSERT_TRUE(Patchable(at, i)) << "byte " << i;
+        EXPECT_GT(changed.size(), 8u);
         Exiv2::ExifData e = ReadWithExiv2(path);
         EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitudeRef"), "S");
         EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSLatitude"), "12/1 15000/1000 0/1");
@@ -516,9 +452,7 @@ TEST_F(WriteTest, OverwriteGpsWithoutExifOrFileAndUnderFailures) {
 // Truncated and corrupted photos go through both write-backs without a fault; a patch in place
 // never changes the length, and a copy keeps at least the bytes before the EXIF segment.
 TEST_F(WriteTest, DamagedPhotosAreWrittenBackWithoutFault) {
-    PhotoRecipe recipe;
-    recipe.thumbnail = true;
-    const Bytes full = ReadFile(Make("full.jpg", recipe));
+    const Bytes full = ReadFile(Make("full.jpg", {false, true}));
     const size_t frame = FrameOffset(full);
     const std::string t = dir.Path("t.jpg"), out = dir.Path("out.jpg");
     std::mt19937 rng(99);
