@@ -5,6 +5,10 @@
 
 namespace exiftest {
 
+static void Append(Bytes& to, const Bytes& b) {
+    to.insert(to.end(), b.begin(), b.end());
+}
+
 int TiffBuilder::AddDir(bool bMain) {
     m_dirs.push_back(Dir{bMain, {}});
     const int id = static_cast<int>(m_dirs.size()) - 1;
@@ -46,19 +50,13 @@ void TiffBuilder::Undefined(int dir, int tag, const Bytes& values) {
 
 void TiffBuilder::Short(int dir, int tag, const std::vector<uint16_t>& values) {
     Bytes v;
-    for (uint16_t x : values) {
-        Bytes b = U16(x);
-        v.insert(v.end(), b.begin(), b.end());
-    }
+    for (uint16_t x : values) Append(v, U16(x));
     Raw(dir, tag, 3, static_cast<uint32_t>(values.size()), v);
 }
 
 void TiffBuilder::Long(int dir, int tag, const std::vector<uint32_t>& values) {
     Bytes v;
-    for (uint32_t x : values) {
-        Bytes b = U32(x);
-        v.insert(v.end(), b.begin(), b.end());
-    }
+    for (uint32_t x : values) Append(v, U32(x));
     Raw(dir, tag, 4, static_cast<uint32_t>(values.size()), v);
 }
 
@@ -66,9 +64,8 @@ void TiffBuilder::Rational(int dir, int tag,
                            const std::vector<std::pair<uint32_t, uint32_t>>& values, int type) {
     Bytes v;
     for (const auto& r : values) {
-        Bytes n = U32(r.first), d = U32(r.second);
-        v.insert(v.end(), n.begin(), n.end());
-        v.insert(v.end(), d.begin(), d.end());
+        Append(v, U32(r.first));
+        Append(v, U32(r.second));
     }
     Raw(dir, tag, type, static_cast<uint32_t>(values.size()), v);
 }
@@ -118,10 +115,7 @@ Bytes TiffBuilder::Build() const {
             if (e.child >= 0) value = U32(dirOffset[e.child]);
             if (!e.blobs.empty()) {
                 value.clear();
-                for (int b : e.blobs) {
-                    Bytes o = U32(blobOffset[b]);
-                    value.insert(value.end(), o.begin(), o.end());
-                }
+                for (int b : e.blobs) Append(value, U32(blobOffset[b]));
             }
             put(U16(static_cast<uint16_t>(e.tag)));
             put(U16(static_cast<uint16_t>(e.type)));

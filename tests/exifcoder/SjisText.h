@@ -1,13 +1,18 @@
 // Shift-JIS (CP932) text to UTF-8 by iconv, for comparing the coder's texts with texts written
-// in UTF-8. A byte run that is not Shift-JIS fails the current test.
+// in UTF-8 (a byte run that is not Shift-JIS fails the current test), and the coder's whole
+// listing in UTF-8 compared with a golden text.
 #ifndef PHOTOGEO_TESTS_SJISTEXT_H
 #define PHOTOGEO_TESTS_SJISTEXT_H
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "photogeo/ExifIfdCoder.h"
 #include "photogeo/HostTypes.h"
 
 namespace codertest {
@@ -28,6 +33,28 @@ inline std::string Utf8(const char* sjis) {
 
 inline std::string Utf8(const CString& s) {
     return Utf8(static_cast<const char*>(s));
+}
+
+// Every item the coder lists, one "item<TAB>name<TAB>value" line each, in UTF-8.
+inline std::string Listing(CExifIfdCoder& coder) {
+    std::ostringstream text;
+    for (int item = 0; item < 330; ++item) {
+        CString name, value;
+        if (coder.Listup(item, name, value, 0))
+            text << item << '\t' << Utf8(name) << '\t' << Utf8(value) << '\n';
+    }
+    return text.str();
+}
+
+// Compares text with tests/data/exifcoder/<name>; PHOTOGEO_WRITE_GOLDEN=1 rewrites the file
+// instead, for review by diff.
+inline void ExpectGolden(const std::string& name, const std::string& text) {
+    const std::string path = std::string(PHOTOGEO_TEST_DATA) + "/exifcoder/" + name;
+    if (std::getenv("PHOTOGEO_WRITE_GOLDEN")) std::ofstream(path) << text;
+    std::ifstream in(path);
+    std::stringstream golden;
+    golden << in.rdbuf();
+    EXPECT_EQ(text, golden.str()) << name;
 }
 
 }  // namespace codertest
