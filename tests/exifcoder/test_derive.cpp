@@ -3,9 +3,11 @@
 // magnetic and true directions, and AnalysisDate's stamping of the two date texts of a block.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "exif/ExifTestUtil.h"
 #include "photogeo/ExifIfdCoder.h"
 
 namespace {
@@ -69,53 +71,38 @@ public:
     using CExifIfdCoder::m_pStream;
 };
 
-void Put16(std::vector<unsigned char>& b, size_t at, unsigned v, bool intel) {
-    b[at + (intel ? 0 : 1)] = static_cast<unsigned char>(v & 0xFF);
-    b[at + (intel ? 1 : 0)] = static_cast<unsigned char>(v >> 8);
-}
-
-void Put32(std::vector<unsigned char>& b, size_t at, unsigned v, bool intel) {
-    for (int i = 0; i < 4; ++i)
-        b[at + (intel ? i : 3 - i)] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void PutEntry(std::vector<unsigned char>& b, size_t at, unsigned tag, unsigned type, unsigned count,
-              unsigned value, bool intel) {
-    Put16(b, at, tag, intel);
-    Put16(b, at + 2, type, intel);
-    Put32(b, at + 4, count, intel);
-    Put32(b, at + 8, value, intel);
-}
-
-// A block with DateTime at 0xA0 in IFD0 and, in the Exif directory at 0x100,
-// DateTimeOriginal at 0x200, DateTimeDigitized at 0x240 and one more DateTimeOriginal whose
-// text would run past the block's end.
-std::vector<unsigned char> DateBlock(bool intel) {
-    std::vector<unsigned char> b(0x300, 0xEE);
-    b[0] = b[1] = intel ? 'I' : 'M';
-    Put16(b, 2, 42, intel);
-    Put32(b, 4, 8, intel);
-    Put16(b, 8, 2, intel);
-    PutEntry(b, 10, 0x0132, 2, 20, 0xA0, intel);
-    PutEntry(b, 22, 0x8769, 4, 1, 0x100, intel);
-    Put32(b, 34, 0, intel);
-    Put16(b, 0x100, 3, intel);
-    PutEntry(b, 0x102, 0x9003, 2, 20, 0x200, intel);
-    PutEntry(b, 0x10E, 0x9004, 2, 20, 0x240, intel);
-    PutEntry(b, 0x11A, 0x9003, 2, 20, 0x2F0, intel);
-    return b;
+// A block with DateTime in IFD0 and, in the Exif directory, DateTimeOriginal,
+// DateTimeDigitized and one more DateTimeOriginal whose text would run past the block's end.
+// Also gives where the two texts to be stamped lie.
+exiftest::Bytes DateBlock(bool intel, std::vector<size_t>& stamped) {
+    exiftest::TiffBuilder b(intel);
+    const int exif = b.AddDir(false);
+    b.Ascii(b.Ifd0(), 0x0132, "1999:01:01 00:00:00");
+    b.Pointer(b.Ifd0(), 0x8769, exif);
+    b.Ascii(exif, 0x9003, "1999:01:01 00:00:01");
+    b.Ascii(exif, 0x9004, "1999:01:01 00:00:02");
+    b.Raw(exif, 0x9003, 2, 20, exiftest::Bytes(4, 0));
+    exiftest::Bytes block = b.Build();
+    const auto at = exiftest::Locate(block);
+    const exiftest::Bytes past = b.U32(static_cast<uint32_t>(block.size() - 16));
+    std::copy(past.begin(), past.end(), block.begin() + at.at({1, 0x9003}).entry + 8);
+    // The first DateTimeOriginal's text lies just before DateTimeDigitized's.
+    stamped = {at.at({0, 0x0132}).value, at.at({1, 0x9004}).value - 20};
+    return block;
 }
 
 TEST(AnalysisDate, StampsDateTimeAndDateTimeOriginalOnly) {
     for (bool intel : {false, true}) {
-        std::vector<unsigned char> block = DateBlock(intel), before = block;
+        std::vector<size_t> stamped;
+        exiftest::Bytes block = DateBlock(intel, stamped), before = block;
+        const int end = static_cast<int>(block.size()) - 4;
         Probe coder;
         coder.m_Property.tmDateTimeOriginal = CTime(2008, 2, 28, 10, 15, 0);
         coder.m_pStream.reset(new CInBitStream(block.data(), static_cast<int>(block.size())));
-        coder.AnalysisDate(0x180);
-        EXPECT_EQ(coder.m_pStream->GetPosition(), block.data() + 0x180);
+        coder.AnalysisDate(end);
+        EXPECT_EQ(coder.m_pStream->GetPosition(), block.data() + end);
         const char text[] = "2008:02:28 10:15:00";
-        for (size_t at : {size_t(0xA0), size_t(0x200)}) {
+        for (size_t at : stamped) {
             EXPECT_EQ(std::memcmp(block.data() + at, text, 20), 0) << at;
             std::memcpy(block.data() + at, before.data() + at, 20);
         }
@@ -124,8 +111,10 @@ TEST(AnalysisDate, StampsDateTimeAndDateTimeOriginalOnly) {
 }
 
 TEST(AnalysisDate, ABlockThatEndsEarlyThrowsTheReadersError) {
-    std::vector<unsigned char> block = DateBlock(false);
-    block.resize(0x108);
+    std::vector<size_t> stamped;
+    exiftest::Bytes block = DateBlock(false, stamped);
+    // Cut inside the Exif directory's first entry.
+    block.resize(exiftest::Locate(block).at({1, 0x9004}).entry - 6);
     Probe coder;
     coder.m_pStream.reset(new CInBitStream(block.data(), static_cast<int>(block.size())));
     EXPECT_THROW(coder.AnalysisDate(0), EBufferError);
