@@ -130,29 +130,25 @@ TEST_F(ReadTest, ReadsKeepTheRecordUntilClearExifEnable) {
 }
 
 TEST_F(ReadTest, PictureSizeFromTheFirstFrameHeader) {
+    // Baseline; progressive (SOF2, the DHT segments before it skipped); the EXIF photo (the
+    // frame behind its EXIF segment); no frame header, and a file cut inside it: size unchanged.
+    const struct {
+        Bytes file;
+        int width, height;
+    } cases[] = {{EncodeJpeg(640, 480), 640, 480},
+                 {EncodeJpeg(33, 17, true), 33, 17},
+                 {photo, 64, 48},
+                 {Slice(plain, 0, FrameOffset(plain)), 7, 7},
+                 {Slice(plain, 0, FrameOffset(plain) + 6), 7, 7}};
     CExifIfdCoder coder;
-    int width = -1, height = -1;
-    WriteFile(dir.Path("big.jpg"), EncodeJpeg(640, 480));
-    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("big.jpg").c_str(), width, height), 1);
-    EXPECT_EQ(width, 640);
-    EXPECT_EQ(height, 480);
-    // Progressive frame (SOF2); the DHT segments before it are skipped.
-    WriteFile(dir.Path("prog.jpg"), EncodeJpeg(33, 17, true));
-    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("prog.jpg").c_str(), width, height), 1);
-    EXPECT_EQ(width, 33);
-    EXPECT_EQ(height, 17);
-    // An EXIF photo: the frame behind the EXIF segment.
-    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("photo.jpg").c_str(), width, height), 1);
-    EXPECT_EQ(width, 64);
-    EXPECT_EQ(height, 48);
-    // No frame header, and a file cut inside the frame header: 1, size unchanged.
-    width = height = 7;
-    WriteFile(dir.Path("noframe.jpg"), Slice(plain, 0, FrameOffset(plain)));
-    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("noframe.jpg").c_str(), width, height), 1);
-    WriteFile(dir.Path("cut.jpg"), Slice(plain, 0, FrameOffset(plain) + 6));
-    EXPECT_EQ(coder.GetJPEGInfo(dir.Path("cut.jpg").c_str(), width, height), 1);
-    EXPECT_EQ(width, 7);
-    EXPECT_EQ(height, 7);
+    for (const auto& c : cases) {
+        WriteFile(dir.Path("t.jpg"), c.file);
+        int width = 7, height = 7;
+        EXPECT_EQ(coder.GetJPEGInfo(dir.Path("t.jpg").c_str(), width, height), 1);
+        EXPECT_EQ(width, c.width);
+        EXPECT_EQ(height, c.height);
+    }
+    int width = 0, height = 0;
     EXPECT_EQ(coder.GetJPEGInfo(dir.Path("missing.jpg").c_str(), width, height), 0);
 }
 
