@@ -8,15 +8,18 @@
 
 namespace exiftest {
 
-std::map<std::string, std::string> Exiv2Read(const Bytes& tiff) {
+std::map<std::string, std::string> Exiv2ReadJpeg(const Bytes& jpeg) {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    const Bytes jpeg = WrapAsJpeg(tiff);
     Exiv2::Image::AutoPtr image =
         Exiv2::ImageFactory::open(jpeg.data(), static_cast<long>(jpeg.size()));
     image->readMetadata();
     std::map<std::string, std::string> out;
-    for (const Exiv2::Exifdatum& d : image->exifData()) out[d.key()] = d.value().toString();
+    for (const Exiv2::Exifdatum& d : image->exifData()) out.emplace(d.key(), d.value().toString());
     return out;
+}
+
+std::map<std::string, std::string> Exiv2Read(const Bytes& tiff) {
+    return Exiv2ReadJpeg(WrapAsJpeg(tiff));
 }
 
 }  // namespace exiftest

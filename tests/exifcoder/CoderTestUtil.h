@@ -5,9 +5,11 @@
 #define PHOTOGEO_TESTS_CODERTESTUTIL_H
 
 #include <cstdint>
-#include <exiv2/exiv2.hpp>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "exif/Exiv2Oracle.h"
 
 namespace codertest {
 
@@ -51,13 +53,12 @@ struct PhotoRecipe {
 // JPEG thumbnail in IFD1.
 void MakePhoto(const std::string& path, const PhotoRecipe& recipe);
 
-// Exiv2's reading of a file's EXIF block.
-Exiv2::ExifData ReadWithExiv2(const std::string& path);
+// Exiv2's reading of a file's EXIF block: key -> text of the value (see Exiv2Text).
+std::map<std::string, std::string> ReadWithExiv2(const std::string& path);
+using exiftest::Exiv2Text;
 // The warnings and errors Exiv2 reports while reading path, each prefixed by "warning: " or
 // "error: ".
 std::vector<std::string> Exiv2Complaints(const std::string& path);
-// The value of key as text, or "" when absent.
-std::string Exiv2Text(const Exiv2::ExifData& data, const std::string& key);
 
 // One marker segment of a JPEG file as it lies in the file.
 struct Segment {
