@@ -249,7 +249,9 @@ void CExif::ReadPass::ExtractThumbnail() {
     // larger than the buffer cannot be complete and is refused before allocating it.
     const int w = x.m_nThumbWidth;
     const int h = x.m_nThumbHeight;
-    const int64_t total = static_cast<int64_t>(w) * h * 3;
+    // Both sizes are checked positive before the product: two hostile negative sizes would
+    // overflow even 64 bits once multiplied by 3.
+    const int64_t total = (w > 0 && h > 0) ? static_cast<int64_t>(w) * h * 3 : 0;
     const int64_t bufferSize = m_s.m_pEnd - m_s.m_pTop;
     auto drop = [&x]() {
         x.FreeThumbnail();

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 
@@ -192,4 +194,16 @@ TEST(Hostile, RepeatedPointersCannotMultiplyTheCopies) {
     std::copy(at.begin(), at.end(), block.begin() + 4);
     // The reader gives up once the entries read exceed what a block of this size can hold.
     EXPECT_FALSE(Exercise(block.data(), block.size()));
+}
+
+TEST(Hostile, FuzzFoundBlocksStayClean) {
+    // Blocks the fuzzer once broke the reader with: an uncompressed thumbnail whose width and
+    // height are both hugely negative.
+    for (const char* name : {"negative-thumbnail-sizes.tiff"}) {
+        std::ifstream in(std::string(PHOTOGEO_TEST_DATA) + "/exif/" + name, std::ios::binary);
+        ASSERT_TRUE(in) << name;
+        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+        Exercise(bytes.data(), bytes.size());
+    }
 }
