@@ -17,7 +17,7 @@
 // ratios of the largest factors, scans of more than three components).
 //
 // Limits: a progressive image keeps every coefficient until its last scan; its coefficient
-// stores are refused (-1) when one would exceed kMaxCoefficientInts ints. Baseline decoding
+// stores are refused (-1) when together they would exceed kMaxCoefficientInts ints. Baseline decoding
 // needs only one MCU of samples whatever the image size. Progressive files decode when their
 // scans are a DC scan of all components followed by groups of one AC scan per component, the
 // last group ending at coefficient 63; restart markers are honoured in baseline scans only.
@@ -86,8 +86,9 @@ struct SJpegEntropy;
 
 class PHOTOGEO_API CJpegDecoder {
 public:
-    // Largest coefficient store of a progressive image, in ints (one per coefficient of one
-    // component): 2^28 ints, 1 GiB, about a 4.2-gigapixel component.
+    // Largest total of the coefficient stores of a progressive image, in ints (one per
+    // coefficient of every component): 2^28 ints, 1 GiB, for example a 268-megapixel greyscale
+    // or a 179-megapixel 4:2:0 image.
     static const int kMaxCoefficientInts = 1 << 28;
 
     // pContinue: the int tested before each unit of decoding work; decoding stops quietly

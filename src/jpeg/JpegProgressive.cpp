@@ -24,11 +24,17 @@ void CJpegDecoder::PgDecode() {
     int blocksY = (m_nHeight + 7) / 8;
     int mcusX = (blocksX + m_byHmax - 1) / m_byHmax;
     int mcusY = (blocksY + m_byVmax - 1) / m_byVmax;
+    // The limit holds for the three stores together, so that a small hostile file cannot make
+    // the decoder take three times the limit. Absent components have factors 0: empty stores.
+    int64_t ints[3];
+    int64_t total = 0;
     for (int c = 0; c < 3; ++c) {
-        // Absent components have factors 0 and so empty stores.
-        int64_t ints = int64_t{m_Comp[c].byH} * m_Comp[c].byV * mcusX * mcusY * 64;
-        if (ints > kMaxCoefficientInts) throw EMemoryError(kMaxCoefficientInts, kStoreText[c]);
-        NewIntMemory(&m_pCoef[c], static_cast<int>(ints), 0, kStoreText[c]);
+        ints[c] = int64_t{m_Comp[c].byH} * m_Comp[c].byV * mcusX * mcusY * 64;
+        total += ints[c];
+        if (total > kMaxCoefficientInts) throw EMemoryError(kMaxCoefficientInts, kStoreText[c]);
+    }
+    for (int c = 0; c < 3; ++c) {
+        NewIntMemory(&m_pCoef[c], static_cast<int>(ints[c]), 0, kStoreText[c]);
         m_pCurCoef[c] = m_pCoef[c];
         m_nCoefStride[c] = m_Comp[c].byH * mcusX * 64;
     }

@@ -177,6 +177,9 @@ TEST(JpegHostile, ProgressiveCoefficientStoresAboveTheLimitAreRefused) {
     dc.component_index[2] = 2;
     o.scans.push_back(dc);
     EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 65535, 65535), 65535, 65535), -1);
+    // 10000 x 10000 in 4:4:4: each store alone is below the limit, the three together are not.
+    o.h0 = o.v0 = 1;
+    EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 10000, 10000), 10000, 10000), -1);
 }
 
 TEST(JpegHostile, BaselineFrameOfAnySizeIsAnalysedWithoutBuffers) {
