@@ -249,10 +249,11 @@ void CExif::ReadPass::ExtractThumbnail() {
     // larger than the buffer cannot be complete and is refused before allocating it.
     const int w = x.m_nThumbWidth;
     const int h = x.m_nThumbHeight;
-    // Both sizes are checked positive before the product: two hostile negative sizes would
-    // overflow even 64 bits once multiplied by 3.
-    const int64_t total = (w > 0 && h > 0) ? static_cast<int64_t>(w) * h * 3 : 0;
+    // The pixel count is compared with the buffer before it is tripled: two hostile sizes near
+    // 2^31 would overflow even 64 bits once multiplied by 3.
     const int64_t bufferSize = m_s.m_pEnd - m_s.m_pTop;
+    const int64_t pixels = (w > 0 && h > 0) ? static_cast<int64_t>(w) * h : 0;
+    const int64_t total = pixels <= bufferSize / 3 ? pixels * 3 : bufferSize + 1;
     auto drop = [&x]() {
         x.FreeThumbnail();
         x.m_nThumbSize = 0;

@@ -198,8 +198,8 @@ TEST(Hostile, RepeatedPointersCannotMultiplyTheCopies) {
 
 TEST(Hostile, FuzzFoundBlocksStayClean) {
     // Blocks the fuzzer once broke the reader with: an uncompressed thumbnail whose width and
-    // height are both hugely negative.
-    for (const char* name : {"negative-thumbnail-sizes.tiff"}) {
+    // height are both hugely negative, or both close to 2^31.
+    for (const char* name : {"negative-thumbnail-sizes.tiff", "huge-thumbnail-sizes.tiff"}) {
         std::ifstream in(std::string(PHOTOGEO_TEST_DATA) + "/exif/" + name, std::ios::binary);
         ASSERT_TRUE(in) << name;
         std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
