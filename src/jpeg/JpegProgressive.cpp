@@ -126,16 +126,21 @@ void CJpegDecoder::PgDecodeMCUAC(int nCs, int nBlocksX, int nBlocksY) {
     int down = (nBlocksY / m_byVmax) * m_Comp[c].byV + (nBlocksY % m_byVmax ? 1 : 0);
     // Every AC scan has one component: its AC table decodes the whole band.
     const SHuffmanLookup& acTable = m_pEntropy->lookup[1][m_ScanComp[0].byTa];
+    // A band run passes over its blocks at once: the scan's cost follows its data, not the
+    // image size, so that thousands of scans of a few bytes each over a large frame end quickly.
     int eobRun = -1;
     for (int by = 0; by < down; ++by) {
         int* row = m_pCurCoef[c] + static_cast<int64_t>(m_nCoefStride[c]) * by;
-        for (int bx = 0; bx < across; ++bx) {
-            int* block = row + 64 * bx;
+        int bx = 0;
+        while (bx < across) {
             if (eobRun > 0) {
-                --eobRun;
+                int skip = eobRun < across - bx ? eobRun : across - bx;
+                eobRun -= skip;
+                bx += skip;
                 continue;
             }
-            reader.DecodeProgressiveAC(acTable, ss, se, block, eobRun);
+            reader.DecodeProgressiveAC(acTable, ss, se, row + 64 * bx, eobRun);
+            ++bx;
         }
     }
 }

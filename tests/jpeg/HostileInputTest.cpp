@@ -198,3 +198,43 @@ TEST(JpegHostile, BaselineFrameOfAnySizeIsAnalysedWithoutBuffers) {
     EXPECT_EQ(width, 65535);
     EXPECT_EQ(height, 65535);
 }
+
+TEST(JpegHostile, ThousandsOfBandRunScansOverALargeFrame) {
+    // 4096 x 4096 greyscale, 262144 blocks: a DC scan of one-bit zero differences, then 20000
+    // AC scans of band 1..1 that each pass over every block in nine end-of-band runs of 32767
+    // (17 bytes of data), then the closing scan. Each scan must cost what its data holds, not
+    // a walk over the whole frame.
+    const int size = 4096;
+    const int blocks = (size / 8) * (size / 8);
+    CJpegWriter w;
+    w.Bytes({0xFF, 0xD8});
+    std::vector<int> dqt = {0x00};
+    dqt.insert(dqt.end(), 64, 1);
+    w.Segment(0xDB, dqt);
+    w.Segment(0xC2, {8, size >> 8, size & 0xFF, size >> 8, size & 0xFF, 1, 1, 0x11, 0});
+    std::vector<int> dc = {0x00, 1};  // one code of length 1: difference size 0
+    dc.insert(dc.end(), 15, 0);
+    dc.push_back(0x00);
+    w.Segment(0xC4, dc);
+    std::vector<int> ac = {0x10, 1};  // one code of length 1: EOB14
+    ac.insert(ac.end(), 15, 0);
+    ac.push_back(0xE0);
+    w.Segment(0xC4, ac);
+    w.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+    for (int i = 0; i < blocks; ++i) w.Bits(0, 1);
+    w.FlushBits();
+    auto bandRunScan = [&](int se) {
+        w.Segment(0xDA, {1, 1, 0x00, 1, se, 0});
+        for (int i = 0; i < 9; ++i) w.Bits(0x3FFF, 15);  // code 0, then 14 one-bits
+        w.FlushBits();
+    };
+    for (int i = 0; i < 20000; ++i) bandRunScan(1);
+    bandRunScan(63);
+    w.Bytes({0xFF, 0xD9});
+
+    const SDecodeResult got = OurDecode(w.data);
+    ASSERT_EQ(got.analysis, 0);
+    ASSERT_EQ(got.decode, 0);
+    ASSERT_EQ(got.width, size);
+    EXPECT_EQ(got.bitmap, std::vector<unsigned char>(got.bitmap.size(), 128));
+}
