@@ -18,40 +18,18 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
 #include "photogeo/ExifIfdCoder.h"
+#include "support/JpegEncode.h"
 
 namespace {
 
 std::vector<unsigned char> EncodeJpeg(int width, int height, int seed) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        int y = static_cast<int>(cinfo.next_scanline);
+    std::vector<unsigned char> px(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width * 3; ++x)
-            row[x] = static_cast<unsigned char>(x * 3 + y * 5 + seed);
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<unsigned char> result(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return result;
+            px[static_cast<size_t>(y) * width * 3 + x] =
+                static_cast<unsigned char>(x * 3 + y * 5 + seed);
+    return testsupport::CompressJpeg(px.data(), width, height, 3);
 }
 
 // A photo as a camera writes it: about 100 entries over five directories.

@@ -23,6 +23,7 @@
 #include <turbojpeg.h>
 
 #include "photogeo/JpegDecoder.h"
+#include "support/JpegEncode.h"
 
 // stb_image is a peer's code, compiled here as it stands, without our warning set.
 #pragma GCC diagnostic push
@@ -73,23 +74,6 @@ std::vector<unsigned char> MakePhoto(int width, int height, int comps) {
 
 std::vector<unsigned char> Encode(const std::vector<unsigned char>& px, int width, int height,
                                   int comps, int h0, int v0, bool progressive) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = comps;
-    cinfo.in_color_space = comps == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    if (comps == 3) {
-        cinfo.comp_info[0].h_samp_factor = h0;
-        cinfo.comp_info[0].v_samp_factor = v0;
-    }
     std::vector<jpeg_scan_info> scans;
     if (progressive) {
         // Spectral selection only: DC of all components, then two AC bands per component.
@@ -106,21 +90,20 @@ std::vector<unsigned char> Encode(const std::vector<unsigned char>& px, int widt
                 ac.Se = band == 0 ? 5 : 63;
                 scans.push_back(ac);
             }
-        cinfo.scan_info = scans.data();
-        cinfo.num_scans = static_cast<int>(scans.size());
-        cinfo.optimize_coding = TRUE;
     }
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<unsigned char*>(px.data()) +
-                       static_cast<size_t>(cinfo.next_scanline) * width * comps;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<unsigned char> jpeg(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return jpeg;
+    return testsupport::CompressJpeg(px.data(), width, height, comps,
+                                     [&](jpeg_compress_struct& cinfo) {
+                                         jpeg_set_quality(&cinfo, 90, TRUE);
+                                         if (comps == 3) {
+                                             cinfo.comp_info[0].h_samp_factor = h0;
+                                             cinfo.comp_info[0].v_samp_factor = v0;
+                                         }
+                                         if (progressive) {
+                                             cinfo.scan_info = scans.data();
+                                             cinfo.num_scans = static_cast<int>(scans.size());
+                                             cinfo.optimize_coding = TRUE;
+                                         }
+                                     });
 }
 
 // Thread CPU time, not wall time: on a shared machine the time the process spends descheduled

@@ -3,7 +3,6 @@
 #include "exifcoder/CoderTestUtil.h"
 
 #include <dirent.h>
-#include <jpeglib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,40 +14,23 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "support/JpegEncode.h"
+
 namespace codertest {
 
 Bytes EncodeJpeg(int width, int height, bool progressive) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        int y = static_cast<int>(cinfo.next_scanline);
+    Bytes px(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            row[x * 3] = static_cast<unsigned char>(x * 255 / std::max(1, width - 1));
-            row[x * 3 + 1] = static_cast<unsigned char>(y * 255 / std::max(1, height - 1));
-            row[x * 3 + 2] = static_cast<unsigned char>((x ^ y) * 7);
+            unsigned char* p = &px[(static_cast<size_t>(y) * width + x) * 3];
+            p[0] = static_cast<unsigned char>(x * 255 / std::max(1, width - 1));
+            p[1] = static_cast<unsigned char>(y * 255 / std::max(1, height - 1));
+            p[2] = static_cast<unsigned char>((x ^ y) * 7);
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    Bytes result(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return result;
+    return testsupport::CompressJpeg(px.data(), width, height, 3, [&](jpeg_compress_struct& cinfo) {
+        jpeg_set_quality(&cinfo, 85, TRUE);
+        if (progressive) jpeg_simple_progression(&cinfo);
+    });
 }
 
 Bytes ReadFile(const std::string& path) {

@@ -10,6 +10,7 @@
 
 #include "PlainDecoder.h"
 #include "photogeo/JpegDecoder.h"
+#include "support/JpegEncode.h"
 
 namespace jpegtest {
 
@@ -34,54 +35,31 @@ std::vector<unsigned char> MakePicture(const SEncodeOptions& o) {
 }
 
 std::vector<unsigned char> Encode(const SEncodeOptions& o) {
-    std::vector<unsigned char> px = MakePicture(o);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = static_cast<JDIMENSION>(o.width);
-    cinfo.image_height = static_cast<JDIMENSION>(o.height);
-    cinfo.input_components = o.components;
-    cinfo.in_color_space =
-        o.components == 1 ? JCS_GRAYSCALE : (o.components == 4 ? JCS_CMYK : JCS_RGB);
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, o.quality, TRUE);
-    cinfo.dct_method = JDCT_ISLOW;
-    cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
-    cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
-    cinfo.restart_interval = static_cast<unsigned>(o.restartMcus);
-    if (o.components == 3) {
-        cinfo.comp_info[0].h_samp_factor = o.h0;
-        cinfo.comp_info[0].v_samp_factor = o.v0;
-        for (int c = 0; c < 3; ++c) {
-            cinfo.comp_info[c].dc_tbl_no = o.dcTable[c];
-            cinfo.comp_info[c].ac_tbl_no = o.acTable[c];
-            cinfo.comp_info[c].quant_tbl_no = o.quantTable[c];
-        }
-    } else if (o.components == 1) {
-        cinfo.comp_info[0].dc_tbl_no = o.dcTable[0];
-        cinfo.comp_info[0].ac_tbl_no = o.acTable[0];
-        cinfo.comp_info[0].quant_tbl_no = o.quantTable[0];
-    }
-    if (o.simpleProgression) jpeg_simple_progression(&cinfo);
-    if (!o.scans.empty()) {
-        cinfo.scan_info = o.scans.data();
-        cinfo.num_scans = static_cast<int>(o.scans.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    int rowBytes = o.width * o.components;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = px.data() + static_cast<size_t>(cinfo.next_scanline) * rowBytes;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<unsigned char> jpeg(out, out + outSize);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return jpeg;
+    const std::vector<unsigned char> px = MakePicture(o);
+    return testsupport::CompressJpeg(
+        px.data(), o.width, o.height, o.components, [&](jpeg_compress_struct& cinfo) {
+            jpeg_set_quality(&cinfo, o.quality, TRUE);
+            cinfo.dct_method = JDCT_ISLOW;
+            cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
+            cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
+            cinfo.restart_interval = static_cast<unsigned>(o.restartMcus);
+            if (o.components == 3) {
+                cinfo.comp_info[0].h_samp_factor = o.h0;
+                cinfo.comp_info[0].v_samp_factor = o.v0;
+            }
+            if (o.components == 1 || o.components == 3) {
+                for (int c = 0; c < o.components; ++c) {
+                    cinfo.comp_info[c].dc_tbl_no = o.dcTable[c];
+                    cinfo.comp_info[c].ac_tbl_no = o.acTable[c];
+                    cinfo.comp_info[c].quant_tbl_no = o.quantTable[c];
+                }
+            }
+            if (o.simpleProgression) jpeg_simple_progression(&cinfo);
+            if (!o.scans.empty()) {
+                cinfo.scan_info = o.scans.data();
+                cinfo.num_scans = static_cast<int>(o.scans.size());
+            }
+        });
 }
 
 std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
