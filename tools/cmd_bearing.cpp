@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "dates.h"
+#include "photo.h"
 
 namespace cli {
 
@@ -25,14 +26,10 @@ const char kHelp[] =
     "Example: photogeo bearing samples/tokyo-tower.jpg\n";
 
 int Report(const std::string& file) {
-    std::string cause;
-    if (!CheckJpegFile(file, cause)) {
-        ReportFileError(file, cause);
-        return kExitFileFailed;
-    }
     CExifIfdCoder coder;
-    if (!coder.Decoder(file.c_str())) {
-        ReportFileError(file, "cannot open");
+    std::string cause;
+    if (!ReadPhoto(file, coder, false, cause)) {
+        ReportFileError(file, cause);
         return kExitFileFailed;
     }
     const SExifProperty& p = coder.m_Property;

@@ -16,6 +16,7 @@
 #include "commands.h"
 #include "dates.h"
 #include "gpx.h"
+#include "photo.h"
 
 namespace cli {
 
@@ -319,17 +320,11 @@ int Run(const std::vector<std::string>& args) {
     Progress progress(files.size());
     for (const std::string& file : files) {
         progress.Step(file);
+        CExifIfdCoder coder;
         std::string cause;
-        if (!CheckJpegFile(file, cause)) {
+        if (!ReadPhoto(file, coder, false, cause)) {
             progress.Clear();
             ReportFileError(file, cause);
-            status = kExitFileFailed;
-            continue;
-        }
-        CExifIfdCoder coder;
-        if (!coder.Decoder(file.c_str())) {
-            progress.Clear();
-            ReportFileError(file, "cannot open");
             status = kExitFileFailed;
             continue;
         }

@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "commands.h"
+#include "photo.h"
 
 namespace cli {
 
@@ -26,14 +27,10 @@ int Run(const std::vector<std::string>& args) {
     if (parsed.positional.size() != 2) throw UsageError("needs FILE and OUT.html");
     const std::string& file = parsed.positional[0];
     const std::string& out = parsed.positional[1];
-    std::string cause;
-    if (!CheckJpegFile(file, cause)) {
-        ReportFileError(file, cause);
-        return kExitFileFailed;
-    }
     CExifIfdCoder coder;
-    if (!coder.Decoder(file.c_str())) {
-        ReportFileError(file, "cannot open");
+    std::string cause;
+    if (!ReadPhoto(file, coder, false, cause)) {
+        ReportFileError(file, cause);
         return kExitFileFailed;
     }
     if (!coder.m_Property.bUserComment) {

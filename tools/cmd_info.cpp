@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "dates.h"
 #include "item_keys.h"
+#include "photo.h"
 
 namespace cli {
 
@@ -140,19 +141,11 @@ int Run(const std::vector<std::string>& args) {
     bool first = true;
     for (const std::string& file : parsed.positional) {
         progress.Step(file);
+        CExifIfdCoder coder;
         std::string cause;
-        if (!CheckJpegFile(file, cause)) {
+        if (!ReadPhoto(file, coder, parsed.Has("quick"), cause)) {
             progress.Clear();
             ReportFileError(file, cause);
-            status = kExitFileFailed;
-            continue;
-        }
-        CExifIfdCoder coder;
-        int read =
-            parsed.Has("quick") ? coder.QuickDecoder(file.c_str(), 0) : coder.Decoder(file.c_str());
-        if (!read) {
-            progress.Clear();
-            ReportFileError(file, "cannot open");
             status = kExitFileFailed;
             continue;
         }
