@@ -7,6 +7,8 @@
 //
 // Usage: bench_jpeg [repetitions] [width height] [ours [image]]  ("ours": our decoder alone, for
 // profiling; "image": only the images whose name starts with it, for example 4:4:4)
+#include <turbojpeg.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -17,10 +19,6 @@
 #include <functional>
 #include <random>
 #include <vector>
-
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-#include <turbojpeg.h>
 
 #include "photogeo/JpegDecoder.h"
 #include "support/JpegEncode.h"
