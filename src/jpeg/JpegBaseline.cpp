@@ -10,16 +10,19 @@
 // A block's samples are (S / 4) / 256 + level shift, S being the sum over the non-zero
 // coefficients of quant * coefficient * basis image (JpegKernels.h); a single-component image
 // keeps Cb = Cr = 128, which the colour formulas turn into blue = green = red = Y.
-#include <emmintrin.h>
-
 #include <cstddef>
 #include <cstring>
 
 #include "jpeg/JpegBitReader.h"
+#include "jpeg/JpegKernels.h"
 #include "jpeg/JpegTexts.h"
 #include "photogeo/InBitStream.h"
 #include "photogeo/JpegDecoder.h"
 #include "photogeo/Marker.h"
+
+#if PGJPEG_X86_SIMD
+#include <emmintrin.h>
+#endif
 
 using namespace pgjpeg;
 
@@ -106,6 +109,7 @@ void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
         int* dst = corner + row * planeWidth;
         if (hf == 1) {
             std::memcpy(dst, src, 8 * sizeof(int));
+#if PGJPEG_X86_SIMD
         } else if (hf == 2) {
             __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
             __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4));
@@ -114,6 +118,7 @@ void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
             _mm_storeu_si128(d + 1, _mm_unpackhi_epi32(lo, lo));
             _mm_storeu_si128(d + 2, _mm_unpacklo_epi32(hi, hi));
             _mm_storeu_si128(d + 3, _mm_unpackhi_epi32(hi, hi));
+#endif
         } else {
             for (int x = 0; x < 8 * hf; ++x) dst[x] = src[x / hf];
         }

@@ -16,6 +16,27 @@
 
 namespace pgjpeg {
 
+namespace {
+
+// The eight bytes at p as a big-endian number, the first byte in the top bits, on any host.
+inline uint64_t BigEndianWord(const unsigned char* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return __builtin_bswap64(word);
+#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+#else
+    uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) word = (word << 8) | p[i];
+    return word;
+#endif
+}
+
+}  // namespace
+
 void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup) {
     std::memset(lookup.fast, 0, sizeof lookup.fast);
     for (int l = 0; l <= 16; ++l) {
@@ -113,12 +134,12 @@ void CJpegBitReader::Refill() {
     if (m_pLimit - m_pFill >= 8) {
         uint64_t word;
         std::memcpy(&word, m_pFill, 8);
-        // No 0xFF among the eight bytes: they are all data, take as many whole bytes as fit.
+        // No 0xFF (the test is the same in either byte order) among the eight bytes: they are all data, take as many whole bytes as fit.
         uint64_t inverted = ~word;
         bool hasFF = ((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) != 0;
         if (!hasFF) {
             int take = (64 - m_nBits) >> 3;
-            uint64_t be = __builtin_bswap64(word);
+            uint64_t be = BigEndianWord(m_pFill);
             if (take < 8) be &= ~((uint64_t{1} << (64 - 8 * take)) - 1);
             m_acc |= be >> m_nBits;
             m_nBits += 8 * take;

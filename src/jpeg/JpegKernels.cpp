@@ -1,6 +1,6 @@
 // The scalar and SSE2 forms of the decoder's kernels (dequantisation, block transform, colour
-// and greyscale output), and the run-time choice between them and the AVX2 forms of
-// JpegKernelsAvx2.cpp. Called by the baseline and progressive decoders once per block and once
+// and greyscale output), and the choice between them and the AVX2 forms of JpegKernelsAvx2.cpp
+// (at run time on x86-64; elsewhere, or with PHOTOGEO_SIMD=0, the scalar forms). Called by the baseline and progressive decoders once per block and once
 // per MCU.
 //
 // The transform adds value * basis image for each non-zero coefficient, by pairs of coefficients:
@@ -9,9 +9,11 @@
 // malformed or 16-bit-quantised data produce, take the scalar road with wrapping 32-bit products.
 #include "jpeg/JpegKernels.h"
 
-#include <emmintrin.h>
-
 #include <cstdint>
+
+#if PGJPEG_X86_SIMD
+#include <emmintrin.h>
+#endif
 
 namespace pgjpeg {
 
@@ -42,7 +44,7 @@ void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t 
                      int* pOut, int nOutStride) {
     uint32_t sum[64] = {};
     for (uint64_t m = nMask; m != 0; m &= m - 1) {
-        int k = __builtin_ctzll(m);
+        int k = LowestBit(m);
         const int* b = tables.basis[k];
         uint32_t v = static_cast<uint32_t>(pCoef[k]);
         for (int j = 0; j < 64; ++j) sum[j] += v * static_cast<uint32_t>(b[j]);
@@ -52,6 +54,34 @@ void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t 
         for (int x = 0; x < 8; ++x) pOut[y * nOutStride + x] = Wrap(sum[8 * y + x]) / 1024 + nShift;
 }
 
+void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
+    for (int i = 0; i < n; ++i) {
+        int qb, qg, qr;
+        ChromaTerms(pCb[i], pCr[i], qb, qg, qr);
+        uint32_t y = static_cast<uint32_t>(pY[i]);
+        pDst[3 * i + 0] = Clamp255(Wrap(y + static_cast<uint32_t>(qb)));
+        pDst[3 * i + 1] = Clamp255(Wrap(y - static_cast<uint32_t>(qg)));
+        pDst[3 * i + 2] = Clamp255(Wrap(y + static_cast<uint32_t>(qr)));
+    }
+}
+
+void ColourRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                      int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int r = 0; r < nRows; ++r)
+        ColourScalar(pY + r * nPlaneStride, pCb + r * nPlaneStride, pCr + r * nPlaneStride, n,
+                     pDst + r * nDstStride);
+}
+
+void GreyRowsScalar(const int* pY, const int*, const int*, int nPlaneStride, int n, int nRows,
+                    unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int r = 0; r < nRows; ++r) {
+        const int* y = pY + r * nPlaneStride;
+        unsigned char* d = pDst + r * nDstStride;
+        for (int i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = Clamp255(y[i]);
+    }
+}
+
+#if PGJPEG_X86_SIMD
 void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride) {
     if (!FitsInt16(pCoef)) {
@@ -66,7 +96,7 @@ void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nM
         __m128i a0 = _mm_setzero_si128(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
                 a7 = a0;
         for (uint64_t m = pairs; m != 0; m &= m - 1) {
-            int k = __builtin_ctzll(m);
+            int k = LowestBit(m);
             const __m128i* b = reinterpret_cast<const __m128i*>(tables.pair[k >> 1] + half);
             __m128i v =
                 _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(pCoef[k]) & 0xFFFFu) |
@@ -88,17 +118,6 @@ void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nM
             int j = half + 4 * q;  // pixel position: row j / 8, columns j % 8 to j % 8 + 3
             _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + (j >> 3) * nOutStride + (j & 7)), s);
         }
-    }
-}
-
-void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst) {
-    for (int i = 0; i < n; ++i) {
-        int qb, qg, qr;
-        ChromaTerms(pCb[i], pCr[i], qb, qg, qr);
-        uint32_t y = static_cast<uint32_t>(pY[i]);
-        pDst[3 * i + 0] = Clamp255(Wrap(y + static_cast<uint32_t>(qb)));
-        pDst[3 * i + 1] = Clamp255(Wrap(y - static_cast<uint32_t>(qg)));
-        pDst[3 * i + 2] = Clamp255(Wrap(y + static_cast<uint32_t>(qr)));
     }
 }
 
@@ -167,33 +186,38 @@ void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
                    pDst + r * nDstStride);
 }
 
-void GreyRowsScalar(const int* pY, const int*, const int*, int nPlaneStride, int n, int nRows,
-                    unsigned char* pDst, ptrdiff_t nDstStride) {
-    for (int r = 0; r < nRows; ++r) {
-        const int* y = pY + r * nPlaneStride;
-        unsigned char* d = pDst + r * nDstStride;
-        for (int i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = Clamp255(y[i]);
-    }
-}
-
 bool CpuHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
 }
 
+#endif  // PGJPEG_X86_SIMD
+
+std::vector<SKernels> AllKernels() {
+    std::vector<SKernels> all = {SKernels{DequantiseScalar,
+                                          TransformScalar,
+                                          {{TransformScalar, nullptr}, {nullptr, nullptr}},
+                                          ColourRowsScalar,
+                                          GreyRowsScalar}};
+#if PGJPEG_X86_SIMD
+    all.push_back(SKernels{DequantiseScalar,
+                           TransformSse2,
+                           {{TransformSse2, nullptr}, {nullptr, nullptr}},
+                           ColourRowsSse2,
+                           GreyRowsScalar});
+    if (CpuHasAvx2())
+        all.push_back(
+            SKernels{DequantiseAvx2,
+                     TransformAvx2,
+                     {{TransformAvx2, TransformAvx2V2}, {TransformAvx2H2, TransformAvx2H2V2}},
+                     ColourRowsAvx2,
+                     GreyRowsAvx2});
+#endif
+    return all;
+}
+
 const SKernels& Kernels() {
-    static const SKernels kernels =
-        CpuHasAvx2()
-            ? SKernels{DequantiseAvx2,
-                       TransformAvx2,
-                       {{TransformAvx2, TransformAvx2V2}, {TransformAvx2H2, TransformAvx2H2V2}},
-                       ColourRowsAvx2,
-                       GreyRowsAvx2}
-            : SKernels{DequantiseScalar,
-                       TransformSse2,
-                       {{TransformSse2, nullptr}, {nullptr, nullptr}},
-                       ColourRowsSse2,
-                       GreyRowsScalar};
+    static const SKernels kernels = AllKernels().back();
     return kernels;
 }
 

@@ -1,13 +1,24 @@
 // The arithmetic kernels of the JPEG decoder, in the forms the decoders call: dequantisation of
 // a stored block, the basis-image inverse transform of one block (also writing replicated
-// samples), and the YCbCr or greyscale to BGR output of one MCU. Each has an SSE2 or scalar form
-// (always present on x86-64) and an AVX2 form chosen at run time; all give exactly the result of
-// the plain integer formulas, which the tests check.
+// samples), and the YCbCr or greyscale to BGR output of one MCU. Each has a portable scalar form;
+// on x86-64 (unless the build sets PHOTOGEO_SIMD=0) there are SSE2 forms and AVX2 forms chosen at
+// run time. All give exactly the result of the plain integer formulas, which the tests check.
 #ifndef PHOTOGEO_JPEG_JPEGKERNELS_H
 #define PHOTOGEO_JPEG_JPEGKERNELS_H
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+// PGJPEG_X86_SIMD: 1 where the SSE2 and AVX2 forms are compiled (x86-64 with SIMD enabled).
+#ifndef PHOTOGEO_SIMD
+#define PHOTOGEO_SIMD 1
+#endif
+#if PHOTOGEO_SIMD && (defined(__x86_64__) || defined(_M_X64))
+#define PGJPEG_X86_SIMD 1
+#else
+#define PGJPEG_X86_SIMD 0
+#endif
 
 namespace pgjpeg {
 
@@ -22,6 +33,20 @@ inline int MulWrap(int a, int b) {
 }
 inline int AddWrap(int a, int b) {
     return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// The index of the lowest set bit of a non-zero mask.
+inline int LowestBit(uint64_t m) {
+#if defined(__GNUC__)
+    return __builtin_ctzll(m);
+#else
+    int k = 0;
+    while ((m & 1) == 0) {
+        m >>= 1;
+        ++k;
+    }
+    return k;
+#endif
 }
 
 // The pairs of coefficients (bit 2p for pair p) that hold a set bit of nMask.
@@ -100,12 +125,20 @@ struct SKernels {
 
 // The fastest forms this processor runs, chosen on first use.
 const SKernels& Kernels();
+// Every set of forms this processor runs, the portable scalar one first (for the tests).
+std::vector<SKernels> AllKernels();
 
-bool CpuHasAvx2();
 uint64_t DequantiseScalar(const int* pQuant, const int* pBlock, int* pCoef);
-uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef);
 void TransformScalar(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                      int* pOut, int nOutStride);
+void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
+void ColourRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                      int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+#if PGJPEG_X86_SIMD
+bool CpuHasAvx2();
+uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef);
 void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride);
 void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
@@ -116,16 +149,14 @@ void TransformAvx2V2(const STransformTables& tables, const int* pCoef, uint64_t 
                      int* pOut, int nOutStride);
 void TransformAvx2H2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                        int* pOut, int nOutStride);
-void ColourScalar(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourSse2(const int* pY, const int* pCb, const int* pCr, int n, unsigned char* pDst);
 void ColourRowsSse2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
-void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
-                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n, int nRows,
                   unsigned char* pDst, ptrdiff_t nDstStride);
+#endif
 
 // Samples for which the vector colour conversions apply: with Cb and Cr in this range they fit
 // in 16 bits and every numerator above is an integer below 2^24 in magnitude, which an exact

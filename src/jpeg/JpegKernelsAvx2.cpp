@@ -7,11 +7,12 @@
 // colour conversion works on 16 pixels: 16-bit products and an exact multiply-shift division (in
 // the checked range, see kColourMin), saturating packs for the clamp, and byte shuffles that
 // interleave blue, green and red into 48 output bytes.
+#include "jpeg/JpegKernels.h"
+
+#if PGJPEG_X86_SIMD
 #include <immintrin.h>
 
 #include <cstdint>
-
-#include "jpeg/JpegKernels.h"
 
 namespace pgjpeg {
 
@@ -52,7 +53,7 @@ inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64
             a7 = a0;
     if (FitsInt16(pCoef)) {
         for (uint64_t m = PairMask(nMask); m != 0; m &= m - 1) {
-            int k = __builtin_ctzll(m);
+            int k = LowestBit(m);
             const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[k >> 1]);
             __m256i v =
                 _mm256_set1_epi32(static_cast<int>((static_cast<uint32_t>(pCoef[k]) & 0xFFFFu) |
@@ -68,7 +69,7 @@ inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64
         }
     } else {
         for (uint64_t m = nMask; m != 0; m &= m - 1) {
-            int k = __builtin_ctzll(m);
+            int k = LowestBit(m);
             const __m256i* b = reinterpret_cast<const __m256i*>(tables.basis[k]);
             __m256i v = _mm256_set1_epi32(pCoef[k]);
             a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(_mm256_loadu_si256(b + 0), v));
@@ -328,3 +329,5 @@ void GreyRowsAvx2(const int* pY, const int*, const int*, int nPlaneStride, int n
 }
 
 }  // namespace pgjpeg
+
+#endif  // PGJPEG_X86_SIMD

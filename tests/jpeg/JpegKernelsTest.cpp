@@ -293,16 +293,14 @@ TEST(JpegKernels, ProgressiveACDecodingGivesThePlainLoopsBandsRunsAndErrors) {
 
 TEST(JpegKernels, DequantisationGivesWrappingProductsAndTheNonZeroMask) {
     std::mt19937 rng(17);
-    std::vector<DequantiseFn> forms = {DequantiseScalar};
-    if (CpuHasAvx2()) forms.push_back(DequantiseAvx2);
     for (int round = 0; round < 2000; ++round) {
         int quant[64], block[64], coef[64];
         for (int j = 0; j < 64; ++j) {
             quant[j] = static_cast<int>(rng() % 65536);
             block[j] = rng() % 3 ? 0 : static_cast<int>(rng());
         }
-        for (DequantiseFn form : forms) {
-            uint64_t mask = form(quant, block, coef);
+        for (const SKernels& forms : AllKernels()) {
+            uint64_t mask = forms.dequantise(quant, block, coef);
             for (int j = 0; j < 64; ++j) {
                 ASSERT_EQ(coef[j], MulWrap(quant[j], block[j]));
                 ASSERT_EQ((mask >> j) & 1, block[j] != 0 ? 1u : 0u);
@@ -316,8 +314,6 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
     STransformTables tables;
     BuildTransformTables(d.m_nBasis, tables);
     std::mt19937 rng(14);
-    std::vector<TransformFn> forms = {TransformScalar, TransformSse2};
-    if (CpuHasAvx2()) forms.push_back(TransformAvx2);
     for (int round = 0; round < 20000; ++round) {
         int coef[64] = {};
         uint64_t mask = 0;
@@ -339,10 +335,10 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
         int shift = round % 2 ? 128 : 2048;
         int expected[64];
         jpegtest::PlainTransform(d.m_nBasis, coef, shift, expected);
-        for (TransformFn form : forms) {
+        for (const SKernels& forms : AllKernels()) {
             int out[8 * 24];
             std::memset(out, 0x5A, sizeof out);
-            form(tables, coef, mask, shift, out + 3, 24);
+            forms.transform(tables, coef, mask, shift, out + 3, 24);
             for (int y = 0; y < 8; ++y) {
                 for (int x = 0; x < 8; ++x)
                     ASSERT_EQ(out[3 + y * 24 + x], expected[8 * y + x]) << round;
@@ -355,12 +351,7 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
 
 TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
     std::mt19937 rng(15);
-    // One row through each form: the scalar one, and the row forms with a single row.
-    std::vector<ColourRowsFn> forms = {
-        [](const int* y, const int* cb, const int* cr, int, int n, int, unsigned char* d,
-           ptrdiff_t) { ColourScalar(y, cb, cr, n, d); },
-        ColourRowsSse2};
-    if (CpuHasAvx2()) forms.push_back(ColourRowsAvx2);
+    // One row through each form.
     for (int round = 0; round < 4000; ++round) {
         int n = 1 + static_cast<int>(rng() % 40);
         std::vector<int> y(n), cb(n), cr(n);
@@ -384,15 +375,13 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
         }
         std::vector<unsigned char> expected(3 * n + 4, 0x5A);
         for (int i = 0; i < n; ++i) jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
-        for (ColourRowsFn form : forms) {
+        for (const SKernels& forms : AllKernels()) {
             std::vector<unsigned char> out(3 * n + 4, 0x5A);
-            form(y.data(), cb.data(), cr.data(), 0, n, 1, out.data(), 0);
+            forms.colourRows(y.data(), cb.data(), cr.data(), 0, n, 1, out.data(), 0);
             ASSERT_EQ(out, expected) << "round " << round << " n " << n;
         }
     }
     // Every Cb and Cr of the vector range, at a few luminances, through the row forms.
-    std::vector<ColourRowsFn> rows = {ColourRowsSse2};
-    if (CpuHasAvx2()) rows.push_back(ColourRowsAvx2);
     const int span = kColourMax - kColourMin + 1;
     std::vector<int> y(span), cb(span), cr(span);
     for (int lum : {-300, 0, 100, 255, 600}) {
@@ -406,9 +395,9 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
                 std::vector<unsigned char> expected(3 * span);
                 for (int i = 0; i < span; ++i)
                     jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
-                for (ColourRowsFn form : rows) {
+                for (const SKernels& forms : AllKernels()) {
                     std::vector<unsigned char> out(3 * span);
-                    form(y.data(), cb.data(), cr.data(), 0, span, 1, out.data(), 0);
+                    forms.colourRows(y.data(), cb.data(), cr.data(), 0, span, 1, out.data(), 0);
                     ASSERT_EQ(out, expected) << lum << " " << other;
                 }
                 std::swap(cb, cr);
@@ -419,8 +408,6 @@ TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
 
 TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
     std::mt19937 rng(18);
-    std::vector<ColourRowsFn> forms = {ColourRowsSse2};
-    if (CpuHasAvx2()) forms.push_back(ColourRowsAvx2);
     const int kPlane = 32;  // plane width in ints (an MCU four blocks wide)
     for (int round = 0; round < 500; ++round) {
         int n = 1 + static_cast<int>(rng() % kPlane);
@@ -439,9 +426,9 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
             for (int i = 0; i < n; ++i)
                 jpegtest::PlainColour(y[r * kPlane + i], cb[r * kPlane + i], cr[r * kPlane + i],
                                       &expected[static_cast<size_t>(15 - r) * stride + 3 * i]);
-        for (ColourRowsFn form : forms) {
+        for (const SKernels& forms : AllKernels()) {
             std::vector<unsigned char> out(static_cast<size_t>(stride) * 16, 0x5A);
-            form(y.data(), cb.data(), cr.data(), kPlane, n, rows, out.data() + 15 * stride,
+            forms.colourRows(y.data(), cb.data(), cr.data(), kPlane, n, rows, out.data() + 15 * stride,
                  -stride);
             ASSERT_EQ(out, expected) << "round " << round;
         }
