@@ -14,5 +14,7 @@
 #include "photogeo/MagVar.h"
 #include "photogeo/Nkf.h"
 #include "photogeo/PerlinNoise.h"
+#include "photogeo/Result.h"
+#include "photogeo/SafeFile.h"
 
 #endif

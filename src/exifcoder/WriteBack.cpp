@@ -4,21 +4,17 @@
 // whole input file in memory. Here too are the write side of the segment walk (WriteIFD,
 // WriteMarker) and OverwriteExif, which finds the block that CExif::OverwriteGPS patches.
 //
-// Nothing is lost when a write fails: the result goes to a temporary file in the target's
-// directory, is pushed to the disk, and only then renamed over the target. Until the rename
-// the target keeps its old contents; on any failure the temporary file is removed and the
-// result is 0. Since the input is wholly in memory first, input and output may be one file.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// Nothing is lost when a write fails: the result replaces the target through the file
+// writer of photogeo/SafeFile.h (a temporary file in the target's folder, pushed to the disk,
+// then renamed), so on any failure the target keeps its old contents and the result is 0.
+// Since the input is wholly in memory first, input and output may be one file.
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "photogeo/ExifIfdCoder.h"
+#include "photogeo/SafeFile.h"
 
 namespace {
 
@@ -53,73 +49,27 @@ int LoadFile(CFile& file, const char* path, std::vector<unsigned char>& buffer, 
     return 1;
 }
 
-// The file that a write replaces: a symbolic link is followed, so that the file it names is
-// replaced and the link stays. A target that does not exist yet is taken as given.
-std::string ResolveTarget(const char* path) {
-    char* resolved = ::realpath(path, nullptr);
-    if (!resolved) return path;
-    std::string s(resolved);
-    std::free(resolved);
-    return s;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// Permission bits for the replacement: the target's own, or for a new file what creating it
-// would have given (0666 less the process's umask, read by setting it back at once).
-mode_t ReplacementMode(const std::string& target) {
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// Makes the rename itself durable; a directory that cannot be synced loses nothing already
-// written, so a failure here does not fail the write.
-void SyncDirectory(const std::string& dir) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Writes pszTarget all or nothing: write(file) fills a temporary file opened in file, which
-// replaces the target only when every byte is written and flushed. Any exception from write
-// counts as a failure. Returns 1 when the target was replaced, 0 when it was left as it was.
+// Writes pszTarget all or nothing (photogeo/SafeFile.h): write(file) fills a temporary file
+// opened in file, which replaces the target only when every byte is written and flushed. Any
+// exception from write counts as a failure. Returns 1 when the target was replaced, 0 when it
+// was left as it was.
 template <class Writer>
 int ReplaceFile(CFile& file, const char* pszTarget, Writer write) {
-    std::string target = ResolveTarget(pszTarget);
-    // An existing file that may not be written is refused, as opening it for writing would be:
-    // the rename would otherwise replace it through its directory's permissions.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return 0;
-    std::string dir = DirectoryOf(target);
-    std::string temp = dir + "/.photogeo-XXXXXX";
-    int fd = ::mkstemp(&temp[0]);
-    if (fd < 0) return 0;
-    ::close(fd);
-    int ok = 0;
-    if (file.Open(temp.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
+    photogeo::Result<photogeo::FileReplacement> replacement =
+        photogeo::FileReplacement::Begin(pszTarget);
+    if (!replacement) return 0;
+    bool written = false;
+    if (file.Open(replacement.value().TemporaryPath().c_str(),
+                  CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
         try {
             write(file);
             file.Flush();
-            ok = 1;
+            written = true;
         } catch (...) {
         }
         file.Close();
     }
-    if (ok && ::chmod(temp.c_str(), ReplacementMode(target)) != 0) ok = 0;
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = 0;
-    if (ok)
-        SyncDirectory(dir);
-    else
-        ::unlink(temp.c_str());
-    return ok;
+    return written && replacement.value().Commit() ? 1 : 0;
 }
 
 // The file-name part of a path: after the last slash or backslash, else after the last colon

@@ -1,16 +1,11 @@
-// Test-side helpers: libjpeg encoding, Exiv2 tagging and reading, temporary directories, the
-// marker structure of a JPEG file, and the ExifTool validation report.
+// Test-side helpers: libjpeg encoding, Exiv2 tagging and reading, the marker structure of a
+// JPEG file, and the ExifTool validation report.
 #include "exifcoder/CoderTestUtil.h"
-
-#include <dirent.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "support/JpegEncode.h"
@@ -30,46 +25,6 @@ Bytes EncodeJpeg(int width, int height, bool progressive) {
         jpeg_set_quality(&cinfo, 85, TRUE);
         if (progressive) jpeg_simple_progression(&cinfo);
     });
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const Bytes& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()),
-              static_cast<std::streamsize>(data.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-bool FileExists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
-}
-
-TempDir::TempDir() {
-    char name[] = "/tmp/photogeo-coder-XXXXXX";
-    if (!::mkdtemp(name)) throw std::runtime_error("mkdtemp");
-    m_dir = name;
-}
-
-TempDir::~TempDir() {
-    std::string cmd = "rm -rf '" + m_dir + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", m_dir.c_str());
-}
-
-std::vector<std::string> TempDir::List() const {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(m_dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 void MakePhoto(const std::string& path, const PhotoRecipe& recipe) {

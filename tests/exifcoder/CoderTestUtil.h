@@ -10,34 +10,20 @@
 #include <vector>
 
 #include "exif/Exiv2Oracle.h"
+#include "support/Files.h"
 
 namespace codertest {
 
-using Bytes = std::vector<unsigned char>;
+using testsupport::Bytes;
 
 // A baseline (or progressive) JPEG of width x height with a JFIF APP0 segment: a colour
 // gradient, so that the entropy-coded data is not trivial.
 Bytes EncodeJpeg(int width, int height, bool progressive = false);
 
-Bytes ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const Bytes& data);
-bool FileExists(const std::string& path);
-
-// A fresh directory under /tmp, removed with its contents at destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
-    const std::string& Dir() const { return m_dir; }
-    // Names of the entries of the directory, sorted.
-    std::vector<std::string> List() const;
-
-private:
-    std::string m_dir;
-};
+using testsupport::FileExists;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 // What goes into a test photo's EXIF block.
 struct PhotoRecipe {
