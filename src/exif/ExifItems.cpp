@@ -26,11 +26,6 @@ std::string TextUpToNul(const unsigned char* p, size_t nLength) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-uint32_t Order32(const unsigned char* p, int bIntel) {
-    if (bIntel) return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
 // UTF-16LE units, up to the first zero unit, as CP932. A unit (or surrogate pair) that has no
 // CP932 form, and a lone surrogate, becomes one "?".
 std::string Utf16LeToShiftJis(const unsigned char* p, size_t nUnits) {
@@ -123,10 +118,11 @@ void CExif::GetShortItem(int& bFlag, short& nDst, CInBitStream*, unsigned char* 
 double CExif::GetLatLonItem(CInBitStream* pStream) {
     const unsigned char* p = exif::SpanAt(*pStream, 0, 24);
     if (!p) throw EBufferError(exif::kErrCopyByte);
+    const photogeo::tiff::ByteOrder order = photogeo::tiff::OrderOf(pStream->m_bIntel);
     double part[3];
     for (int i = 0; i < 3; ++i) {
-        const double num = Order32(p + 8 * i, pStream->m_bIntel);
-        const double den = Order32(p + 8 * i + 4, pStream->m_bIntel);
+        const double num = photogeo::tiff::Load32(p + 8 * i, order);
+        const double den = photogeo::tiff::Load32(p + 8 * i + 4, order);
         part[i] = num / den;
     }
     pStream->m_pCur += 24;
@@ -134,7 +130,7 @@ double CExif::GetLatLonItem(CInBitStream* pStream) {
 }
 
 void CExif::ReadPass::DateRule(const Entry& e, int& bFlag, CTime& tm) {
-    const unsigned char* p = ValueAt(e.nValue, 20);
+    const unsigned char* p = ValueAt(e.value, 20);
     if (!p) return;
     // One byte more than the text, so that the seconds end in a NUL even when the block's
     // text does not.
@@ -148,9 +144,9 @@ void CExif::ReadPass::DateRule(const Entry& e, int& bFlag, CTime& tm) {
 }
 
 void CExif::ReadPass::CommentRule(const Entry& e, int& bFlag, CString& str) {
-    const uint32_t count = e.nCount;
+    const uint32_t count = e.count;
     if (count < 8) return;
-    const unsigned char* p = ValueAt(e.nValue, count);
+    const unsigned char* p = ValueAt(e.value, count);
     if (!p) return;
     int kind = 0;
     if (std::memcmp(p, "JIS\0\0\0\0\0", 8) == 0)
@@ -177,7 +173,7 @@ void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
     using namespace exif;
     unsigned char* after = m_s.GetPosition();
     SExifProperty& r = m_prop;
-    const int tag = e.nTag;
+    const int tag = e.tag;
     if (bQuick && !(tag >= GPS_LATITUDE_REF && tag <= GPS_ALTITUDE) &&
         tag != GPS_IMG_DIRECTION_REF && tag != GPS_IMG_DIRECTION && tag != GPS_MAP_DATUM)
         return;
@@ -203,8 +199,8 @@ void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
             case GPS_LONGITUDE:
             case GPS_DEST_LATITUDE:
             case GPS_DEST_LONGITUDE: {
-                if (!m_exif.CheckOffsetAddr(Rel(e.nValue), &m_s)) break;
-                m_s.PushSkip(Rel(e.nValue));
+                if (!m_exif.CheckOffsetAddr(Rel(e.value), &m_s)) break;
+                m_s.PushSkip(Rel(e.value));
                 const double degrees = m_exif.GetLatLonItem(&m_s);
                 m_s.PopSkip();
                 if (tag == GPS_LATITUDE) {
@@ -223,10 +219,10 @@ void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
                 break;
             case GPS_ALTITUDE:
             case GPS_IMG_DIRECTION: {
-                const unsigned char* p = ValueAt(e.nValue, 8);
+                const unsigned char* p = ValueAt(e.value, 8);
                 if (!p) break;
-                const double q = static_cast<double>(Order32(p, m_s.m_bIntel)) /
-                                 static_cast<double>(Order32(p + 4, m_s.m_bIntel));
+                const double q = static_cast<double>(m_cur.Load32(p)) /
+                                 static_cast<double>(m_cur.Load32(p + 4));
                 if (tag == GPS_ALTITUDE) {
                     m_dAltitude = q;
                     r.bGPSAltitude = 1;
@@ -237,28 +233,28 @@ void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
                 break;
             }
             case GPS_TIME_STAMP:
-                m_exif.GetRationalItem(r.bGPSTimeStamp, r.rGPSTimeStamp, &m_s, Count(e.nCount, 3),
-                                       Rel(e.nValue));
+                m_exif.GetRationalItem(r.bGPSTimeStamp, r.rGPSTimeStamp, &m_s, Count(e.count, 3),
+                                       Rel(e.value));
                 break;
             case GPS_DOP:
-                m_exif.GetRationalItem(r.bGPSDOP, &r.rGPSDOP, &m_s, Count(e.nCount, 1),
-                                       Rel(e.nValue));
+                m_exif.GetRationalItem(r.bGPSDOP, &r.rGPSDOP, &m_s, Count(e.count, 1),
+                                       Rel(e.value));
                 break;
             case GPS_SPEED:
-                m_exif.GetRationalItem(r.bGPSSpeed, &r.rGPSSpeed, &m_s, Count(e.nCount, 1),
-                                       Rel(e.nValue));
+                m_exif.GetRationalItem(r.bGPSSpeed, &r.rGPSSpeed, &m_s, Count(e.count, 1),
+                                       Rel(e.value));
                 break;
             case GPS_TRACK:
-                m_exif.GetRationalItem(r.bGPSTrack, &r.rGPSTrack, &m_s, Count(e.nCount, 1),
-                                       Rel(e.nValue));
+                m_exif.GetRationalItem(r.bGPSTrack, &r.rGPSTrack, &m_s, Count(e.count, 1),
+                                       Rel(e.value));
                 break;
             case GPS_DEST_BEARING:
                 m_exif.GetRationalItem(r.bGPSDestBearing, &r.rGPSDestBearing, &m_s,
-                                       Count(e.nCount, 1), Rel(e.nValue));
+                                       Count(e.count, 1), Rel(e.value));
                 break;
             case GPS_DEST_DISTANCE:
                 m_exif.GetRationalItem(r.bGPSDestDistance, &r.rGPSDestDistance, &m_s,
-                                       Count(e.nCount, 1), Rel(e.nValue));
+                                       Count(e.count, 1), Rel(e.value));
                 break;
             case GPS_SATELLITES: {
                 const char text[4] = {static_cast<char>(e.field[0]), static_cast<char>(e.field[1]),
@@ -298,10 +294,10 @@ void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
             case GPS_MAP_DATUM: {
                 // A datum of four bytes or fewer sits in the value field itself. At most 79
                 // bytes are kept, so that the text always ends in NUL inside the field.
-                const unsigned char* p = e.nCount <= 4 ? e.field : ValueAt(e.nValue, e.nCount);
+                const unsigned char* p = e.count <= 4 ? e.field : ValueAt(e.value, e.count);
                 if (!p) break;
                 const size_t n =
-                    e.nCount < sizeof(r.szGPSMapDatum) ? e.nCount : sizeof(r.szGPSMapDatum) - 1;
+                    e.count < sizeof(r.szGPSMapDatum) ? e.count : sizeof(r.szGPSMapDatum) - 1;
                 std::memset(r.szGPSMapDatum, 0, sizeof(r.szGPSMapDatum));
                 std::memcpy(r.szGPSMapDatum, p, n);
                 r.bGPSMapDatum = 1;

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 
+namespace tiff = photogeo::tiff;
+
 namespace {
 constexpr int64_t kMaxJpegThumbnail = 0x200000;
 }  // namespace
@@ -33,50 +35,45 @@ void CExif::ResetForRead() {
 }
 
 CExif::ReadPass::ReadPass(CExif& exif, CInBitStream& stream, SExifProperty& prop)
-    : m_exif(exif), m_s(stream), m_prop(prop), m_pBase(stream.m_pCur) {
+    : m_exif(exif),
+      m_s(stream),
+      m_prop(prop),
+      m_pBase(stream.m_pCur),
+      m_cur(stream.m_pCur, stream.m_pEnd - stream.m_pCur, tiff::OrderOf(stream.m_bIntel)) {
     const int64_t size = stream.m_pEnd - stream.m_pTop;
     m_nEntriesLeft = size / 6 + 64;
     m_nBytesLeft = 2 * size + 65536;
 }
 
-int CExif::ReadPass::Read16() {
-    const unsigned char* p = exif::SpanAt(m_s, 0, 2);
-    if (!p) throw EBufferError(exif::kErrGetWord);
-    m_s.m_pCur += 2;
-    return m_s.m_bIntel ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1];
-}
-
 uint32_t CExif::ReadPass::Read32() {
-    const unsigned char* p = exif::SpanAt(m_s, 0, 4);
-    if (!p) throw EBufferError(exif::kErrCopyByte);
-    m_s.m_pCur += 4;
-    if (m_s.m_bIntel)
-        return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-    return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+    const uint32_t v = m_cur.Read32();
+    Sync();
+    return v;
 }
 
 void CExif::ReadPass::SeekTo(int64_t nOffset) {
-    const int64_t delta = nOffset - Pos();
-    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
-    m_s.SkipByte(static_cast<int>(delta));
+    m_cur.Seek(nOffset);
+    Sync();
+    // A move onto the end clears the stream's data flag, as the stream's own skip does.
+    if (m_cur.Pos() == m_cur.Size()) m_s.m_bData = 0;
+}
+
+void CExif::ReadPass::Restore(int64_t nOffset) {
+    m_cur.Seek(nOffset);
+    Sync();
 }
 
 int CExif::ReadPass::ReadCount() {
-    const int n = Read16();
+    const int n = m_cur.ReadCount();
+    Sync();
     if (n > m_nEntriesLeft) throw EBufferError(exif::kErrEntryLimit);
     m_nEntriesLeft -= n;
     return n;
 }
 
 CExif::ReadPass::Entry CExif::ReadPass::ReadEntry() {
-    Entry e;
-    e.nTag = Read16();
-    e.nType = Read16();
-    e.nCount = Read32();
-    const unsigned char* p = exif::SpanAt(m_s, 0, 4);
-    if (!p) throw EBufferError(exif::kErrCopyByte);
-    std::memcpy(e.field, p, 4);
-    e.nValue = Read32();
+    const Entry e = m_cur.ReadEntry();
+    Sync();
     return e;
 }
 
@@ -86,32 +83,26 @@ void CExif::ReadPass::ChargeBytes(int64_t nBytes) {
 }
 
 int CExif::ReadPass::Add(int nParent, const Entry& e) {
-    const int64_t size = static_cast<int64_t>(exif::TypeSize(e.nType)) * e.nCount;
+    const int64_t size = e.ByteSize();
     // Only values that AddEntry will actually copy count against the budget.
     if (size >= 5 && ValueAt(m_exif.BYTEtoLONG(e.field, 4), size)) ChargeBytes(size);
     unsigned char field[4];
     std::memcpy(field, e.field, 4);
-    return m_exif.AddEntry(&m_s, nParent, e.nTag, e.nType, static_cast<int>(e.nCount), field,
+    return m_exif.AddEntry(&m_s, nParent, e.tag, e.type, static_cast<int>(e.count), field,
                            static_cast<int>(Pos()));
 }
 
 void CExif::ReadPass::ReadHeader() {
-    const unsigned char* p = exif::SpanAt(m_s, 0, 2);
-    if (!p) throw EBufferError(exif::kErrGetWord);
-    const int mark = (p[0] << 8) | p[1];
-    m_s.m_pCur += 2;
-    SeekTo(4);
-    // An unknown mark changes neither flag: the block is then read in the order the reader
-    // already had, big-endian for a fresh reader.
-    if (mark == 0x4D4D) {
-        m_s.m_bIntel = 0;
-        m_exif.m_bIntel = 0;
-    } else if (mark == 0x4949) {
-        m_s.m_bIntel = 1;
-        m_exif.m_bIntel = 1;
+    // The order is taken from the mark before the IFD0 offset is read, so that a header cut
+    // short after its mark still sets it. An unknown mark changes neither flag: the block is
+    // then read in the order the stream already had, big-endian for a fresh stream.
+    const uint16_t mark = m_cur.ReadMark();
+    if (mark == tiff::kMarkBigEndian || mark == tiff::kMarkLittleEndian) {
+        m_s.m_bIntel = m_cur.LittleEndian() ? 1 : 0;
+        m_exif.m_bIntel = m_s.m_bIntel;
     }
     const uint32_t offset = Read32();
-    if (offset > 8) SeekTo(offset);
+    if (offset > tiff::kHeaderSize) SeekTo(offset);
     m_visited.push_back(Pos());
 }
 
@@ -130,7 +121,7 @@ bool CExif::ReadPass::NextDirectory(int& nDir) {
 
 uint32_t CExif::ReadPass::AddPointer(const Entry& e, int& k) {
     k = Add(DIR_IFD0, e);
-    if (e.nTag == exif::TAG_GPS_POINTER)
+    if (e.tag == exif::TAG_GPS_POINTER)
         m_exif.m_nGPSEntry = k;
     else
         m_exif.m_nExifEntry = k;
@@ -141,38 +132,31 @@ uint32_t CExif::ReadPass::AddPointer(const Entry& e, int& k) {
 
 namespace {
 
-// Replaces table (with its slot count) by the count 32-bit numbers of a strip entry. False
+// Replaces table (with its slot count) by the count 32-bit numbers of strip entry e. False
 // when the numbers lie outside the buffer or cannot be held.
-bool ReadStripTable(CExif& exif, CInBitStream& s, int64_t nRelValue, uint32_t nCount,
-                    const unsigned char* pField, int32_t*& table, int& slots) {
+bool ReadStripTable(const CExif& exif, const tiff::Cursor& cur, const tiff::Entry& e,
+                    int64_t nBufferSize, int32_t*& table, int& slots) {
     delete[] table;
     table = nullptr;
     slots = 0;
-    const int64_t size = s.m_pEnd - s.m_pTop;
-    const unsigned char* p = pField;
-    if (nCount != 1) {
-        if (nCount == 0 || nCount > size / 4) return false;
-        p = exif::SpanAt(s, nRelValue, 4 * static_cast<int64_t>(nCount));
+    const uint32_t count = e.count;
+    const unsigned char* p = e.field;
+    if (count != 1) {
+        if (count == 0 || count > nBufferSize / 4) return false;
+        p = cur.Span(e.value, count, 4);
         if (!p) return false;
     }
     try {
-        table = new int32_t[nCount];
+        table = new int32_t[count];
     } catch (...) {
         return false;
     }
-    slots = static_cast<int>(nCount);
-    for (uint32_t i = 0; i < nCount; ++i) {
+    slots = static_cast<int>(count);
+    // Strip tables follow the block's byte order; the value field of a single strip is taken
+    // in the entry table's order.
+    for (uint32_t i = 0; i < count; ++i) {
         const unsigned char* q = p + 4 * static_cast<size_t>(i);
-        // Strip tables follow the reader's byte order (the value field of a single strip is
-        // taken in the directory's order).
-        uint32_t v;
-        if (nCount == 1)
-            v = exif.BYTEtoLONG(q, 4);
-        else if (s.m_bIntel)
-            v = q[0] | (q[1] << 8) | (q[2] << 16) | (static_cast<uint32_t>(q[3]) << 24);
-        else
-            v = (static_cast<uint32_t>(q[0]) << 24) | (q[1] << 16) | (q[2] << 8) | q[3];
-        table[i] = static_cast<int32_t>(v);
+        table[i] = static_cast<int32_t>(count == 1 ? exif.BYTEtoLONG(q, 4) : cur.Load32(q));
     }
     return true;
 }
@@ -181,34 +165,34 @@ bool ReadStripTable(CExif& exif, CInBitStream& s, int64_t nRelValue, uint32_t nC
 
 void CExif::ReadPass::ThumbnailRule(const Entry& e) {
     CExif& x = m_exif;
-    switch (e.nTag) {
+    switch (e.tag) {
         case exif::TAG_IMAGE_WIDTH:
-            x.m_nThumbWidth = static_cast<int>(x.BYTEtoLONG(e.field, e.nType == 3 ? 2 : 4));
+            x.m_nThumbWidth = static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
             break;
         case exif::TAG_IMAGE_LENGTH:
-            x.m_nThumbHeight = static_cast<int>(x.BYTEtoLONG(e.field, e.nType == 3 ? 2 : 4));
+            x.m_nThumbHeight = static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
             break;
         case exif::TAG_BITS_PER_SAMPLE:
-            m_nSamplesPerPixel = e.nCount;
+            m_nSamplesPerPixel = e.count;
             break;
         case exif::TAG_COMPRESSION:
             x.m_nThumbCompression = static_cast<int>(x.BYTEtoLONG(e.field, 2));
             break;
         case exif::TAG_STRIP_OFFSETS:
-            if (!ReadStripTable(x, m_s, e.nValue - Pos(), e.nCount, e.field, x.m_pStripOffsets,
+            if (!ReadStripTable(x, m_cur, e, m_s.m_pEnd - m_s.m_pTop, x.m_pStripOffsets,
                                 x.m_nStripOffsetCount))
                 x.m_nThumbCompression = -1;
             break;
         case exif::TAG_STRIP_BYTE_COUNTS:
-            if (!ReadStripTable(x, m_s, e.nValue - Pos(), e.nCount, e.field, x.m_pStripByteCounts,
+            if (!ReadStripTable(x, m_cur, e, m_s.m_pEnd - m_s.m_pTop, x.m_pStripByteCounts,
                                 x.m_nStripByteCountCount))
                 x.m_nThumbCompression = -1;
             break;
         case exif::TAG_JPEG_IF_OFFSET:
-            if (x.m_nThumbCompression == 6) m_nJpegOffset = x.BYTEtoLONG(e.field, 4);
+            if (x.m_nThumbCompression == exif::kCompressionJpeg) m_nJpegOffset = x.BYTEtoLONG(e.field, 4);
             break;
         case exif::TAG_JPEG_IF_LENGTH:
-            if (x.m_nThumbCompression == 6) m_nJpegLength = x.BYTEtoLONG(e.field, 4);
+            if (x.m_nThumbCompression == exif::kCompressionJpeg) m_nJpegLength = x.BYTEtoLONG(e.field, 4);
             break;
         default:
             break;
@@ -217,7 +201,7 @@ void CExif::ReadPass::ThumbnailRule(const Entry& e) {
 
 void CExif::ReadPass::ExtractThumbnail() {
     CExif& x = m_exif;
-    if (x.m_nThumbCompression == 6) {
+    if (x.m_nThumbCompression == exif::kCompressionJpeg) {
         const unsigned char* p =
             m_nJpegOffset >= 0 && m_nJpegLength >= 1 && m_nJpegLength <= kMaxJpegThumbnail
                 ? ValueAt(m_nJpegOffset, m_nJpegLength)
@@ -239,7 +223,7 @@ void CExif::ReadPass::ExtractThumbnail() {
         x.m_nThumbSize = static_cast<int>(m_nJpegLength);
         return;
     }
-    if (x.m_nThumbCompression != 1 || m_nSamplesPerPixel != 3) {
+    if (x.m_nThumbCompression != exif::kCompressionNone || m_nSamplesPerPixel != exif::kRgbSamples) {
         x.m_nThumbCompression = -1;
         return;
     }
@@ -300,6 +284,10 @@ void CExif::ReadPass::FinishGps(bool bDest) {
 }
 
 void CExif::ReadPass::Finish(int nLength) {
-    SeekTo(nLength);
+    // The stream itself takes the final move, so that it ends nLength bytes after the block's
+    // first byte with the bounds and flags of its own skip.
+    const int64_t delta = nLength - Pos();
+    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
+    m_s.SkipByte(static_cast<int>(delta));
     m_exif.FreeStripTables();
 }

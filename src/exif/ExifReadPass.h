@@ -3,8 +3,8 @@
 // readers apply (dates, comments, GPS, thumbnail) and the limits that keep a hostile block
 // from making a read loop or grow without bound.
 //
-// Directory structure (counts, entries, next-directory offsets) is read at the reader's
-// position, which moves through the block; every value that an entry locates by offset is
+// Directory structure (counts, entries, next-directory offsets) is read through a TIFF cursor
+// whose position moves through the block, with the stream kept on the same byte; every value that an entry locates by offset is
 // read straight from the buffer after its whole run has been checked against the reader's
 // bounds, so a value at the very end of the block never leaves the reader at its end.
 #ifndef PHOTOGEO_SRC_EXIF_EXIFREADPASS_H
@@ -16,32 +16,27 @@
 #include "exif/ExifSpan.h"
 #include "exif/ExifTables.h"
 #include "photogeo/Exif.h"
+#include "tiff/TiffCursor.h"
 
 // Internal to the library: kept out of the exported interface of CExif.
 struct __attribute__((visibility("hidden"))) CExif::ReadPass {
-    // One 12-byte directory entry as read.
-    struct Entry {
-        int nTag;
-        int nType;
-        uint32_t nCount;
-        unsigned char field[4];  // the value field as stored
-        uint32_t nValue;         // the value field as a number in the block's byte order
-    };
+    using Entry = photogeo::tiff::Entry;
 
     ReadPass(CExif& exif, CInBitStream& stream, SExifProperty& prop);
 
     // Block offset of the reader's position.
-    int64_t Pos() const { return m_s.m_pCur - m_pBase; }
+    int64_t Pos() const { return m_cur.Pos(); }
     // The nLength bytes at block offset nOffset, or null when any lies outside the buffer.
-    unsigned char* ValueAt(int64_t nOffset, int64_t nLength) const {
-        return exif::SpanAt(m_s, nOffset - Pos(), nLength);
+    const unsigned char* ValueAt(int64_t nOffset, int64_t nLength) const {
+        return m_cur.Span(nOffset, nLength);
     }
     // nOffset relative to the reader's position, as the item getters take it.
     int32_t Rel(int64_t nOffset) const { return exif::ClampOffset(nOffset - Pos()); }
 
-    int Read16();
     uint32_t Read32();
     void SeekTo(int64_t nOffset);
+    // Puts the reader back at a block offset that it has been at before.
+    void Restore(int64_t nOffset);
     // The entry count of a directory; charged against the entry budget.
     int ReadCount();
     Entry ReadEntry();
@@ -62,11 +57,11 @@ struct __attribute__((visibility("hidden"))) CExif::ReadPass {
     // puts the reader back where it was.
     template <class F>
     void WalkSubDirectory(uint32_t nOffset, F onEntry) {
-        unsigned char* saved = m_s.GetPosition();
+        const int64_t saved = Pos();
         SeekTo(nOffset);
         const int m = ReadCount();
         for (int i = 0; i < m; ++i) onEntry(ReadEntry());
-        m_s.SetPosition(saved);
+        Restore(saved);
     }
 
     // IFD1 rules that gather the thumbnail's description; ExtractThumbnail uses them.
@@ -93,10 +88,15 @@ struct __attribute__((visibility("hidden"))) CExif::ReadPass {
         return static_cast<int>(nCount < nMax ? nCount : nMax);
     }
 
+    // The stream (which the item getters read, relative to its position) follows the cursor:
+    // after every move of the cursor, the stream stands on the same byte.
+    void Sync() { m_s.m_pCur = m_pBase + m_cur.Pos(); }
+
     CExif& m_exif;
     CInBitStream& m_s;
     SExifProperty& m_prop;
-    unsigned char* m_pBase;  // the block's first byte
+    unsigned char* m_pBase;        // the block's first byte
+    photogeo::tiff::Cursor m_cur;  // over the block's first byte to the stream's end
     int64_t m_nEntriesLeft;
     int64_t m_nBytesLeft;
     std::vector<int64_t> m_visited;  // offsets of the main directories read

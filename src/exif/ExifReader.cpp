@@ -10,10 +10,10 @@ using namespace exif;
 void CExif::ReadPass::DecodeIfd0(const Entry& e) {
     SExifProperty& r = m_prop;
     CExif& x = m_exif;
-    const int n = Count(e.nCount);
-    const int32_t rel = Rel(e.nValue);
+    const int n = Count(e.count);
+    const int32_t rel = Rel(e.value);
     unsigned char field[4] = {e.field[0], e.field[1], e.field[2], e.field[3]};
-    switch (e.nTag) {
+    switch (e.tag) {
         case TAG_IMAGE_DESCRIPTION:
             x.GetStringItem(r.bImageDescription, r.strImageDescription, &m_s, n, rel, field);
             break;
@@ -36,25 +36,25 @@ void CExif::ReadPass::DecodeIfd0(const Entry& e) {
             x.GetShortItem(r.bYCbCrPositioning, r.nYCbCrPositioning, &m_s, field);
             break;
         case TAG_X_RESOLUTION:
-            x.GetRationalItem(r.bXResolution, &r.rXResolution, &m_s, Count(e.nCount, 1), rel);
+            x.GetRationalItem(r.bXResolution, &r.rXResolution, &m_s, Count(e.count, 1), rel);
             break;
         case TAG_Y_RESOLUTION:
-            x.GetRationalItem(r.bYResolution, &r.rYResolution, &m_s, Count(e.nCount, 1), rel);
+            x.GetRationalItem(r.bYResolution, &r.rYResolution, &m_s, Count(e.count, 1), rel);
             break;
         case TAG_WHITE_POINT:
-            x.GetRationalItem(r.bWhitePoint, r.rWhitePoint, &m_s, Count(e.nCount, 2), rel);
+            x.GetRationalItem(r.bWhitePoint, r.rWhitePoint, &m_s, Count(e.count, 2), rel);
             break;
         case TAG_PRIMARY_CHROMATICITIES:
             x.GetRationalItem(r.bPrimaryChromaticities, r.rPrimaryChromaticities, &m_s,
-                              Count(e.nCount, 6), rel);
+                              Count(e.count, 6), rel);
             break;
         case TAG_YCBCR_COEFFICIENTS:
-            x.GetRationalItem(r.bYCbCrCoefficients, r.rYCbCrCoefficients, &m_s, Count(e.nCount, 3),
+            x.GetRationalItem(r.bYCbCrCoefficients, r.rYCbCrCoefficients, &m_s, Count(e.count, 3),
                               rel);
             break;
         case TAG_REFERENCE_BLACK_WHITE:
             x.GetRationalItem(r.bReferenceBlackWhite, r.rReferenceBlackWhite, &m_s,
-                              Count(e.nCount, 6), rel);
+                              Count(e.count, 6), rel);
             break;
         case TAG_DATE_TIME:
             DateRule(e, r.bDateTime, r.tmDateTime);
@@ -122,17 +122,17 @@ void CExif::ReadPass::DecodeExif(const Entry& e, int j) {
     CExif& x = m_exif;
     unsigned char field[4] = {e.field[0], e.field[1], e.field[2], e.field[3]};
     for (const RationalItem& item : kExifRationals)
-        if (item.nTag == e.nTag) {
-            x.GetRationalItem(r.*item.pFlag, &(r.*item.pValue), &m_s, Count(e.nCount, 1),
-                              Rel(e.nValue));
+        if (item.nTag == e.tag) {
+            x.GetRationalItem(r.*item.pFlag, &(r.*item.pValue), &m_s, Count(e.count, 1),
+                              Rel(e.value));
             return;
         }
     for (const ShortItem& item : kExifShorts)
-        if (item.nTag == e.nTag) {
+        if (item.nTag == e.tag) {
             x.GetShortItem(r.*item.pFlag, r.*item.pValue, &m_s, field);
             return;
         }
-    switch (e.nTag) {
+    switch (e.tag) {
         case TAG_ISO_SPEED_RATINGS:
             r.nISOSpeedRatings[0] = static_cast<short>(x.BYTEtoLONG(field, 2));
             r.nISOSpeedRatings[1] = static_cast<short>(x.BYTEtoLONG(field + 2, 2));
@@ -163,17 +163,17 @@ void CExif::ReadPass::DecodeExif(const Entry& e, int j) {
             break;
         case TAG_PIXEL_X_DIMENSION:
             r.nPixelXDimension =
-                static_cast<int>(x.BYTEtoLONG(field, e.nType == TYPE_SHORT ? 2 : 4));
+                static_cast<int>(x.BYTEtoLONG(field, e.type == TYPE_SHORT ? 2 : 4));
             r.bPixelXDimension = 1;
             break;
         case TAG_PIXEL_Y_DIMENSION:
             r.nPixelYDimension =
-                static_cast<int>(x.BYTEtoLONG(field, e.nType == TYPE_SHORT ? 2 : 4));
+                static_cast<int>(x.BYTEtoLONG(field, e.type == TYPE_SHORT ? 2 : 4));
             r.bPixelYDimension = 1;
             break;
         case TAG_RELATED_SOUND_FILE:
-            x.GetStringItem(r.bRelatedSoundFile, r.strRelatedSoundFile, &m_s, Count(e.nCount),
-                            Rel(e.nValue), field);
+            x.GetStringItem(r.bRelatedSoundFile, r.strRelatedSoundFile, &m_s, Count(e.count),
+                            Rel(e.value), field);
             break;
         case TAG_INTEROP_POINTER:
             ReadInterop(e, j);
@@ -192,14 +192,14 @@ void CExif::ReadPass::DecodeExif(const Entry& e, int j) {
 }
 
 void CExif::ReadPass::ReadInterop(const Entry& e, int j) {
-    if (j < 0 || !ValueAt(e.nValue, 1)) return;
+    if (j < 0 || !ValueAt(e.value, 1)) return;
     // A protected step: a broken Interoperability directory costs only its own entries.
-    unsigned char* saved = m_s.GetPosition();
+    const int64_t saved = Pos();
     try {
-        WalkSubDirectory(e.nValue, [this, j](const Entry& ie) { Add(j, ie); });
+        WalkSubDirectory(e.value, [this, j](const Entry& ie) { Add(j, ie); });
     } catch (...) {
     }
-    m_s.SetPosition(saved);
+    Restore(saved);
 }
 
 void CExif::ReadExif(CInBitStream* pStream, int nLength, SExifProperty* pProp) {
@@ -212,38 +212,40 @@ void CExif::ReadExif(CInBitStream* pStream, int nLength, SExifProperty* pProp) {
     pProp->bGPSImgDirection = 0;
 
     ReadPass r(*this, *pStream, *pProp);
-    r.ReadHeader();
-    int dir = DIR_IFD0;
-    do {
-        const int n = r.ReadCount();
-        for (int i = 0; i < n; ++i) {
-            const ReadPass::Entry e = r.ReadEntry();
-            if (dir == DIR_IFD1) {
-                r.ThumbnailRule(e);
-                r.Add(dir, e);
-            } else if (dir != DIR_IFD0) {
-                r.Add(dir, e);
-            } else if (e.nTag == TAG_EXIF_POINTER || e.nTag == TAG_GPS_POINTER) {
-                int k;
-                const uint32_t offset = r.AddPointer(e, k);
-                if (offset == 0) continue;
-                if (e.nTag == TAG_GPS_POINTER) {
-                    r.WalkSubDirectory(offset, [&r, k](const ReadPass::Entry& se) {
-                        r.Add(k, se);
-                        r.GpsEntry(se, false);
-                    });
-                    r.FinishGps(true);
+    WithBufferErrors([&] {
+        r.ReadHeader();
+        int dir = DIR_IFD0;
+        do {
+            const int n = r.ReadCount();
+            for (int i = 0; i < n; ++i) {
+                const ReadPass::Entry e = r.ReadEntry();
+                if (dir == DIR_IFD1) {
+                    r.ThumbnailRule(e);
+                    r.Add(dir, e);
+                } else if (dir != DIR_IFD0) {
+                    r.Add(dir, e);
+                } else if (e.tag == TAG_EXIF_POINTER || e.tag == TAG_GPS_POINTER) {
+                    int k;
+                    const uint32_t offset = r.AddPointer(e, k);
+                    if (offset == 0) continue;
+                    if (e.tag == TAG_GPS_POINTER) {
+                        r.WalkSubDirectory(offset, [&r, k](const ReadPass::Entry& se) {
+                            r.Add(k, se);
+                            r.GpsEntry(se, false);
+                        });
+                        r.FinishGps(true);
+                    } else {
+                        r.WalkSubDirectory(offset, [&r, k](const ReadPass::Entry& se) {
+                            r.DecodeExif(se, r.Add(k, se));
+                        });
+                    }
                 } else {
-                    r.WalkSubDirectory(offset, [&r, k](const ReadPass::Entry& se) {
-                        r.DecodeExif(se, r.Add(k, se));
-                    });
+                    r.DecodeIfd0(e);
+                    r.Add(dir, e);
                 }
-            } else {
-                r.DecodeIfd0(e);
-                r.Add(dir, e);
             }
-        }
-    } while (r.NextDirectory(dir));
-    r.ExtractThumbnail();
-    r.Finish(nLength);
+        } while (r.NextDirectory(dir));
+        r.ExtractThumbnail();
+        r.Finish(nLength);
+    });
 }

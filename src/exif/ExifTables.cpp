@@ -25,4 +25,17 @@ const char kErrCopyByte[] = "CopyByte";
 const char kErrSkipByte[] = "SkipByte";
 const char kErrEntryLimit[] = "EntryLimit";
 
+const char* BufferErrorText(photogeo::tiff::Fault fault) {
+    switch (fault) {
+        case photogeo::tiff::Fault::kRead16:
+            return kErrGetWord;
+        case photogeo::tiff::Fault::kSeek:
+            return kErrSkipByte;
+        case photogeo::tiff::Fault::kRead32:
+        case photogeo::tiff::Fault::kSpan:
+            break;
+    }
+    return kErrCopyByte;
+}
+
 }  // namespace exif

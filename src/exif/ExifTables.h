@@ -4,6 +4,10 @@
 #ifndef PHOTOGEO_SRC_EXIF_EXIFTABLES_H
 #define PHOTOGEO_SRC_EXIF_EXIFTABLES_H
 
+#include <cstdint>
+
+#include "tiff/TiffCursor.h"
+
 namespace exif {
 
 // Byte size of one value of EXIF type 1..12; 0 for any other type.
@@ -113,6 +117,12 @@ enum GpsTag {
     GPS_DEST_DISTANCE = 26,
 };
 
+// IFD1 Compression values of the two thumbnail forms, and the samples per pixel of an
+// uncompressed (RGB) thumbnail.
+constexpr int kCompressionNone = 1;
+constexpr int kCompressionJpeg = 6;
+constexpr uint32_t kRgbSamples = 3;
+
 // Texts of a directory built from nothing: the maker's web domain (13 characters), the model
 // format and its two numbers, the EXIF version.
 extern const char kNewMake[14];
@@ -131,6 +141,9 @@ extern const char kErrGetWord[];
 extern const char kErrCopyByte[];
 extern const char kErrSkipByte[];
 extern const char kErrEntryLimit[];
+// The text above for a failing step of the TIFF cursor: a 16-bit read is the byte reader's
+// GetWord, a 32-bit read or a value run its CopyByte, a move its SkipByte.
+const char* BufferErrorText(photogeo::tiff::Fault fault);
 
 }  // namespace exif
 
