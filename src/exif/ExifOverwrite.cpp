@@ -16,145 +16,107 @@
 #include "exif/ExifSpan.h"
 #include "exif/ExifTables.h"
 #include "photogeo/Exif.h"
-
-namespace {
-
-// The walk over the block: reads at the reader's position, bounded by its buffer.
-struct BlockWalk {
-    CInBitStream& s;
-    unsigned char* base;
-
-    int64_t Pos() const { return s.m_pCur - base; }
-    unsigned char* Take(int n, const char* what) {
-        unsigned char* p = exif::SpanAt(s, 0, n);
-        if (!p) throw EBufferError(what);
-        s.m_pCur += n;
-        return p;
-    }
-    int Read16() {
-        const unsigned char* p = Take(2, exif::kErrGetWord);
-        return s.m_bIntel ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1];
-    }
-    uint32_t Read32() {
-        const unsigned char* p = Take(4, exif::kErrCopyByte);
-        if (s.m_bIntel)
-            return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-        return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-    }
-    void SeekTo(int64_t offset) {
-        const int64_t delta = offset - Pos();
-        if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
-        s.SkipByte(static_cast<int>(delta));
-    }
-};
-
-struct FileEntry {
-    int nTag;
-    unsigned char* pType;  // the entry's type field; count and value field follow
-    int nType;
-    uint32_t nCount;
-    uint32_t nValue;
-};
-
-FileEntry ReadFileEntry(BlockWalk& w) {
-    FileEntry f;
-    f.nTag = w.Read16();
-    f.pType = w.s.m_pCur;
-    f.nType = w.Read16();
-    f.nCount = w.Read32();
-    f.nValue = w.Read32();
-    return f;
-}
-
-}  // namespace
+#include "tiff/TiffCursor.h"
 
 void CExif::OverwriteGPS(CInBitStream* pStream) {
     using namespace exif;
-    BlockWalk w{*pStream, pStream->m_pCur};
+    namespace tiff = photogeo::tiff;
+    // The block from the stream's position to its end; the cursor reads it, the patches are
+    // written through base once the cursor has checked their place.
+    unsigned char* const base = pStream->m_pCur;
+    tiff::Cursor cur(base, pStream->m_pEnd - base, tiff::OrderOf(pStream->m_bIntel));
 
     // The offset rule: the value goes where the block keeps it.
-    auto atOffset = [&](int parent, const FileEntry& f) {
-        const int i = GetTag(parent, f.nTag);
+    auto atOffset = [&](int parent, const tiff::Entry& f) {
+        const int i = GetTag(parent, f.tag);
         if (i < 0) return;
         const SExifEntry& e = m_aEntry[i];
-        if (!e.pData || f.nCount < static_cast<uint32_t>(e.nCount)) return;
-        const int64_t fileSize = static_cast<int64_t>(TypeSize(f.nType)) * f.nCount;
-        unsigned char* dst = f.pType + 6;
-        if (e.nSize > 4) {
-            if (fileSize < e.nSize || fileSize <= 4) return;
-            dst = SpanAt(w.s, static_cast<int64_t>(f.nValue) - w.Pos(), e.nSize);
-            if (!dst) return;
+        if (!e.pData || f.count < static_cast<uint32_t>(e.nCount)) return;
+        unsigned char* dst = base + f.FieldOffset();
+        if (e.nSize > tiff::kValueFieldSize) {
+            if (f.ByteSize() < e.nSize || f.Inline() || !cur.Span(f.value, e.nSize)) return;
+            dst = base + f.value;
         }
-        LONGtoBYTE(static_cast<uint32_t>(e.nType), f.pType, 2);
-        LONGtoBYTE(static_cast<uint32_t>(e.nCount), f.pType + 2, 4);
+        LONGtoBYTE(static_cast<uint32_t>(e.nType), base + f.TypeOffset(), 2);
+        LONGtoBYTE(static_cast<uint32_t>(e.nCount), base + f.TypeOffset() + 2, 4);
         if (e.nSize > 0) std::memcpy(dst, e.pData, e.nSize);
     };
     // The inline rule: the value goes into the value field, which is cleared first.
-    auto inField = [&](const FileEntry& f) {
-        const int i = GetTag(m_nGPSEntry, f.nTag);
+    auto inField = [&](const tiff::Entry& f) {
+        const int i = GetTag(m_nGPSEntry, f.tag);
         if (i < 0) return;
         const SExifEntry& e = m_aEntry[i];
-        if (!e.pData || f.nCount != static_cast<uint32_t>(e.nCount) || e.nSize > 4) return;
-        LONGtoBYTE(static_cast<uint32_t>(e.nType), f.pType, 2);
-        LONGtoBYTE(static_cast<uint32_t>(e.nCount), f.pType + 2, 4);
-        std::memset(f.pType + 6, 0, 4);
-        if (e.nSize > 0) std::memcpy(f.pType + 6, e.pData, e.nSize);
+        if (!e.pData || f.count != static_cast<uint32_t>(e.nCount) ||
+            e.nSize > tiff::kValueFieldSize)
+            return;
+        unsigned char* field = base + f.FieldOffset();
+        LONGtoBYTE(static_cast<uint32_t>(e.nType), base + f.TypeOffset(), 2);
+        LONGtoBYTE(static_cast<uint32_t>(e.nCount), base + f.TypeOffset() + 2, 4);
+        std::memset(field, 0, tiff::kValueFieldSize);
+        if (e.nSize > 0) std::memcpy(field, e.pData, e.nSize);
     };
     // Walks the sub-directory at offset and comes back.
     auto walkSub = [&](uint32_t offset, auto apply) {
-        unsigned char* saved = w.s.GetPosition();
-        w.SeekTo(offset);
-        const int m = w.Read16();
-        for (int k = 0; k < m; ++k) apply(ReadFileEntry(w));
-        w.s.SetPosition(saved);
+        const int64_t saved = cur.Pos();
+        cur.Seek(offset);
+        if (cur.Pos() == cur.Size()) pStream->m_bData = 0;
+        const int m = cur.ReadCount();
+        for (int k = 0; k < m; ++k) apply(cur.ReadEntry());
+        cur.Seek(saved);
     };
 
-    const unsigned char* mark = SpanAt(w.s, 0, 2);
-    if (!mark) throw EBufferError(exif::kErrGetWord);
-    const int order = (mark[0] << 8) | mark[1];
-    w.s.m_pCur += 2;
-    w.SeekTo(4);
-    if (order == 0x4D4D) w.s.m_bIntel = 0;
-    if (order == 0x4949) w.s.m_bIntel = 1;
-    const uint32_t ifd0 = w.Read32();
-    if (ifd0 > 8) w.SeekTo(ifd0);
-    const int n = w.Read16();
-    for (int k = 0; k < n; ++k) {
-        const FileEntry f = ReadFileEntry(w);
-        switch (f.nTag) {
-            case TAG_IMAGE_DESCRIPTION:
-            case TAG_COPYRIGHT:
-                atOffset(DIR_IFD0, f);
-                break;
-            case TAG_EXIF_POINTER:
-                walkSub(f.nValue, [&](const FileEntry& sub) {
-                    if (sub.nTag == TAG_DATE_TIME_ORIGINAL || sub.nTag == TAG_USER_COMMENT)
-                        atOffset(m_nExifEntry, sub);
-                });
-                break;
-            case TAG_GPS_POINTER:
-                walkSub(f.nValue, [&](const FileEntry& sub) {
-                    switch (sub.nTag) {
-                        case GPS_LATITUDE_REF:
-                        case GPS_LONGITUDE_REF:
-                        case GPS_ALTITUDE_REF:
-                        case GPS_IMG_DIRECTION_REF:
-                            inField(sub);
-                            break;
-                        case GPS_LATITUDE:
-                        case GPS_LONGITUDE:
-                        case GPS_ALTITUDE:
-                        case GPS_IMG_DIRECTION:
-                        case GPS_MAP_DATUM:
-                            atOffset(m_nGPSEntry, sub);
-                            break;
-                        default:
-                            break;
-                    }
-                });
-                break;
-            default:
-                break;
+    try {
+        // The stream takes the mark's order before the IFD0 offset is read.
+        const uint16_t mark = cur.ReadMark();
+        if (mark == tiff::kMarkBigEndian || mark == tiff::kMarkLittleEndian)
+            pStream->m_bIntel = cur.LittleEndian() ? 1 : 0;
+        const uint32_t ifd0 = cur.Read32();
+        if (ifd0 > tiff::kHeaderSize) {
+            cur.Seek(ifd0);
+            if (cur.Pos() == cur.Size()) pStream->m_bData = 0;
         }
+        const int n = cur.ReadCount();
+        for (int k = 0; k < n; ++k) {
+            const tiff::Entry f = cur.ReadEntry();
+            switch (f.tag) {
+                case TAG_IMAGE_DESCRIPTION:
+                case TAG_COPYRIGHT:
+                    atOffset(DIR_IFD0, f);
+                    break;
+                case TAG_EXIF_POINTER:
+                    walkSub(f.value, [&](const tiff::Entry& sub) {
+                        if (sub.tag == TAG_DATE_TIME_ORIGINAL || sub.tag == TAG_USER_COMMENT)
+                            atOffset(m_nExifEntry, sub);
+                    });
+                    break;
+                case TAG_GPS_POINTER:
+                    walkSub(f.value, [&](const tiff::Entry& sub) {
+                        switch (sub.tag) {
+                            case GPS_LATITUDE_REF:
+                            case GPS_LONGITUDE_REF:
+                            case GPS_ALTITUDE_REF:
+                            case GPS_IMG_DIRECTION_REF:
+                                inField(sub);
+                                break;
+                            case GPS_LATITUDE:
+                            case GPS_LONGITUDE:
+                            case GPS_ALTITUDE:
+                            case GPS_IMG_DIRECTION:
+                            case GPS_MAP_DATUM:
+                                atOffset(m_nGPSEntry, sub);
+                                break;
+                            default:
+                                break;
+                        }
+                    });
+                    break;
+                default:
+                    break;
+            }
+        }
+    } catch (const tiff::Error& e) {
+        pStream->m_pCur = base + cur.Pos();
+        throw EBufferError(BufferErrorText(e.fault()));
     }
+    pStream->m_pCur = base + cur.Pos();
 }

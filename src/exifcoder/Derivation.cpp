@@ -5,59 +5,58 @@
 #include <cstdint>
 #include <cstring>
 
+#include "exif/ExifTables.h"
 #include "photogeo/ExifIfdCoder.h"
 #include "photogeo/MagVar.h"
+#include "tiff/TiffCursor.h"
 
 namespace {
 
-// The EXIF date text: "YYYY:MM:DD HH:MM:SS" and its NUL.
-constexpr int kDateTextSize = 20;
+namespace tiff = photogeo::tiff;
 
-// A 16- or 32-bit number of the block in its own byte order.
-int ReadWord(CInBitStream& in) {
-    return in.m_bIntel ? in.GetWordLE() : in.GetWord();
-}
+// The walk of AnalysisDate: a TIFF cursor over the block, with the stream's rule that a 16-bit
+// read fails once the stream has reached its end, even after moving back (the data flag).
+struct DateWalk {
+    tiff::Cursor cur;
+    bool data;
 
-uint32_t ReadLong(CInBitStream& in) {
-    unsigned char b[4];
-    if (in.m_bIntel)
-        in.CopyByteForward(b, 4);
-    else
-        in.CopyByteReverse(b, 4);
-    // b now holds the number little-endian, whatever the block's order.
-    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
-
-// Moves the reader from block offset p to block offset target.
-void MoveTo(CInBitStream& in, int64_t& p, int64_t target) {
-    int64_t step = target - p;
-    if (step < INT32_MIN || step > INT32_MAX) throw EBufferError("SkipByte");
-    in.SkipByte(static_cast<int>(step));
-    p = target;
-}
-
-// Walks the directory at the reader (block offset p, block starting at top) and writes the date
-// text over the value of every entry tagged dateTag, where all its 20 bytes lie inside the
-// block. Returns the value of the last entry tagged pointerTag, or -1.
-int64_t StampDirectory(CInBitStream& in, unsigned char* top, int64_t& p, int dateTag,
-                       int pointerTag, const char* text) {
-    int64_t pointer = -1;
-    int n = ReadWord(in);
-    p += 2;
-    for (int i = 0; i < n; ++i) {
-        int tag = ReadWord(in);
-        ReadWord(in);
-        ReadLong(in);
-        uint32_t value = ReadLong(in);
-        p += 12;
-        uint64_t room = static_cast<uint64_t>(in.m_pEnd - top);
-        if (tag == dateTag && value <= room && room - value >= kDateTextSize)
-            std::memcpy(top + value, text, kDateTextSize);
-        if (tag == pointerTag) pointer = value;
+    void Reached() {
+        if (cur.Pos() == cur.Size()) data = false;
     }
-    return pointer;
-}
+    uint16_t Word() {
+        if (!data) throw tiff::Error(tiff::Fault::kRead16);
+        const uint16_t v = cur.Read16();
+        Reached();
+        return v;
+    }
+    uint32_t Long() {
+        const uint32_t v = cur.Read32();
+        Reached();
+        return v;
+    }
+    void Seek(int64_t offset) {
+        cur.Seek(offset);
+        Reached();
+    }
+
+    // Walks the directory at the cursor and writes the date text over the value of every
+    // entry tagged dateTag whose 20 bytes lie inside the block. Returns the value of the last
+    // entry tagged pointerTag, or -1. Types and counts are not examined.
+    int64_t StampDirectory(unsigned char* top, int dateTag, int pointerTag, const char* text) {
+        int64_t pointer = -1;
+        const int n = Word();
+        for (int i = 0; i < n; ++i) {
+            const int tag = Word();
+            Word();  // type
+            Long();  // count
+            const uint32_t value = Long();
+            if (tag == dateTag && cur.Span(value, exif::kDateCount))
+                std::memcpy(top + value, text, exif::kDateCount);
+            if (tag == pointerTag) pointer = value;
+        }
+        return pointer;
+    }
+};
 
 }  // namespace
 
@@ -85,25 +84,39 @@ double CExifIfdCoder::GetTrueDir() {
 void CExifIfdCoder::AnalysisDate(int nEndPos) {
     if (!m_pStream) return;
     CInBitStream& in = *m_pStream;
-    CString date = m_Property.tmDateTimeOriginal.Format("%Y:%m:%d %H:%M:%S");
-    char text[kDateTextSize] = {};
-    std::strncpy(text, date, kDateTextSize - 1);
+    const CString date = m_Property.tmDateTimeOriginal.Format(exif::kDateFormat);
+    char text[exif::kDateCount] = {};
+    std::strncpy(text, date, exif::kDateCount - 1);
 
-    unsigned char* top = in.GetPosition();
-    int mark = in.GetWord();
-    in.SkipByte(2);
-    if (mark == 0x4D4D)
-        in.m_bIntel = 0;
-    else if (mark == 0x4949)
-        in.m_bIntel = 1;
-
-    uint32_t ifd0 = ReadLong(in);
-    int64_t p = 8;
-    if (ifd0 > 8) MoveTo(in, p, ifd0);
-    int64_t exif = StampDirectory(in, top, p, 0x0132, 0x8769, text);
-    if (exif >= 0) {
-        MoveTo(in, p, exif);
-        StampDirectory(in, top, p, 0x9003, -1, text);
+    unsigned char* const top = in.GetPosition();
+    DateWalk w{tiff::Cursor(top, in.m_pEnd - top, tiff::OrderOf(in.m_bIntel)), in.m_bData != 0};
+    // The stream stands where the walk does, with its data flag, when the walk ends or fails.
+    auto hand = [&]() {
+        in.m_pCur = top + w.cur.Pos();
+        if (!w.data) in.m_bData = 0;
+    };
+    try {
+        // The mark is read big-endian, as a 16-bit read of the stream.
+        if (!w.data) throw tiff::Error(tiff::Fault::kRead16);
+        const uint16_t mark = w.cur.ReadMark();
+        w.Reached();
+        if (mark == tiff::kMarkBigEndian || mark == tiff::kMarkLittleEndian)
+            in.m_bIntel = w.cur.LittleEndian() ? 1 : 0;
+        const uint32_t ifd0 = w.Long();
+        if (ifd0 > tiff::kHeaderSize) w.Seek(ifd0);
+        const int64_t exifDir =
+            w.StampDirectory(top, exif::TAG_DATE_TIME, exif::TAG_EXIF_POINTER, text);
+        if (exifDir >= 0) {
+            w.Seek(exifDir);
+            w.StampDirectory(top, exif::TAG_DATE_TIME_ORIGINAL, -1, text);
+        }
+    } catch (const tiff::Error& e) {
+        hand();
+        throw EBufferError(exif::BufferErrorText(e.fault()));
     }
-    MoveTo(in, p, nEndPos);
+    hand();
+    // The last move is the stream's own: nEndPos may lie anywhere in the stream's buffer.
+    const int64_t step = static_cast<int64_t>(nEndPos) - w.cur.Pos();
+    if (step < INT32_MIN || step > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
+    in.SkipByte(static_cast<int>(step));
 }
