@@ -221,8 +221,8 @@ void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
             case GPS_IMG_DIRECTION: {
                 const unsigned char* p = ValueAt(e.value, 8);
                 if (!p) break;
-                const double q = static_cast<double>(m_cur.Load32(p)) /
-                                 static_cast<double>(m_cur.Load32(p + 4));
+                const double q =
+                    static_cast<double>(m_cur.Load32(p)) / static_cast<double>(m_cur.Load32(p + 4));
                 if (tag == GPS_ALTITUDE) {
                     m_dAltitude = q;
                     r.bGPSAltitude = 1;

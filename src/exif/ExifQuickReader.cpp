@@ -31,8 +31,8 @@ void CExif::ReadQuickExif(CInBitStream* pStream, int nLength, SExifProperty* pPr
                     const uint32_t offset = r.AddPointer(e, k);
                     if (offset == 0) continue;
                     if (e.tag == TAG_GPS_POINTER) {
-                        r.WalkSubDirectory(offset,
-                                           [&r](const ReadPass::Entry& se) { r.GpsEntry(se, true); });
+                        r.WalkSubDirectory(
+                            offset, [&r](const ReadPass::Entry& se) { r.GpsEntry(se, true); });
                         r.FinishGps(false);
                     } else {
                         r.WalkSubDirectory(offset, [&r, pProp](const ReadPass::Entry& se) {

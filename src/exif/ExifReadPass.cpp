@@ -167,10 +167,12 @@ void CExif::ReadPass::ThumbnailRule(const Entry& e) {
     CExif& x = m_exif;
     switch (e.tag) {
         case exif::TAG_IMAGE_WIDTH:
-            x.m_nThumbWidth = static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
+            x.m_nThumbWidth =
+                static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
             break;
         case exif::TAG_IMAGE_LENGTH:
-            x.m_nThumbHeight = static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
+            x.m_nThumbHeight =
+                static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
             break;
         case exif::TAG_BITS_PER_SAMPLE:
             m_nSamplesPerPixel = e.count;
@@ -189,10 +191,12 @@ void CExif::ReadPass::ThumbnailRule(const Entry& e) {
                 x.m_nThumbCompression = -1;
             break;
         case exif::TAG_JPEG_IF_OFFSET:
-            if (x.m_nThumbCompression == exif::kCompressionJpeg) m_nJpegOffset = x.BYTEtoLONG(e.field, 4);
+            if (x.m_nThumbCompression == exif::kCompressionJpeg)
+                m_nJpegOffset = x.BYTEtoLONG(e.field, 4);
             break;
         case exif::TAG_JPEG_IF_LENGTH:
-            if (x.m_nThumbCompression == exif::kCompressionJpeg) m_nJpegLength = x.BYTEtoLONG(e.field, 4);
+            if (x.m_nThumbCompression == exif::kCompressionJpeg)
+                m_nJpegLength = x.BYTEtoLONG(e.field, 4);
             break;
         default:
             break;
@@ -223,7 +227,8 @@ void CExif::ReadPass::ExtractThumbnail() {
         x.m_nThumbSize = static_cast<int>(m_nJpegLength);
         return;
     }
-    if (x.m_nThumbCompression != exif::kCompressionNone || m_nSamplesPerPixel != exif::kRgbSamples) {
+    if (x.m_nThumbCompression != exif::kCompressionNone ||
+        m_nSamplesPerPixel != exif::kRgbSamples) {
         x.m_nThumbCompression = -1;
         return;
     }

@@ -4,9 +4,10 @@
 // from making a read loop or grow without bound.
 //
 // Directory structure (counts, entries, next-directory offsets) is read through a TIFF cursor
-// whose position moves through the block, with the stream kept on the same byte; every value that an entry locates by offset is
-// read straight from the buffer after its whole run has been checked against the reader's
-// bounds, so a value at the very end of the block never leaves the reader at its end.
+// whose position moves through the block, with the stream kept on the same byte; every value that
+// an entry locates by offset is read straight from the buffer after its whole run has been checked
+// against the reader's bounds, so a value at the very end of the block never leaves the reader at
+// its end.
 #ifndef PHOTOGEO_SRC_EXIF_EXIFREADPASS_H
 #define PHOTOGEO_SRC_EXIF_EXIFREADPASS_H
 

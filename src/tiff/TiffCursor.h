@@ -114,8 +114,8 @@ struct Entry {
     uint16_t tag;
     uint16_t type;
     uint32_t count;
-    uint32_t value;              // the value field as a number in the block's order
-    unsigned char field[4];      // the value field as stored
+    uint32_t value;          // the value field as a number in the block's order
+    unsigned char field[4];  // the value field as stored
 
     // Bytes of the whole value: type size x count (at most 8 x (2^32 - 1), no overflow).
     int64_t ByteSize() const { return static_cast<int64_t>(TypeSize(type)) * count; }

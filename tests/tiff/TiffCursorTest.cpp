@@ -20,9 +20,9 @@ TEST(TiffCursor, SpansNeverWrapAround) {
         int size;
         bool fits;
     } cases[] = {
-        {0, 16, 1, true},           {16, 0, 1, true},         {15, 2, 1, false},
-        {17, 0, 1, false},          {-1, 1, 1, false},        {8, 1, 8, true},
-        {8, UINT32_MAX, 8, false},  {INT64_MAX, 1, 1, false}, {INT64_MAX - 3, UINT32_MAX, 8, false},
+        {0, 16, 1, true},          {16, 0, 1, true},         {15, 2, 1, false},
+        {17, 0, 1, false},         {-1, 1, 1, false},        {8, 1, 8, true},
+        {8, UINT32_MAX, 8, false}, {INT64_MAX, 1, 1, false}, {INT64_MAX - 3, UINT32_MAX, 8, false},
         {0xFFFFFFFF, 0, 1, false},
     };
     for (const Case& k : cases)
@@ -53,10 +53,10 @@ TEST(TiffCursor, ShortHeadersNameTheStepThatFailed) {
 
 TEST(TiffCursor, BothOrdersGiveTheSameEntry) {
     // One entry (tag 0x0110, ASCII, count 20, value at 0x1A) in each order.
-    const std::vector<unsigned char> mm = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x10,
-                                           0, 2, 0, 0, 0, 20, 0, 0, 0, 0x1A};
-    const std::vector<unsigned char> ii = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x10, 0x01,
-                                           2, 0, 20, 0, 0, 0, 0x1A, 0, 0, 0};
+    const std::vector<unsigned char> mm = {'M',  'M', 0, 42, 0, 0, 0,  8, 0, 1, 0x01,
+                                           0x10, 0,   2, 0,  0, 0, 20, 0, 0, 0, 0x1A};
+    const std::vector<unsigned char> ii = {'I',  'I', 42, 0,  8, 0, 0, 0,    1, 0, 0x10,
+                                           0x01, 2,   0,  20, 0, 0, 0, 0x1A, 0, 0, 0};
     for (const auto* block : {&mm, &ii}) {
         Cursor c(block->data(), static_cast<int64_t>(block->size()), ByteOrder::kLittleEndian);
         const Header h = c.ReadHeader();
