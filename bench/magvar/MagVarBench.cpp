@@ -1,7 +1,8 @@
 // Calls per second of GetMagVar inside the Japan box (the approximation) and outside it (the
-// harmonic model), on one core (measured in the thread's CPU time), over fixed pseudo-random places
-// and dates. The checksum of the results is printed so that a faster build can be seen to give the
-// same values.
+// harmonic model), and of the IGRF-14 model (one-off Igrf14Field calls at varying dates, and
+// Igrf14Model::Field at one date), on one core (measured in the thread's CPU time), over fixed
+// pseudo-random places and dates. The checksum of the results is printed so that a faster build
+// can be seen to give the same values.
 //
 // Usage: bench_magvar [CPU seconds per case, default 2]
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <vector>
 
+#include "photogeo/GeomagneticField.h"
 #include "photogeo/MagVar.h"
 
 namespace {
@@ -20,6 +22,7 @@ volatile double g_sink;
 struct Query {
     double lat, lon, height;
     long time;
+    double year;  // the same instant as a decimal year (IGRF-14 cases)
 };
 
 // A fixed linear congruential sequence, so every run measures the same calls.
@@ -39,7 +42,8 @@ std::vector<Query> MakeQueries(bool japan) {
     std::vector<Query> queries;
     while (queries.size() < 4096) {
         Query q{seq.Uniform(-89.0, 89.0), seq.Uniform(-180.0, 180.0), seq.Uniform(0.0, 4000.0),
-                static_cast<long>(seq.Uniform(0.0, 2147483647.0))};
+                static_cast<long>(seq.Uniform(0.0, 2147483647.0)), 0.0};
+        q.year = 1970.0 + q.time / (365.2425 * 86400.0);
         if (japan) {
             q.lat = seq.Uniform(22.0, 46.0);
             q.lon = seq.Uniform(122.0, 149.0);
@@ -59,7 +63,8 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
-void Run(const char* name, const std::vector<Query>& queries, double seconds) {
+template <typename Evaluate>
+void Run(const char* name, const std::vector<Query>& queries, double seconds, Evaluate evaluate) {
     using Clock = std::chrono::steady_clock;
     uint64_t calls = 0;
     double sum = 0.0;
@@ -68,7 +73,7 @@ void Run(const char* name, const std::vector<Query>& queries, double seconds) {
     double cpu = 0.0;
     do {
         for (const Query& q : queries) {
-            sum += GetMagVar(q.lat, q.lon, q.height, q.time);
+            sum += evaluate(q);
         }
         calls += queries.size();
         cpu = ThreadSeconds() - cpuStart;
@@ -77,7 +82,7 @@ void Run(const char* name, const std::vector<Query>& queries, double seconds) {
     // One pass alone gives a checksum that does not depend on how long the run was.
     double onePass = 0.0;
     for (const Query& q : queries) {
-        onePass += GetMagVar(q.lat, q.lon, q.height, q.time);
+        onePass += evaluate(q);
     }
     // Stored so that the timed calls cannot be optimised away.
     g_sink = sum;
@@ -93,7 +98,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s [seconds per case]\n", argv[0]);
         return 2;
     }
-    Run("inside the Japan box", MakeQueries(true), seconds);
-    Run("outside the Japan box", MakeQueries(false), seconds);
+    auto legacy = [](const Query& q) { return GetMagVar(q.lat, q.lon, q.height, q.time); };
+    Run("inside the Japan box", MakeQueries(true), seconds, legacy);
+    const std::vector<Query> world = MakeQueries(false);
+    Run("outside the Japan box", world, seconds, legacy);
+    Run("IGRF-14, Igrf14Field", world, seconds, [](const Query& q) {
+        return photogeo::Igrf14Field(q.lat, q.lon, q.height, q.year).field.declination;
+    });
+    photogeo::Igrf14Model model;
+    model.SetTime(2026.5);
+    Run("IGRF-14, one date", world, seconds, [&model](const Query& q) {
+        return model.Field(q.lat, q.lon, q.height).field.declination;
+    });
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "photogeo/ExifIfdCoder.h"
 #include "photogeo/JpegDecoder.h"
 #include "photogeo/MagVar.h"
+#include "photogeo/GeomagneticField.h"
 #include "photogeo/Nkf.h"
 #include "photogeo/PerlinNoise.h"
 #include "photogeo/Result.h"

@@ -1,0 +1,47 @@
+// The steps of the IGRF-14 evaluation (Igrf14Model.cpp) that the public interface
+// (GeomagneticField.cpp) chains together: coefficients at a time, the geodetic place in the
+// geocentric frame, and the field there. Internal to the library; the tests reach the
+// geocentric steps through it.
+#ifndef PHOTOGEO_MAGVAR_IGRF14MODEL_H
+#define PHOTOGEO_MAGVAR_IGRF14MODEL_H
+
+namespace photogeo::magvar {
+
+// The coefficients at decimal year `year` (1900.0 to 2030.0, checked by the caller) into
+// coefficients[390]: each term's value (nT) followed by its rate of change (nT per year), the
+// terms in the table's order.
+void InterpolateIgrf14(double year, double* coefficients);
+
+// A geodetic place in the geocentric frame: distance from the centre (km), cosine and sine of
+// the geocentric colatitude, and cosine and sine of the geodetic latitude less the geocentric
+// one (the angle that turns the geocentric frame into the geodetic one).
+struct GeocentricPlace {
+    double radius;
+    double cosTheta;
+    double sinTheta;
+    double cosDelta;
+    double sinDelta;
+};
+
+// sinLat, cosLat: sine and cosine of the geodetic latitude; heightKm above the WGS-84
+// ellipsoid.
+GeocentricPlace ToGeocentric(double sinLat, double cosLat, double heightKm);
+
+// Field components and their rates of change (nT, nT per year) in the frame of either the
+// geocentric or the geodetic place, north, east, down.
+struct FieldVectors {
+    double north, east, down;
+    double northChange, eastChange, downChange;
+};
+
+// The field of coefficients[390] (as InterpolateIgrf14 fills them) at geocentric radius (km),
+// colatitude and longitude given by their cosines and sines, in the geocentric frame.
+FieldVectors SynthesiseField(const double* coefficients, double radius, double cosTheta,
+                             double sinTheta, double cosLon, double sinLon);
+
+// The geocentric components turned into the geodetic frame of the place.
+FieldVectors ToGeodeticFrame(const FieldVectors& geocentric, const GeocentricPlace& place);
+
+}  // namespace photogeo::magvar
+
+#endif
