@@ -1,38 +1,79 @@
-// The shared machinery of the command-line tool declared in cli.h: option parsing, reporting on
-// stderr, the progress line, whole-file reading, and the Shift-JIS/UTF-8 text helpers that sit
-// between the library's texts and the terminal.
+// The shared machinery of the command-line tool declared in cli.h: the help layout and number
+// checks of the command line, reporting on stderr, the progress line, whole-file reading, and
+// the Shift-JIS/UTF-8 text helpers that sit between the library's texts and the terminal.
 #include "cli.h"
 
 #include <iconv.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <sstream>
+#include <utility>
 
 namespace cli {
 
 namespace {
 
-const OptionDef* FindLong(const std::vector<OptionDef>& defs, const std::string& name) {
-    for (const OptionDef& def : defs) {
-        if (name == def.name) return &def;
+// The help layout of every command: the usage lines and the introduction first, then what
+// CLI11 lists of the arguments and options, then the footer.
+class HelpFormatter : public CLI::Formatter {
+public:
+    HelpFormatter(std::string usage, std::string intro)
+        : m_usage(std::move(usage)), m_intro(std::move(intro)) {
+        column_width(kOptionColumn);
+        label("Positionals", "Arguments");
     }
-    return nullptr;
+    std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+        return m_usage + "\n" + m_intro + make_positionals(app) + make_groups(app, mode) + "\n" +
+               make_footer(app);
+    }
+    // The value's placeholder as the command names it (option_text), else its type; arguments
+    // are named by themselves.
+    std::string make_option_opts(const CLI::Option* opt) const override {
+        if (!opt->get_option_text().empty()) return " " + opt->get_option_text();
+        if (opt->get_positional() || opt->get_type_size() == 0) return std::string();
+        return " " + opt->get_type_name();
+    }
+    // Descriptions wrapped at word boundaries to fit beside the option column.
+    std::string make_option_desc(const CLI::Option* opt) const override {
+        std::string out;
+        std::size_t lineStart = 0;
+        std::istringstream words(opt->get_description());
+        std::string word;
+        while (words >> word) {
+            if (out.size() > lineStart && out.size() - lineStart + 1 + word.size() > kTextWidth) {
+                out += '\n';
+                lineStart = out.size();
+            } else if (out.size() > lineStart) {
+                out += ' ';
+            }
+            out += word;
+        }
+        return out;
+    }
+
+private:
+    static const std::size_t kOptionColumn = 24;
+    static const std::size_t kTextWidth = 80 - kOptionColumn - 2;
+    std::string m_usage;
+    std::string m_intro;
+};
+
+bool ParseFinite(const std::string& text, double& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && errno != ERANGE && std::isfinite(value);
 }
 
-const OptionDef* FindShort(const std::vector<OptionDef>& defs, char c) {
-    for (const OptionDef& def : defs) {
-        if (def.shortName != 0 && def.shortName == c) return &def;
-    }
-    return nullptr;
-}
-
-bool LooksNumeric(const std::string& arg) {
-    return arg.size() > 1 && arg[0] == '-' &&
-           (std::isdigit(static_cast<unsigned char>(arg[1])) || arg[1] == '.');
+std::string FormatBound(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
 }
 
 // iconv over a whole text. On an unconvertible or invalid sequence, one input byte is dropped
@@ -104,61 +145,34 @@ bool IsWide(long cp) {
 
 }  // namespace
 
-std::string ParsedArgs::Get(const std::string& name, const std::string& fallback) const {
-    auto it = m_values.find(name);
-    return it == m_values.end() || it->second.empty() ? fallback : it->second.back();
+std::unique_ptr<CLI::App> MakeParser(const Command& command, std::function<int()>& run) {
+    auto app = std::make_unique<CLI::App>(command.summary, std::string("photogeo ") + command.name);
+    app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    run = command.setup(*app);
+    return app;
 }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs) {
-    ParsedArgs parsed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--") {
-            parsed.positional.insert(parsed.positional.end(), args.begin() + i + 1, args.end());
-            break;
-        }
-        if (arg.size() < 2 || arg[0] != '-' || LooksNumeric(arg)) {
-            parsed.positional.push_back(arg);
-            continue;
-        }
-        const OptionDef* def = nullptr;
-        std::string value;
-        bool inlineValue = false;
-        if (arg[1] == '-') {
-            std::string name = arg.substr(2);
-            std::size_t eq = name.find('=');
-            if (eq != std::string::npos) {
-                value = name.substr(eq + 1);
-                name.resize(eq);
-                inlineValue = true;
-            }
-            def = FindLong(defs, name);
-        } else if (arg.size() == 2) {
-            def = FindShort(defs, arg[1]);
-        }
-        if (!def) throw UsageError("unknown option " + arg);
-        if (def->takesValue && !inlineValue) {
-            if (i + 1 >= args.size()) {
-                throw UsageError(std::string("option --") + def->name + " needs a value");
-            }
-            value = args[++i];
-        } else if (!def->takesValue && inlineValue) {
-            throw UsageError(std::string("option --") + def->name + " takes no value");
-        }
-        parsed.m_values[def->name].push_back(value);
-    }
-    return parsed;
+void SetHelp(CLI::App& app, const std::string& usage, const std::string& intro,
+             const std::string& footer) {
+    app.formatter(std::make_shared<HelpFormatter>(usage, intro));
+    app.footer(footer);
 }
 
-double ParseDouble(const std::string& text, const std::string& what) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(begin, &end);
-    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v)) {
-        throw UsageError(what + ": not a number: '" + text + "'");
-    }
-    return v;
+CLI::Validator Range(double lo, double hi) {
+    return CLI::Validator(
+        [lo, hi](std::string& text) -> std::string {
+            double v = 0.0;
+            if (!ParseFinite(text, v)) return "not a number: '" + text + "'";
+            if (v < lo || v > hi) return "must lie in " + FormatBound(lo) + ".." + FormatBound(hi);
+            return std::string();
+        },
+        std::string());
+}
+
+void PrintJsonLine(const Json& value) {
+    std::string line = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    line += '\n';
+    std::fputs(line.c_str(), stdout);
 }
 
 long ParseLong(const std::string& text, const std::string& what) {
@@ -280,38 +294,6 @@ std::size_t DisplayWidthSjis(const std::string& sjis) {
         }
     }
     return width;
-}
-
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char esc[8];
-                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                    out += esc;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
 }
 
 }  // namespace cli

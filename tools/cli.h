@@ -1,16 +1,23 @@
 // Shared pieces of the photogeo command-line tool: the subcommand record that main() dispatches
-// on, the option parser every subcommand uses, the error and progress reporting on stderr, and
-// the text helpers (Shift-JIS <-> UTF-8 through iconv, terminal widths, JSON strings).
+// on, the --help layout and number checks every subcommand's CLI11 parser uses, the error and
+// progress reporting on stderr, and the text helpers (Shift-JIS <-> UTF-8 through iconv,
+// terminal widths).
 //
 // Each subcommand lives in a cmd_*.cpp file of its own and exposes one Command object; main.cpp
-// lists them. A subcommand throws UsageError for a wrong command line (exit status 2) and reports
-// a failing file with ReportFileError, going on with the next file (exit status 1 at the end).
+// lists them and parses the command line with CLI11. A subcommand throws UsageError (or a CLI11
+// error) for a wrong command line (exit status 2) and reports a failing file with
+// ReportFileError, going on with the next file (exit status 1 at the end).
 #ifndef PHOTOGEO_TOOLS_CLI_H
 #define PHOTOGEO_TOOLS_CLI_H
 
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
 #include <cstddef>
 #include <cstdio>
-#include <map>
+#include <functional>
+#include <limits>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,40 +32,39 @@ public:
     explicit UsageError(const std::string& what) : std::runtime_error(what) {}
 };
 
+// One subcommand. setup declares the command's options and arguments on its CLI11 app (with
+// SetHelp for the texts of --help) and returns what runs once the command line has been parsed
+// into the variables it bound; that returns the exit status.
 struct Command {
     const char* name;
     const char* summary;  // one line for the program's --help
-    const char* help;     // the whole --help text of the subcommand
-    int (*run)(const std::vector<std::string>& args);
+    std::function<int()> (*setup)(CLI::App& app);
 };
 
-// One option a subcommand accepts: "--name" (and "-c" when shortName is not 0), followed by a
-// value when takesValue is set ("--name VALUE" or "--name=VALUE").
-struct OptionDef {
-    const char* name;
-    char shortName;
-    bool takesValue;
-};
+// The command's parser: its own options and arguments (setup is called and what it returns is
+// stored in run), -h/--help, and, for every command alike, options anywhere among the arguments,
+// "--" before arguments that start with '-', "-" and negative numbers as arguments, and the last
+// value winning when an option is repeated. The app must outlive run.
+std::unique_ptr<CLI::App> MakeParser(const Command& command, std::function<int()>& run);
 
-class ParsedArgs {
-public:
-    bool Has(const std::string& name) const { return m_values.count(name) != 0; }
-    // The last value given for the option, or fallback when it was not given.
-    std::string Get(const std::string& name, const std::string& fallback = "") const;
-    std::vector<std::string> positional;
+// The --help texts of a command: usage is the "Usage: ..." lines, intro the paragraph under
+// them; CLI11 lists the arguments and options after that, and footer (notes, exit status,
+// example) comes last.
+void SetHelp(CLI::App& app, const std::string& usage, const std::string& intro,
+             const std::string& footer);
 
-private:
-    friend ParsedArgs ParseArgs(const std::vector<std::string>&, const std::vector<OptionDef>&);
-    std::map<std::string, std::vector<std::string>> m_values;
-};
+// A check for numeric options and arguments: a finite number in lo..hi (a message that names
+// the range otherwise). Range() alone only refuses what is not a finite number.
+CLI::Validator Range(double lo = -std::numeric_limits<double>::max(),
+                     double hi = std::numeric_limits<double>::max());
 
-// Splits args into options and positional arguments. Options may stand anywhere; "--" ends them.
-// An argument that starts with '-' and then a digit or '.' is a (negative) number, not an option.
-// Throws UsageError for an unknown option or a missing value.
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs);
+// The machine-readable output: objects keep their keys in the order they were set.
+using Json = nlohmann::ordered_json;
+// One JSON value on a line of standard output; bytes that are not UTF-8 (a file name, say)
+// become U+FFFD.
+void PrintJsonLine(const Json& value);
 
-// Strict number parsing for option values and arguments; what names the value in the message.
-double ParseDouble(const std::string& text, const std::string& what);
+// Strict whole-number parsing for parts of option values; what names the value in the message.
 long ParseLong(const std::string& text, const std::string& what);
 
 // "photogeo: FILE: CAUSE" on stderr.
@@ -105,8 +111,6 @@ std::size_t DisplayWidthUtf8(const std::string& utf8);
 // Columns of a Shift-JIS text: a two-byte character takes 2, a single byte (half-width kana
 // included) 1.
 std::size_t DisplayWidthSjis(const std::string& sjis);
-// A JSON string literal, quotes included, of a UTF-8 text.
-std::string JsonString(const std::string& utf8);
 
 }  // namespace cli
 

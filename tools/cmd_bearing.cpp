@@ -3,6 +3,7 @@
 #include <photogeo/ExifIfdCoder.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli.h"
@@ -14,14 +15,13 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: photogeo bearing FILE...\n"
-    "\n"
+const char kUsage[] = "Usage: photogeo bearing FILE...\n";
+const char kIntro[] =
     "For each photo prints its position and shooting time, the magnetic variation there\n"
     "(degrees, east positive) and the bearing of the view against true north. A bearing\n"
     "recorded against magnetic north is corrected by the variation; one recorded against\n"
-    "true north is shown as it is. Without a shooting time the current date is used.\n"
-    "\n"
+    "true north is shown as it is. Without a shooting time the current date is used.\n";
+const char kFooter[] =
     "Exit status 1 when a photo cannot be read or records no position or no bearing.\n"
     "Example: photogeo bearing samples/tokyo-tower.jpg\n";
 
@@ -59,19 +59,22 @@ int Report(const std::string& file) {
     return kExitOk;
 }
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {});
-    if (parsed.positional.empty()) throw UsageError("needs at least one FILE");
-    int status = kExitOk;
-    for (const std::string& file : parsed.positional) {
-        if (Report(file) != kExitOk) status = kExitFileFailed;
-    }
-    return status;
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto files = std::make_shared<std::vector<std::string>>();
+    app.add_option("FILE", *files, "JPEG photos")->required();
+    return [files] {
+        int status = kExitOk;
+        for (const std::string& file : *files) {
+            if (Report(file) != kExitOk) status = kExitFileFailed;
+        }
+        return status;
+    };
 }
 
 }  // namespace
 
-const Command kBearingCommand = {"bearing", "magnetic variation and true bearing of photos", kHelp,
-                                 Run};
+const Command kBearingCommand = {"bearing", "magnetic variation and true bearing of photos",
+                                 Setup};
 
 }  // namespace cli

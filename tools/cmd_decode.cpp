@@ -17,17 +17,14 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: photogeo decode IN.jpg OUT.bmp\n"
-    "       photogeo decode --info [--quant] IN.jpg...\n"
-    "\n"
+    "       photogeo decode --info [--quant] IN.jpg...\n";
+const char kIntro[] =
     "Decodes a baseline or progressive (spectral selection) JPEG image with 8-bit samples\n"
     "and one or three components into a 24-bit BMP, or with --info prints what the\n"
-    "image's headers say without decoding it.\n"
-    "\n"
-    "  --info    frame type, size, components, precision, JFIF data and comment\n"
-    "  --quant   with --info, also the quantisation tables of the first two components\n"
-    "\n"
+    "image's headers say without decoding it.\n";
+const char kFooter[] =
     "Not decoded: arithmetic-coded, lossless and hierarchical JPEG, and progressive images\n"
     "that refine coefficients bit by bit (successive approximation).\n"
     "Example: photogeo decode samples/lake-progressive.jpg lake.bmp\n";
@@ -132,24 +129,39 @@ int Decode(const std::string& in, const std::string& out) {
     return kExitOk;
 }
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {{"info", 0, false}, {"quant", 0, false}});
-    if (parsed.Has("quant") && !parsed.Has("info")) throw UsageError("--quant goes with --info");
-    if (parsed.Has("info")) {
-        if (parsed.positional.empty()) throw UsageError("needs at least one IN.jpg");
+struct Options {
+    bool info = false;
+    bool quant = false;
+    std::vector<std::string> files;
+};
+
+int Run(const Options& o) {
+    if (o.info) {
         int status = kExitOk;
-        for (const std::string& file : parsed.positional) {
-            if (PrintInfo(file, parsed.Has("quant")) != kExitOk) status = kExitFileFailed;
+        for (const std::string& file : o.files) {
+            if (PrintInfo(file, o.quant) != kExitOk) status = kExitFileFailed;
         }
         return status;
     }
-    if (parsed.positional.size() != 2) throw UsageError("needs IN.jpg and OUT.bmp");
-    return Decode(parsed.positional[0], parsed.positional[1]);
+    if (o.files.size() != 2) throw UsageError("needs IN.jpg and OUT.bmp");
+    return Decode(o.files[0], o.files[1]);
+}
+
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto o = std::make_shared<Options>();
+    app.add_option("FILE", o->files, "IN.jpg and OUT.bmp, or with --info the images")->required();
+    CLI::Option* info = app.add_flag(
+        "--info", o->info, "frame type, size, components, precision, JFIF data and comment");
+    app.add_flag("--quant", o->quant,
+                 "with --info, also the quantisation tables of the first two components")
+        ->needs(info);
+    return [o] { return Run(*o); };
 }
 
 }  // namespace
 
 const Command kDecodeCommand = {
-    "decode", "decode a JPEG image to a 24-bit BMP, or show its headers", kHelp, Run};
+    "decode", "decode a JPEG image to a 24-bit BMP, or show its headers", Setup};
 
 }  // namespace cli

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,37 +23,27 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: photogeo geotag FILE... --lat D --lon D [--alt M] [--dir DEG] [--dir-ref T|M]\n"
     "                       [--datum TEXT] [--title TEXT] [--comment TEXT] MODE\n"
     "       photogeo geotag --gpx TRACK.gpx [--offset +HH:MM] [--max-gap SECONDS] FILE... MODE\n"
-    "MODE:  -o OUT | --in-place | --patch      (add --dry-run to only report)\n"
-    "\n"
-    "Writes a position and other items into the EXIF of JPEG photos.\n"
-    "\n"
-    "  --lat D, --lon D   position in degrees, south and west negative (given together)\n"
-    "  --alt M            altitude in metres (stored as whole metres; below sea level as 0)\n"
-    "  --dir DEG          bearing of the view in degrees, 0 to 360\n"
-    "  --dir-ref T|M      bearing against true (T, default) or magnetic (M) north\n"
-    "  --datum TEXT       map datum, as WGS-84 or TOKYO\n"
-    "  --title TEXT       title (UTF-8, stored as Shift-JIS)\n"
-    "  --comment TEXT     comment (UTF-8, stored as Shift-JIS)\n"
-    "\n"
-    "  --gpx TRACK.gpx    take each photo's position (and altitude) from the track, interpolated\n"
-    "                     at its shooting time (DateTimeOriginal); photos outside the track or\n"
-    "                     farther than the gap from a track point are skipped\n"
-    "  --offset +HH:MM    the camera clock's offset from UTC (default: the TZ time zone)\n"
-    "  --max-gap SECONDS  largest distance in time to a track point (default 300)\n"
-    "\n"
-    "  -o OUT             write a copy: OUT is a file, or a directory for several photos\n"
-    "  --in-place         rewrite each photo with a new EXIF block (safely, via a temporary file)\n"
-    "  --patch            patch the existing EXIF block in place; the file keeps its length,\n"
-    "                     so only items the photo already has can change\n"
-    "  --dry-run          report what would be done, write nothing\n"
-    "\n"
+    "MODE:  -o OUT | --in-place | --patch      (add --dry-run to only report)\n";
+const char kIntro[] = "Writes a position and other items into the EXIF of JPEG photos.\n";
+const char kFooter[] =
     "Each photo is reported on standard output. Exit status 1 when a photo could not be\n"
     "read or written (the others are still processed); skipped photos are not failures.\n"
     "Example: photogeo geotag photo.jpg --lat 35.6586 --lon 139.7454 -o tagged.jpg\n";
+
+// The command line as parsed; given() tells whether an option was.
+struct Arguments {
+    const CLI::App* app = nullptr;
+    std::vector<std::string> files;
+    double lat = 0.0, lon = 0.0, alt = 0.0, dir = 0.0, maxGap = 300.0;
+    std::string dirRef, datum, title, comment, gpx, offset, out;
+    bool inPlace = false, patch = false, dryRun = false;
+
+    bool given(const std::string& option) const { return app->count(option) != 0; }
+};
 
 // What the command line asks to set; a field is set when its flag is.
 struct Edits {
@@ -84,48 +75,38 @@ struct Options {
 // three decimals is 1/60000 degree; a patch may round to whole seconds' hundredths.
 const double kPositionTolerance = 1e-4;
 
-Edits ParseEdits(const ParsedArgs& parsed) {
+Edits ParseEdits(const Arguments& a) {
     Edits e;
-    if (parsed.Has("lat") != parsed.Has("lon")) throw UsageError("--lat and --lon go together");
-    if (parsed.Has("lat")) {
+    if (a.given("--lat")) {
         e.position = true;
-        e.lat = ParseDouble(parsed.Get("lat"), "--lat");
-        e.lon = ParseDouble(parsed.Get("lon"), "--lon");
-        if (e.lat < -90.0 || e.lat > 90.0) throw UsageError("--lat must lie in -90..90");
-        if (e.lon < -180.0 || e.lon > 180.0) throw UsageError("--lon must lie in -180..180");
+        e.lat = a.lat;
+        e.lon = a.lon;
     }
-    if (parsed.Has("alt")) {
+    if (a.given("--alt")) {
         e.altitude = true;
-        e.alt = ParseDouble(parsed.Get("alt"), "--alt");
-        if (std::fabs(e.alt) > 1e8) throw UsageError("--alt is out of range");
+        e.alt = a.alt;
     }
-    if (parsed.Has("dir")) {
+    if (a.given("--dir")) {
         e.direction = true;
-        e.dir = ParseDouble(parsed.Get("dir"), "--dir");
-        if (e.dir < 0.0 || e.dir > 360.0) throw UsageError("--dir must lie in 0..360");
+        e.dir = a.dir;
     }
-    if (parsed.Has("dir-ref")) {
-        std::string ref = parsed.Get("dir-ref");
-        if (ref != "T" && ref != "M") throw UsageError("--dir-ref must be T or M");
-        if (!e.direction) throw UsageError("--dir-ref needs --dir");
-        e.dirRef = ref[0];
-    }
-    if (parsed.Has("datum")) {
+    if (a.given("--dir-ref")) e.dirRef = a.dirRef[0];
+    if (a.given("--datum")) {
         e.datum = true;
-        e.datumText = parsed.Get("datum");
+        e.datumText = a.datum;
         for (unsigned char c : e.datumText) {
             if (c < 0x20 || c > 0x7E) throw UsageError("--datum must be printable ASCII");
         }
         // The record keeps the datum in 80 bytes, its NUL included.
         if (e.datumText.size() > 79) throw UsageError("--datum is longer than 79 characters");
     }
-    if (parsed.Has("title")) {
+    if (a.given("--title")) {
         e.title = true;
-        e.titleSjis = Utf8ToSjis(parsed.Get("title"), "--title");
+        e.titleSjis = Utf8ToSjis(a.title, "--title");
     }
-    if (parsed.Has("comment")) {
+    if (a.given("--comment")) {
         e.comment = true;
-        e.commentSjis = Utf8ToSjis(parsed.Get("comment"), "--comment");
+        e.commentSjis = Utf8ToSjis(a.comment, "--comment");
     }
     return e;
 }
@@ -254,64 +235,40 @@ bool ShootingTime(const SExifProperty& p, bool hasOffset, int offset, double& ut
     return true;
 }
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {{"lat", 0, true},
-                                         {"lon", 0, true},
-                                         {"alt", 0, true},
-                                         {"dir", 0, true},
-                                         {"dir-ref", 0, true},
-                                         {"datum", 0, true},
-                                         {"title", 0, true},
-                                         {"comment", 0, true},
-                                         {"gpx", 0, true},
-                                         {"offset", 0, true},
-                                         {"max-gap", 0, true},
-                                         {"out", 'o', true},
-                                         {"in-place", 0, false},
-                                         {"patch", 0, false},
-                                         {"dry-run", 'n', false}});
-    const std::vector<std::string>& files = parsed.positional;
-    if (files.empty()) throw UsageError("needs at least one FILE");
-
+int Run(const Arguments& a) {
+    const std::vector<std::string>& files = a.files;
     Options options;
-    int modes = parsed.Has("out") + parsed.Has("in-place") + parsed.Has("patch");
+    int modes = a.given("--out") + a.inPlace + a.patch;
     if (modes != 1) throw UsageError("give exactly one of -o OUT, --in-place and --patch");
-    if (parsed.Has("out")) {
-        options.out = parsed.Get("out");
+    if (a.given("--out")) {
+        options.out = a.out;
         options.outIsDir = IsDirectory(options.out);
         if (files.size() > 1 && !options.outIsDir) {
             throw UsageError("-o must name an existing directory when there are several files");
         }
     }
-    options.mode = parsed.Has("in-place") ? Mode::kInPlace
-                   : parsed.Has("patch")  ? Mode::kPatch
-                                          : Mode::kCopy;
-    options.dryRun = parsed.Has("dry-run");
+    options.mode = a.inPlace ? Mode::kInPlace : a.patch ? Mode::kPatch : Mode::kCopy;
+    options.dryRun = a.dryRun;
 
-    Edits base = ParseEdits(parsed);
-    bool gpx = parsed.Has("gpx");
-    if (gpx && base.position) throw UsageError("--gpx and --lat/--lon exclude each other");
-    if (!gpx && (parsed.Has("offset") || parsed.Has("max-gap"))) {
-        throw UsageError("--offset and --max-gap go with --gpx");
-    }
+    Edits base = ParseEdits(a);
+    bool gpx = a.given("--gpx");
     if (!gpx && !base.position && !base.altitude && !base.direction && !base.datum && !base.title &&
         !base.comment) {
         throw UsageError("nothing to write: give --lat and --lon, --gpx, or another item");
     }
-    bool hasOffset = parsed.Has("offset");
-    int offset = hasOffset ? ParseUtcOffset(parsed.Get("offset"), "--offset") : 0;
-    double maxGap = ParseDouble(parsed.Get("max-gap", "300"), "--max-gap");
-    if (maxGap < 0.0) throw UsageError("--max-gap must not be negative");
+    bool hasOffset = a.given("--offset");
+    int offset = hasOffset ? ParseUtcOffset(a.offset, "--offset") : 0;
+    const double maxGap = a.maxGap;
 
     std::vector<TrackPoint> track;
     if (gpx) {
         std::string cause;
-        if (!LoadGpx(parsed.Get("gpx"), track, cause)) {
-            ReportFileError(parsed.Get("gpx"), cause);
+        if (!LoadGpx(a.gpx, track, cause)) {
+            ReportFileError(a.gpx, cause);
             return kExitFileFailed;
         }
         if (track.empty()) {
-            ReportFileError(parsed.Get("gpx"), "has no track points with a time");
+            ReportFileError(a.gpx, "has no track points with a time");
             return kExitFileFailed;
         }
     }
@@ -380,9 +337,67 @@ int Run(const std::vector<std::string>& args) {
     return status;
 }
 
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto a = std::make_shared<Arguments>();
+    a->app = &app;
+    app.add_option("FILE", a->files, "JPEG photos")->required();
+    CLI::Option* lat = app.add_option("--lat", a->lat, "latitude in degrees, south negative")
+                           ->check(Range(-90.0, 90.0))
+                           ->option_text("D");
+    CLI::Option* lon = app.add_option("--lon", a->lon, "longitude in degrees, west negative")
+                           ->check(Range(-180.0, 180.0))
+                           ->option_text("D");
+    lat->needs(lon);
+    lon->needs(lat);
+    app.add_option("--alt", a->alt,
+                   "altitude in metres (stored as whole metres; below sea level as 0)")
+        ->check(Range(-1e8, 1e8))
+        ->option_text("M");
+    CLI::Option* dir = app.add_option("--dir", a->dir, "bearing of the view in degrees, 0 to 360")
+                           ->check(Range(0.0, 360.0))
+                           ->option_text("DEG");
+    app.add_option("--dir-ref", a->dirRef,
+                   "bearing against true (T, default) or magnetic (M) north")
+        ->check(CLI::IsMember({"T", "M"}))
+        ->needs(dir)
+        ->option_text("T|M");
+    app.add_option("--datum", a->datum, "map datum, as WGS-84 or TOKYO")->option_text("TEXT");
+    app.add_option("--title", a->title, "title (UTF-8, stored as Shift-JIS)")->option_text("TEXT");
+    app.add_option("--comment", a->comment, "comment (UTF-8, stored as Shift-JIS)")
+        ->option_text("TEXT");
+    CLI::Option* gpx =
+        app.add_option("--gpx", a->gpx,
+                       "take each photo's position (and altitude) from the track, interpolated "
+                       "at its shooting time (DateTimeOriginal); photos outside the track or "
+                       "farther than the gap from a track point are skipped")
+            ->option_text("TRACK.gpx")
+            ->excludes(lat)
+            ->excludes(lon);
+    app.add_option("--offset", a->offset,
+                   "the camera clock's offset from UTC (default: the TZ time zone)")
+        ->needs(gpx)
+        ->option_text("+HH:MM");
+    app.add_option("--max-gap", a->maxGap,
+                   "largest distance in time to a track point (default 300)")
+        ->check(Range(0.0))
+        ->needs(gpx)
+        ->option_text("SECONDS");
+    app.add_option("-o,--out", a->out,
+                   "write a copy: OUT is a file, or a directory for several photos")
+        ->option_text("OUT");
+    app.add_flag("--in-place", a->inPlace,
+                 "rewrite each photo with a new EXIF block (safely, via a temporary file)");
+    app.add_flag("--patch", a->patch,
+                 "patch the existing EXIF block in place; the file keeps its length, so only "
+                 "items the photo already has can change");
+    app.add_flag("-n,--dry-run", a->dryRun, "report what would be done, write nothing");
+    return [a] { return Run(*a); };
+}
+
 }  // namespace
 
 const Command kGeotagCommand = {
-    "geotag", "write a position (typed or from a GPX track) into photos", kHelp, Run};
+    "geotag", "write a position (typed or from a GPX track) into photos", Setup};
 
 }  // namespace cli

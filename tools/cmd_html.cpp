@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli.h"
@@ -14,19 +15,15 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: photogeo html FILE OUT.html\n"
-    "\n"
+const char kUsage[] = "Usage: photogeo html FILE OUT.html\n";
+const char kIntro[] =
     "Writes the photo's user comment to OUT.html when the comment is an HTML page (it\n"
     "contains <html> in any letter case). The text is written byte for byte, in the\n"
-    "photo's Shift-JIS.\n"
+    "photo's Shift-JIS.\n";
+const char kFooter[] =
     "Example: photogeo html samples/html-comment.jpg page.html\n";
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {});
-    if (parsed.positional.size() != 2) throw UsageError("needs FILE and OUT.html");
-    const std::string& file = parsed.positional[0];
-    const std::string& out = parsed.positional[1];
+int Run(const std::string& file, const std::string& out) {
     CExifIfdCoder coder;
     std::string cause;
     if (!ReadPhoto(file, coder, false, cause)) {
@@ -51,9 +48,20 @@ int Run(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+struct Arguments {
+    std::string file, out;
+};
+
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto a = std::make_shared<Arguments>();
+    app.add_option("FILE", a->file, "the photo")->required();
+    app.add_option("OUT.html", a->out, "the page to write")->required();
+    return [a] { return Run(a->file, a->out); };
+}
+
 }  // namespace
 
-const Command kHtmlCommand = {"html", "extract the HTML page kept in a photo's comment", kHelp,
-                              Run};
+const Command kHtmlCommand = {"html", "extract the HTML page kept in a photo's comment", Setup};
 
 }  // namespace cli

@@ -3,6 +3,10 @@
 #include <photogeo/ExifIfdCoder.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -18,21 +22,11 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: photogeo info [--quick] [--all] [--json | --sjis] FILE...\n"
-    "\n"
+const char kUsage[] = "Usage: photogeo info [--quick] [--all] [--json | --sjis] FILE...\n";
+const char kIntro[] =
     "Lists the EXIF items of each JPEG photo: title, camera, dates, position, altitude,\n"
-    "map datum, bearing, GPS, image and camera items, as labelled Japanese text.\n"
-    "\n"
-    "  --quick   quick read: only title, shooting time, comment and GPS position items\n"
-    "  --all     also list the basic items that are absent, with their defaults\n"
-    "  --json    one JSON object per file and line, with English keys for the listed texts\n"
-    "            and the raw values: latitude, longitude (degrees, south and west\n"
-    "            negative), altitude (metres), direction (degrees) and direction_ref\n"
-    "            (\"T\" true or \"M\" magnetic north), dates in ISO 8601, width and height\n"
-    "            in pixels; absent values are null\n"
-    "  --sjis    print the library's Shift-JIS texts as they are (default: UTF-8)\n"
-    "\n"
+    "map datum, bearing, GPS, image and camera items, as labelled Japanese text.\n";
+const char kFooter[] =
     "A file without EXIF is listed as such and is not an error. Exit status 1 when a file\n"
     "cannot be read or is not a JPEG file; the other files are still listed.\n"
     "Example: photogeo info --json samples/*.jpg\n";
@@ -66,44 +60,46 @@ const char* KeyOf(int item) {
     return "unknown";
 }
 
-std::string JsonNumber(bool present, double value) {
-    if (!present) return "null";
+// Every whole number below 2^53 has an exact double.
+const double kExactInteger = 9007199254740992.0;
+
+// Raw numbers keep ten significant digits, finer than any item the listing reads.
+Json JsonNumber(bool present, double value) {
+    if (!present) return nullptr;
     char text[40];
     std::snprintf(text, sizeof text, "%.10g", value);
-    return text;
+    double rounded = std::strtod(text, nullptr);
+    // Whole numbers print without a fraction, as 58 rather than 58.0.
+    if (std::fabs(rounded) < kExactInteger && rounded == std::trunc(rounded)) {
+        return static_cast<int64_t>(rounded);
+    }
+    return rounded;
 }
 
-std::string JsonDate(bool present, const CTime& time) {
-    return present ? JsonString(IsoLocal(time.GetTime())) : "null";
+Json JsonDate(bool present, const CTime& time) {
+    return present ? Json(IsoLocal(time.GetTime())) : Json(nullptr);
 }
 
 void PrintJson(const std::string& file, CExifIfdCoder& coder, const std::vector<Listed>& items,
                int width, int height) {
     const SExifProperty& p = coder.m_Property;
-    std::string out = "{\"file\":" + JsonString(file);
-    out += ",\"exif\":" + std::string(coder.m_nStatus == 1 ? "true" : "false");
-    out += ",\"width\":" + JsonNumber(width >= 0, width);
-    out += ",\"height\":" + JsonNumber(height >= 0, height);
-    out += ",\"items\":{";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i) out += ",";
-        out += JsonString(KeyOf(items[i].item)) + ":" + JsonString(SjisToUtf8(items[i].value));
-    }
-    out += "}";
-    out += ",\"latitude\":" + JsonNumber(p.bGPSPosition, p.dGPSLatitude);
-    out += ",\"longitude\":" + JsonNumber(p.bGPSPosition, p.dGPSLongitude);
-    out += ",\"altitude\":" + JsonNumber(p.bGPSAltitude, p.dGPSAltitude);
-    out += ",\"direction\":" + JsonNumber(p.bGPSImgDirection, p.dGPSImgDirection);
-    out += ",\"direction_ref\":";
-    out += p.bGPSImgDirectionRef &&
-                   (p.szGPSImgDirectionRef[0] == 'T' || p.szGPSImgDirectionRef[0] == 'M')
-               ? JsonString(std::string(1, p.szGPSImgDirectionRef[0]))
-               : "null";
-    out += ",\"date_time_original\":" + JsonDate(p.bDateTimeOriginal, p.tmDateTimeOriginal);
-    out += ",\"date_time\":" + JsonDate(p.bDateTime, p.tmDateTime);
-    out += ",\"date_time_digitized\":" + JsonDate(p.bDateTimeDigitized, p.tmDateTimeDigitized);
-    out += "}\n";
-    std::fputs(out.c_str(), stdout);
+    Json out;
+    out["file"] = file;
+    out["exif"] = coder.m_nStatus == 1;
+    out["width"] = width >= 0 ? Json(width) : Json(nullptr);
+    out["height"] = height >= 0 ? Json(height) : Json(nullptr);
+    Json& listed = out["items"] = Json::object();
+    for (const Listed& item : items) listed[KeyOf(item.item)] = SjisToUtf8(item.value);
+    out["latitude"] = JsonNumber(p.bGPSPosition, p.dGPSLatitude);
+    out["longitude"] = JsonNumber(p.bGPSPosition, p.dGPSLongitude);
+    out["altitude"] = JsonNumber(p.bGPSAltitude, p.dGPSAltitude);
+    out["direction"] = JsonNumber(p.bGPSImgDirection, p.dGPSImgDirection);
+    char ref = p.bGPSImgDirectionRef ? p.szGPSImgDirectionRef[0] : '\0';
+    out["direction_ref"] = ref == 'T' || ref == 'M' ? Json(std::string(1, ref)) : Json(nullptr);
+    out["date_time_original"] = JsonDate(p.bDateTimeOriginal, p.tmDateTimeOriginal);
+    out["date_time"] = JsonDate(p.bDateTime, p.tmDateTime);
+    out["date_time_digitized"] = JsonDate(p.bDateTimeDigitized, p.tmDateTimeDigitized);
+    PrintJsonLine(out);
 }
 
 void PrintText(const std::string& file, CExifIfdCoder& coder, const std::vector<Listed>& items,
@@ -129,21 +125,21 @@ void PrintText(const std::string& file, CExifIfdCoder& coder, const std::vector<
     }
 }
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(
-        args, {{"quick", 0, false}, {"all", 0, false}, {"json", 0, false}, {"sjis", 0, false}});
-    if (parsed.positional.empty()) throw UsageError("needs at least one FILE");
-    bool json = parsed.Has("json");
-    bool sjis = parsed.Has("sjis");
-    if (json && sjis) throw UsageError("--json output is UTF-8; --sjis cannot go with it");
+struct Options {
+    bool quick = false, all = false, json = false, sjis = false;
+    std::vector<std::string> files;
+};
+
+int Run(const Options& o) {
+    const bool json = o.json, sjis = o.sjis;
     int status = kExitOk;
-    Progress progress(parsed.positional.size());
+    Progress progress(o.files.size());
     bool first = true;
-    for (const std::string& file : parsed.positional) {
+    for (const std::string& file : o.files) {
         progress.Step(file);
         CExifIfdCoder coder;
         std::string cause;
-        if (!ReadPhoto(file, coder, parsed.Has("quick"), cause)) {
+        if (!ReadPhoto(file, coder, o.quick, cause)) {
             progress.Clear();
             ReportFileError(file, cause);
             status = kExitFileFailed;
@@ -151,7 +147,7 @@ int Run(const std::vector<std::string>& args) {
         }
         int width = -1, height = -1;
         coder.GetJPEGInfo(file.c_str(), width, height);
-        std::vector<Listed> items = ListItems(coder, parsed.Has("all"));
+        std::vector<Listed> items = ListItems(coder, o.all);
         if (json) {
             PrintJson(file, coder, items, width, height);
         } else {
@@ -163,8 +159,27 @@ int Run(const std::vector<std::string>& args) {
     return status;
 }
 
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto o = std::make_shared<Options>();
+    app.add_option("FILE", o->files, "JPEG photos")->required();
+    app.add_flag("--quick", o->quick,
+                 "quick read: only title, shooting time, comment and GPS position items");
+    app.add_flag("--all", o->all, "also list the basic items that are absent, with their defaults");
+    CLI::Option* json = app.add_flag(
+        "--json", o->json,
+        "one JSON object per file and line, with English keys for the listed texts and the raw "
+        "values: latitude, longitude (degrees, south and west negative), altitude (metres), "
+        "direction (degrees) and direction_ref (\"T\" true or \"M\" magnetic north), dates in "
+        "ISO 8601, width and height in pixels; absent values are null");
+    app.add_flag("--sjis", o->sjis,
+                 "print the library's Shift-JIS texts as they are (default: UTF-8)")
+        ->excludes(json);
+    return [o] { return Run(*o); };
+}
+
 }  // namespace
 
-const Command kInfoCommand = {"info", "list the EXIF items of photos (text or JSON)", kHelp, Run};
+const Command kInfoCommand = {"info", "list the EXIF items of photos (text or JSON)", Setup};
 
 }  // namespace cli

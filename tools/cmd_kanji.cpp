@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "cli.h"
@@ -14,19 +15,17 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: photogeo kanji [--to sjis|euc|jis] [--options NKF-OPTIONS] < IN > OUT\n"
-    "\n"
+const char kUsage[] = "Usage: photogeo kanji [--to sjis|euc|jis] [--options NKF-OPTIONS] < IN > OUT\n";
+const char kIntro[] =
     "Converts Japanese text from standard input to standard output. The input encoding (JIS\n"
-    "with escape sequences, Shift-JIS or EUC-JP) is detected; half-width katakana are widened.\n"
-    "\n"
-    "  --to ENC            output encoding: sjis, euc or jis (default jis)\n"
-    "  --options OPTS      further converter options, for example:\n"
-    "                        S, E, J  take the input as Shift-JIS, EUC-JP or JIS\n"
-    "                        x        keep half-width katakana\n"
-    "                        Z1       full-width ASCII and space to ASCII\n"
-    "                        f60      fold lines at 60 columns\n"
-    "                        c, d     add CR before LF / drop CR\n"
+    "with escape sequences, Shift-JIS or EUC-JP) is detected; half-width katakana are widened.\n";
+const char kFooter[] =
+    "Converter options, for example:\n"
+    "  S, E, J  take the input as Shift-JIS, EUC-JP or JIS\n"
+    "  x        keep half-width katakana\n"
+    "  Z1       full-width ASCII and space to ASCII\n"
+    "  f60      fold lines at 60 columns\n"
+    "  c, d     add CR before LF / drop CR\n"
     "\n"
     "The text may not contain NUL bytes.\n"
     "Example: photogeo kanji --to sjis < memo-euc.txt > memo-sjis.txt\n";
@@ -36,10 +35,13 @@ const char kHelp[] =
 const std::size_t kInitialGrowth = 8;
 const std::size_t kMaxInput = 64u << 20;
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {{"to", 0, true}, {"options", 0, true}});
-    if (!parsed.positional.empty()) throw UsageError("reads standard input; takes no file");
-    std::string to = parsed.Get("to", "jis");
+struct Options {
+    std::string to = "jis";
+    std::string options;
+};
+
+int Run(const Options& o) {
+    const std::string& to = o.to;
     std::string options;
     if (to == "sjis") {
         options = "s";
@@ -51,7 +53,7 @@ int Run(const std::vector<std::string>& args) {
         throw UsageError("--to must be sjis, euc or jis");
     }
     // The output letter goes last so that it wins over one in the user's options.
-    options = parsed.Get("options") + options;
+    options = o.options + options;
 
     std::vector<unsigned char> input;
     unsigned char chunk[65536];
@@ -76,7 +78,7 @@ int Run(const std::vector<std::string>& args) {
         output.assign(capacity, 0);
         int rc = nkf(input.data(), output.data(), static_cast<int>(capacity), options.c_str());
         if (rc != 0) {
-            throw UsageError("the options '" + parsed.Get("options") +
+            throw UsageError("the options '" + o.options +
                              "' cannot be combined with that output (Latin-1 input needs JIS "
                              "output and no x)");
         }
@@ -98,9 +100,19 @@ int Run(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto o = std::make_shared<Options>();
+    app.add_option("--to", o->to, "output encoding: sjis, euc or jis (default jis)")
+        ->option_text("ENC");
+    app.add_option("--options", o->options, "further converter options (see below)")
+        ->option_text("OPTS");
+    return [o] { return Run(*o); };
+}
+
 }  // namespace
 
 const Command kKanjiCommand = {"kanji", "convert Japanese text between JIS, Shift-JIS and EUC-JP",
-                               kHelp, Run};
+                               Setup};
 
 }  // namespace cli

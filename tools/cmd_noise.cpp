@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "cli.h"
@@ -14,25 +15,11 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: photogeo noise cloud|bump [OPTIONS] OUT.pgm\n"
-    "\n"
+const char kUsage[] = "Usage: photogeo noise cloud|bump [OPTIONS] OUT.pgm\n";
+const char kIntro[] =
     "Writes a greyscale texture of Perlin noise as a binary PGM. Textures tile every\n"
-    "256 x SCALE pixels.\n"
-    "\n"
-    "  --size WxH          picture size in pixels (default 256x256)\n"
-    "  --octaves N         octaves summed, 1 to 20 (default 6)\n"
-    "  --persistence P     amplitude ratio of successive octaves (default 0.5)\n"
-    "  --scale S           pixels per lattice unit of the first octave (default 32)\n"
-    "  --offset N          shifts the sampled area, giving another texture (default 0)\n"
-    "cloud only:\n"
-    "  --cover C           density 0..255 taken away before the curve (default 100)\n"
-    "  --sharpness S       base of the exponential curve, 0..1 (default 0.97; lower\n"
-    "                      values give harder edges)\n"
-    "bump only:\n"
-    "  --height H          factor applied to the noise (default 1.5)\n"
-    "  --ridge             ridged variant\n"
-    "\n"
+    "256 x SCALE pixels.\n";
+const char kFooter[] =
     "Example: photogeo noise cloud --size 512x256 --octaves 8 sky.pgm\n";
 
 void ParseSize(const std::string& text, int& width, int& height) {
@@ -48,57 +35,34 @@ void ParseSize(const std::string& text, int& width, int& height) {
     height = static_cast<int>(h);
 }
 
-int Run(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {{"size", 0, true},
-                                         {"octaves", 0, true},
-                                         {"persistence", 0, true},
-                                         {"scale", 0, true},
-                                         {"offset", 0, true},
-                                         {"cover", 0, true},
-                                         {"sharpness", 0, true},
-                                         {"height", 0, true},
-                                         {"ridge", 0, false}});
-    if (parsed.positional.size() != 2) throw UsageError("needs the kind (cloud or bump) and OUT");
-    const std::string& kind = parsed.positional[0];
-    const std::string& out = parsed.positional[1];
-    if (kind != "cloud" && kind != "bump") throw UsageError("the kind must be cloud or bump");
-    bool cloud = kind == "cloud";
-    if (cloud && (parsed.Has("height") || parsed.Has("ridge"))) {
-        throw UsageError("--height and --ridge apply to bump textures");
-    }
-    if (!cloud && (parsed.Has("cover") || parsed.Has("sharpness"))) {
-        throw UsageError("--cover and --sharpness apply to cloud textures");
-    }
+struct Options {
+    std::string kind, out, size;
+    int octaves = 6;
+    double persistence = 0.5, scale = 32.0;
+    int offset = 0;
+    double cover = 100.0, sharpness = 0.97;  // cloud
+    double height = 1.5;                     // bump
+    bool ridge = false;
+};
+
+int Run(const Options& o) {
     int width = 256, height = 256;
-    if (parsed.Has("size")) ParseSize(parsed.Get("size"), width, height);
-    long octaves = ParseLong(parsed.Get("octaves", "6"), "--octaves");
-    if (octaves < 1 || octaves > CPerlinNoise::MaxOctaves) {
-        throw UsageError("--octaves must lie in 1..20");
-    }
-    double persistence = ParseDouble(parsed.Get("persistence", "0.5"), "--persistence");
-    double scale = ParseDouble(parsed.Get("scale", "32"), "--scale");
-    if (scale <= 0.0) throw UsageError("--scale must be positive");
-    long offset = ParseLong(parsed.Get("offset", "0"), "--offset");
-    if (offset < -1000000 || offset > 1000000) {
-        throw UsageError("--offset must lie in -1000000..1000000");
-    }
+    if (!o.size.empty()) ParseSize(o.size, width, height);
+    if (o.scale <= 0.0) throw UsageError("--scale must be positive");
 
     std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height);
-    if (cloud) {
-        double cover = ParseDouble(parsed.Get("cover", "100"), "--cover");
-        double sharpness = ParseDouble(parsed.Get("sharpness", "0.97"), "--sharpness");
+    if (o.kind == "cloud") {
         CPerlinCloud generator;
-        generator.Create(persistence, scale, scale, cover, sharpness, static_cast<int>(offset));
-        generator.FillTexture(pixels.data(), width, height, static_cast<int>(octaves), 0.0, 0.0);
+        generator.Create(o.persistence, o.scale, o.scale, o.cover, o.sharpness, o.offset);
+        generator.FillTexture(pixels.data(), width, height, o.octaves, 0.0, 0.0);
     } else {
-        double bumpHeight = ParseDouble(parsed.Get("height", "1.5"), "--height");
         CPerlinBump generator;
         // The bump generator counts four of its scale units to a lattice unit.
-        generator.Create(persistence, bumpHeight, scale / 4.0, static_cast<double>(offset),
-                         parsed.Has("ridge") ? 1 : 0);
-        generator.FillTexture(pixels.data(), width, height, static_cast<int>(octaves), 1.0, 1.0,
-                              0.0, 0.0);
+        generator.Create(o.persistence, o.height, o.scale / 4.0, static_cast<double>(o.offset),
+                         o.ridge ? 1 : 0);
+        generator.FillTexture(pixels.data(), width, height, o.octaves, 1.0, 1.0, 0.0, 0.0);
     }
+    const std::string& out = o.out;
     if (!WritePgm(out, width, height, pixels.data())) {
         ReportFileError(out, "cannot write: " + ErrnoText(errno));
         return kExitFileFailed;
@@ -106,8 +70,51 @@ int Run(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+std::function<int()> Setup(CLI::App& app) {
+    SetHelp(app, kUsage, kIntro, kFooter);
+    auto o = std::make_shared<Options>();
+    app.add_option("KIND", o->kind, "cloud or bump")
+        ->required()
+        ->check(CLI::IsMember({"cloud", "bump"}));
+    app.add_option("OUT.pgm", o->out, "the picture to write")->required();
+    app.add_option("--size", o->size, "picture size in pixels (default 256x256)")
+        ->option_text("WxH");
+    app.add_option("--octaves", o->octaves, "octaves summed, 1 to 20 (default 6)")
+        ->check(Range(1, CPerlinNoise::MaxOctaves));
+    app.add_option("--persistence", o->persistence,
+                   "amplitude ratio of successive octaves (default 0.5)")
+        ->check(Range());
+    app.add_option("--scale", o->scale, "pixels per lattice unit of the first octave (default 32)")
+        ->check(Range());
+    app.add_option("--offset", o->offset,
+                   "shifts the sampled area, giving another texture (default 0)")
+        ->check(Range(-1000000, 1000000));
+    CLI::Option* cover = app.add_option(
+        "--cover", o->cover, "cloud: density 0..255 taken away before the curve (default 100)");
+    cover->check(Range());
+    CLI::Option* sharpness = app.add_option(
+        "--sharpness", o->sharpness,
+        "cloud: base of the exponential curve, 0..1 (default 0.97; lower values give harder "
+        "edges)");
+    sharpness->check(Range());
+    CLI::Option* height =
+        app.add_option("--height", o->height, "bump: factor applied to the noise (default 1.5)");
+    height->check(Range());
+    CLI::Option* ridge = app.add_flag("--ridge", o->ridge, "bump: ridged variant");
+    return [o, cover, sharpness, height, ridge] {
+        bool cloud = o->kind == "cloud";
+        if (cloud && (height->count() || ridge->count())) {
+            throw UsageError("--height and --ridge apply to bump textures");
+        }
+        if (!cloud && (cover->count() || sharpness->count())) {
+            throw UsageError("--cover and --sharpness apply to cloud textures");
+        }
+        return Run(*o);
+    };
+}
+
 }  // namespace
 
-const Command kNoiseCommand = {"noise", "cloud or bump texture as a greyscale PGM", kHelp, Run};
+const Command kNoiseCommand = {"noise", "cloud or bump texture as a greyscale PGM", Setup};
 
 }  // namespace cli

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,14 +48,6 @@ const cli::Command* FindCommand(const std::string& name) {
     return nullptr;
 }
 
-bool AsksForHelp(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "--") return false;
-        if (arg == "--help" || arg == "-h") return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,13 +65,14 @@ int main(int argc, char** argv) {
         return cli::kExitOk;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
+    std::function<int()> run;
     if (first == "help") {
         const cli::Command* command = args.empty() ? nullptr : FindCommand(args[0]);
         if (!command) {
             PrintProgramHelp(args.empty() ? stdout : stderr);
             return args.empty() ? cli::kExitOk : cli::kExitUsage;
         }
-        std::fputs(command->help, stdout);
+        std::fputs(cli::MakeParser(*command, run)->help().c_str(), stdout);
         return cli::kExitOk;
     }
     const cli::Command* command = FindCommand(first);
@@ -85,16 +80,25 @@ int main(int argc, char** argv) {
         cli::ReportError("unknown command '" + first + "' (see 'photogeo --help')");
         return cli::kExitUsage;
     }
-    if (AsksForHelp(args)) {
-        std::fputs(command->help, stdout);
-        return cli::kExitOk;
-    }
-    try {
-        return command->run(args);
-    } catch (const cli::UsageError& e) {
-        cli::ReportError(std::string(command->name) + ": " + e.what() + " (see 'photogeo " +
+    auto usage = [command](const std::string& what) {
+        cli::ReportError(std::string(command->name) + ": " + what + " (see 'photogeo " +
                          command->name + " --help')");
         return cli::kExitUsage;
+    };
+    try {
+        std::unique_ptr<CLI::App> app = cli::MakeParser(*command, run);
+        try {
+            // argv[1], the command's name, stands for the program's name here.
+            app->parse(argc - 1, argv + 1);
+        } catch (const CLI::CallForHelp&) {
+            std::fputs(app->help().c_str(), stdout);
+            return cli::kExitOk;
+        } catch (const CLI::ParseError& e) {
+            return usage(e.what());
+        }
+        return run();
+    } catch (const cli::UsageError& e) {
+        return usage(e.what());
     } catch (const std::bad_alloc&) {
         cli::ReportError(std::string(command->name) + ": out of memory");
         return cli::kExitFileFailed;
