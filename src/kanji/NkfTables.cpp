@@ -6,9 +6,9 @@
 // semi-voiced row is ha.
 #include "kanji/NkfTables.h"
 
-namespace kanji {
+namespace photogeo::kanji {
 
-const uint16_t kanaToWide[64] = {
+const uint16_t kKanaToWide[64] = {
     0x2121, 0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523, 0x2525, 0x2527,
     0x2529, 0x2563, 0x2565, 0x2567, 0x2543, 0x213C, 0x2522, 0x2524, 0x2526, 0x2528, 0x252A,
     0x252B, 0x252D, 0x252F, 0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F,
@@ -17,7 +17,7 @@ const uint16_t kanaToWide[64] = {
     0x2569, 0x256A, 0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C,
 };
 
-const uint16_t kanaVoiced[64] = {
+const uint16_t kKanaVoiced[64] = {
     0,      0,      0,      0,      0,      0,      0,      0,      0,      0,      0,
     0,      0,      0,      0,      0,      0,      0,      0,      0,      0,      0,
     0x252C, 0x252E, 0x2530, 0x2532, 0x2534, 0x2536, 0x2538, 0x253A, 0x253C, 0x253E, 0x2540,
@@ -26,13 +26,13 @@ const uint16_t kanaVoiced[64] = {
     0,      0,      0,      0,      0,      0,      0,      0,      0,
 };
 
-const uint16_t kanaSemiVoiced[64] = {
+const uint16_t kKanaSemiVoiced[64] = {
     0,      0,      0,      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,      0,
     0,      0,      0,      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x2551, 0x2554,
     0x2557, 0x255A, 0x255D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
 };
 
-const unsigned char wideSymbolToAscii[96] = {
+const unsigned char kWideSymbolToAscii[96] = {
     0,    0,    0,    0,    0x2C, 0x2E, 0,    0x3A, 0x3B, 0x3F, 0x21, 0,    0,    0x27, 0x60, 0,
     0x5E, 0,    0x5F, 0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0x2D, 0,    0x2F,
     0x5C, 0,    0,    0x7C, 0,    0,    0x60, 0x27, 0x22, 0x22, 0x28, 0x29, 0,    0,    0x5B, 0x5D,
@@ -41,4 +41,4 @@ const unsigned char wideSymbolToAscii[96] = {
     0x24, 0,    0,    0x25, 0x23, 0x26, 0x2A, 0x40, 0,    0,    0,    0,    0,    0,    0,    0,
 };
 
-}  // namespace kanji
+}  // namespace photogeo::kanji
