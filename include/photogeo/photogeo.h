@@ -17,5 +17,6 @@
 #include "photogeo/PerlinNoise.h"
 #include "photogeo/Result.h"
 #include "photogeo/SafeFile.h"
+#include "photogeo/ExifEdit.h"
 
 #endif

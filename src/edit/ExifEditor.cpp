@@ -1,0 +1,301 @@
+// The lossless editor (photogeo/ExifEdit.h): EditJpeg and EditJpegFile. The old TIFF block is
+// copied unchanged; new values and directories are appended at even offsets, a directory whose
+// tags change is rewritten in its old place when it does not grow, else appended, and the
+// pointer to it (the header's IFD0 offset, IFD0's Exif or GPS pointer) is set to its new
+// place. The GPS directory is always written last, so that the next edit finds it at the end of
+// the block and reuses that space. The JPEG file around the EXIF segment is copied as it is.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "edit/EditInternal.h"
+
+namespace photogeo::edit {
+namespace {
+
+constexpr unsigned char kNewGpsVersion[4] = {2, 3, 0, 0};
+constexpr uint16_t kTagGpsVersion = 0x0000;
+constexpr int64_t kIfd0OffsetField = 4;  // in the header
+
+struct WrittenDirectory {
+    int64_t offset;
+    std::vector<uint16_t> tags;  // in table order
+    // Block offset of the value field of the entry for tag (which the directory holds).
+    int64_t FieldOffset(uint16_t tag) const {
+        const auto at = std::find(tags.begin(), tags.end(), tag) - tags.begin();
+        return offset + tiff::kCountSize + tiff::kEntrySize * at + 8;
+    }
+};
+
+// The block being built: the old bytes, then whatever the edit appends.
+class BlockBuilder {
+public:
+    BlockBuilder(std::vector<unsigned char> bytes, tiff::ByteOrder order)
+        : m_bytes(std::move(bytes)), m_order(order) {}
+
+    std::vector<unsigned char>& Bytes() { return m_bytes; }
+
+    // Appends data at the next even offset and returns that offset. Throws kTooLarge when the
+    // block would no longer fit its segment.
+    int64_t Append(const std::vector<unsigned char>& data) {
+        const std::size_t at = m_bytes.size() + (m_bytes.size() & 1);
+        if (at + data.size() > kMaxTiffBlock)
+            throw Failure(Fault::kTooLarge,
+                          "the TIFF block would be " + std::to_string(at + data.size()) + " bytes");
+        m_bytes.resize(at);
+        m_bytes.insert(m_bytes.end(), data.begin(), data.end());
+        return static_cast<int64_t>(at);
+    }
+
+    // Writes a directory of entries (sorted by tag here) with the next-directory offset next.
+    // Values longer than four bytes are appended first. The table goes at `at` (an old table's
+    // place, which the caller has checked it fits) or, when at is negative, is appended.
+    WrittenDirectory Write(std::vector<NewEntry> entries, uint32_t next, int64_t at = -1) {
+        for (NewEntry& e : entries)
+            if (!e.value.empty()) Store32(e.field, static_cast<uint32_t>(Append(e.value)), m_order);
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const NewEntry& a, const NewEntry& b) { return a.tag < b.tag; });
+        std::vector<unsigned char> table(static_cast<std::size_t>(
+            tiff::kCountSize + tiff::kEntrySize * static_cast<int64_t>(entries.size()) +
+            tiff::kNextOffsetSize));
+        WrittenDirectory w{0, {}};
+        Store16(table.data(), static_cast<uint16_t>(entries.size()), m_order);
+        unsigned char* p = table.data() + tiff::kCountSize;
+        for (const NewEntry& e : entries) {
+            Store16(p, e.tag, m_order);
+            Store16(p + 2, e.type, m_order);
+            Store32(p + 4, e.count, m_order);
+            std::memcpy(p + 8, e.field, 4);
+            p += tiff::kEntrySize;
+            w.tags.push_back(e.tag);
+        }
+        Store32(p, next, m_order);
+        if (at < 0) {
+            w.offset = Append(table);
+        } else {
+            std::copy(table.begin(), table.end(), m_bytes.begin() + at);
+            w.offset = at;
+        }
+        return w;
+    }
+
+    // Rewrites the directory old with entries: in its old place when the table does not grow
+    // (the bytes it no longer needs are cleared), else appended.
+    WrittenDirectory Rewrite(const Directory& old, std::vector<NewEntry> entries) {
+        int64_t at = -1;
+        if (entries.size() <= old.entries.size()) {
+            at = old.offset;
+            std::fill_n(m_bytes.begin() + old.offset, old.TableSize(), 0);
+        }
+        return Write(std::move(entries), old.next, at);
+    }
+
+    void Patch32(int64_t offset, uint32_t v) { Store32(&m_bytes[static_cast<std::size_t>(offset)], v, m_order); }
+
+private:
+    std::vector<unsigned char> m_bytes;
+    tiff::ByteOrder m_order;
+};
+
+bool Within(int64_t at, const Ranges& ranges) {
+    for (const auto& [begin, end] : ranges)
+        if (at >= begin && at < end) return true;
+    return false;
+}
+
+// Frees the old GPS directory of a block whose directories all read: the bytes only it uses
+// are cleared (they would still locate the photo), and when it lies at the end of the block
+// (as an earlier edit left it) the block is cut before it.
+void ReleaseOldGps(const Layout& layout, std::vector<unsigned char>& bytes) {
+    const unsigned char* block = bytes.data();
+    const Ranges gps = DirectoryRanges(layout, block, bytes.size(), kGpsIfd);
+    Ranges others;
+    int64_t othersEnd = 0;
+    for (int d = 0; d < kDirCount; ++d) {
+        if (d == kGpsIfd) continue;
+        for (const auto& r : DirectoryRanges(layout, block, bytes.size(), d)) {
+            others.push_back(r);
+            othersEnd = std::max(othersEnd, r.second);
+        }
+    }
+    // The cut: the start of the run of GPS bytes (with single padding bytes between them)
+    // that ends the block.
+    int64_t cut = static_cast<int64_t>(bytes.size());
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const auto& [begin, end] : gps)
+            if (begin < cut && end >= cut - 1) {
+                cut = begin;
+                moved = true;
+            }
+    }
+    cut = std::max(cut, othersEnd);
+    bytes.resize(static_cast<std::size_t>(cut));
+    for (const auto& [begin, end] : gps)
+        for (int64_t at = begin; at < std::min(end, cut); ++at)
+            if (!Within(at, others)) bytes[static_cast<std::size_t>(at)] = 0;
+}
+
+std::vector<NewEntry> KeptEntries(const Directory& dir) {
+    std::vector<NewEntry> out;
+    for (const tiff::Entry& e : dir.entries) out.push_back(KeptEntry(e));
+    return out;
+}
+
+void Drop(std::vector<NewEntry>& entries, uint16_t tag) {
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [tag](const NewEntry& e) { return e.tag == tag; }),
+                  entries.end());
+}
+
+// The edited TIFF block, or an empty vector when the changes leave it as it is.
+std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t size,
+                                     const JpegHeader& jpeg, const ExifChanges& changes) {
+    const Layout layout = ReadLayout(block, size);
+    const tiff::ByteOrder order = layout.order;
+    const Directory& ifd0 = layout.dirs[kIfd0];
+    const Directory& gps = layout.dirs[kGpsIfd];
+    const bool gpsChange = changes.gps || (changes.removeGps && ifd0.Find(kTagGpsPointer));
+
+    unsigned char version[4];
+    std::memcpy(version, kNewGpsVersion, sizeof version);
+    if (const tiff::Entry* v = gps.Find(kTagGpsVersion); v && v->type == tiff::kByte && v->count == 4)
+        std::memcpy(version, v->field, sizeof version);
+
+    std::vector<unsigned char> bytes(block, block + size);
+    if (gpsChange && gps.present && !layout.AnyDamaged()) ReleaseOldGps(layout, bytes);
+    BlockBuilder b(std::move(bytes), order);
+
+    // The Exif directory, for the comment.
+    int64_t exifAt = -1;  // where the Exif directory now is, when that changed
+    bool changed = gpsChange;
+    if (changes.userComment) {
+        const Directory& exif = layout.dirs[kExifIfd];
+        const std::string& text = *changes.userComment;
+        if (exif.damaged) throw Failure(Fault::kBadDirectory, "Exif");
+        if (exif.present && (!text.empty() || exif.Find(kTagUserComment))) {
+            std::vector<NewEntry> entries = KeptEntries(exif);
+            Drop(entries, kTagUserComment);
+            if (!text.empty()) entries.push_back(CommentEntry(text, order));
+            const int64_t at = b.Rewrite(exif, std::move(entries)).offset;
+            if (at != exif.offset) exifAt = at;
+            changed = true;
+        } else if (!exif.present && !text.empty()) {
+            std::vector<NewEntry> entries = RequiredExifEntries(jpeg, order);
+            entries.push_back(CommentEntry(text, order));
+            exifAt = b.Write(std::move(entries), 0).offset;
+            changed = true;
+        }
+    }
+
+    // IFD0: description and pointers.
+    std::vector<NewEntry> entries = KeptEntries(ifd0);
+    if (changes.imageDescription &&
+        (!changes.imageDescription->empty() || ifd0.Find(kTagImageDescription))) {
+        Drop(entries, kTagImageDescription);
+        if (!changes.imageDescription->empty())
+            entries.push_back(DescriptionEntry(*changes.imageDescription));
+        changed = true;
+    }
+    if (exifAt >= 0) {
+        Drop(entries, kTagExifPointer);
+        entries.push_back(LongEntry(kTagExifPointer, static_cast<uint32_t>(exifAt), order));
+    }
+    if (gpsChange) Drop(entries, kTagGpsPointer);
+    if (changes.gps) entries.push_back(LongEntry(kTagGpsPointer, 0, order));
+    if (!changed) return {};
+
+    const WrittenDirectory w = b.Rewrite(ifd0, std::move(entries));
+    if (w.offset != ifd0.offset) b.Patch32(kIfd0OffsetField, static_cast<uint32_t>(w.offset));
+    if (changes.gps) {
+        const int64_t at = b.Write(GpsEntries(*changes.gps, version, order), 0).offset;
+        b.Patch32(w.FieldOffset(kTagGpsPointer), static_cast<uint32_t>(at));
+    }
+    return std::move(b.Bytes());
+}
+
+// A block for a file without one: IFD0 with the required items and the pointers the changes
+// need, then the Exif directory for a comment, then the GPS directory.
+std::vector<unsigned char> NewBlock(const JpegHeader& jpeg, const ExifChanges& changes) {
+    const tiff::ByteOrder order = tiff::ByteOrder::kBigEndian;
+    BlockBuilder b({'M', 'M', 0, tiff::kMagic, 0, 0, 0, 0}, order);
+    std::vector<NewEntry> entries = RequiredIfd0Entries(jpeg, order);
+    const bool comment = changes.userComment && !changes.userComment->empty();
+    if (changes.imageDescription && !changes.imageDescription->empty())
+        entries.push_back(DescriptionEntry(*changes.imageDescription));
+    if (comment) entries.push_back(LongEntry(kTagExifPointer, 0, order));
+    if (changes.gps) entries.push_back(LongEntry(kTagGpsPointer, 0, order));
+    const WrittenDirectory ifd0 = b.Write(std::move(entries), 0);
+    b.Patch32(kIfd0OffsetField, static_cast<uint32_t>(ifd0.offset));
+    if (comment) {
+        std::vector<NewEntry> exif = RequiredExifEntries(jpeg, order);
+        exif.push_back(CommentEntry(*changes.userComment, order));
+        const int64_t at = b.Write(std::move(exif), 0).offset;
+        b.Patch32(ifd0.FieldOffset(kTagExifPointer), static_cast<uint32_t>(at));
+    }
+    if (changes.gps) {
+        const int64_t at = b.Write(GpsEntries(*changes.gps, kNewGpsVersion, order), 0).offset;
+        b.Patch32(ifd0.FieldOffset(kTagGpsPointer), static_cast<uint32_t>(at));
+    }
+    return std::move(b.Bytes());
+}
+
+bool AddsSomething(const ExifChanges& c) {
+    return c.gps || (c.imageDescription && !c.imageDescription->empty()) ||
+           (c.userComment && !c.userComment->empty());
+}
+
+// jpeg with the bytes [from, from + oldSize) replaced by an EXIF segment holding block.
+std::vector<unsigned char> Splice(const unsigned char* jpeg, std::size_t size, std::size_t from,
+                                  std::size_t oldSize, const std::vector<unsigned char>& block) {
+    const std::size_t length = 2 + sizeof kExifId + block.size();
+    std::vector<unsigned char> out;
+    out.reserve(size - oldSize + 2 + length);
+    out.insert(out.end(), jpeg, jpeg + from);
+    const unsigned char head[4] = {kMarkerPrefix, kApp1, static_cast<unsigned char>(length >> 8),
+                                   static_cast<unsigned char>(length & 0xFF)};
+    out.insert(out.end(), head, head + 4);
+    out.insert(out.end(), kExifId, kExifId + sizeof kExifId);
+    out.insert(out.end(), block.begin(), block.end());
+    out.insert(out.end(), jpeg + from + oldSize, jpeg + size);
+    return out;
+}
+
+}  // namespace
+}  // namespace photogeo::edit
+
+namespace photogeo {
+
+Result<std::vector<unsigned char>> EditJpeg(const unsigned char* jpeg, std::size_t size,
+                                            const ExifChanges& changes) {
+    using namespace edit;
+    try {
+        const JpegHeader h = ReadJpegHeader(jpeg, size);
+        if (h.exif >= 0) {
+            const Segment& s = h.segments[static_cast<std::size_t>(h.exif)];
+            constexpr std::size_t kBlockStart = 4 + sizeof kExifId;
+            const std::vector<unsigned char> block =
+                EditBlock(jpeg + s.offset + kBlockStart, s.size - kBlockStart, h, changes);
+            if (block.empty()) return std::vector<unsigned char>(jpeg, jpeg + size);
+            return Splice(jpeg, size, s.offset, s.size, block);
+        }
+        if (!AddsSomething(changes)) return std::vector<unsigned char>(jpeg, jpeg + size);
+        return Splice(jpeg, size, h.insertOffset, 0, NewBlock(h, changes));
+    } catch (const Failure& f) {
+        return Error{f.Message(), 0};
+    } catch (const std::bad_alloc&) {
+        return Error{"out of memory", ENOMEM};
+    }
+}
+
+Result<void> EditJpegFile(const std::string& in, const std::string& out,
+                          const ExifChanges& changes, const WriteOptions& options) {
+    Result<std::vector<unsigned char>> file = ReadWholeFile(in);
+    if (!file) return file.error();
+    Result<std::vector<unsigned char>> edited =
+        EditJpeg(file.value().data(), file.value().size(), changes);
+    if (!edited) return Error{in + ": " + edited.error().message, edited.error().code};
+    return WriteFileAtomically(out, edited.value(), options);
+}
+
+}  // namespace photogeo
