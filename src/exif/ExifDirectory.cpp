@@ -121,12 +121,12 @@ void CExif::SetDirEntry(uint32_t value, int index, int offset, int n) {
 
 int CExif::AppendEntry(int nParent, int nTag, int nType, int nCount, const unsigned char* pValue) {
     const int64_t size =
-        static_cast<int64_t>(exif::TypeSize(nType)) * static_cast<uint32_t>(nCount);
+        static_cast<int64_t>(photogeo::exif::TypeSize(nType)) * static_cast<uint32_t>(nCount);
     if (size > INT32_MAX) throw std::bad_alloc();
     std::unique_ptr<unsigned char[]> data(new unsigned char[size]());
     if (pValue && size > 0) std::memcpy(data.get(), pValue, size);
     SExifEntry e{nParent, nTag, nType, nCount, static_cast<int32_t>(size), data.get()};
-    // Growth in steps of 100 entries, as the table has always grown; indexes never move.
+    // The table grows in steps of 100 entries; indexes never move.
     if (m_aEntry.size() == m_aEntry.capacity()) m_aEntry.reserve(m_aEntry.size() + 100);
     m_aEntry.push_back(e);
     data.release();
@@ -136,14 +136,14 @@ int CExif::AppendEntry(int nParent, int nTag, int nType, int nCount, const unsig
 int CExif::AddEntry(CInBitStream* pStream, int nParent, int nTag, int nType, int nCount,
                     unsigned char* pField, int nPos) {
     const int64_t size =
-        static_cast<int64_t>(exif::TypeSize(nType)) * static_cast<uint32_t>(nCount);
+        static_cast<int64_t>(photogeo::exif::TypeSize(nType)) * static_cast<uint32_t>(nCount);
     if (size < 5) return AppendEntry(nParent, nTag, nType, nCount, pField);
     // A value beyond the value field lives at an offset from the block's first byte, which
     // lies nPos bytes before the stream's current position. A value that is not wholly inside
     // the stream's buffer is never read: the entry is dropped rather than stored with invented
     // bytes, so that the table never holds a value the block did not give.
     const int64_t rel = static_cast<int64_t>(BYTEtoLONG(pField, 4)) - nPos;
-    const unsigned char* value = exif::SpanAt(*pStream, rel, size);
+    const unsigned char* value = photogeo::exif::SpanAt(*pStream, rel, size);
     if (!value) return -1;
     return AppendEntry(nParent, nTag, nType, nCount, value);
 }
@@ -156,7 +156,7 @@ void CExif::RewriteDirect(int index, int nParent, int nTag, int nType, int nCoun
                           unsigned char* pValue) {
     if (index < 0 || index >= static_cast<int>(m_aEntry.size())) return;
     const int64_t size =
-        static_cast<int64_t>(exif::TypeSize(nType)) * static_cast<uint32_t>(nCount);
+        static_cast<int64_t>(photogeo::exif::TypeSize(nType)) * static_cast<uint32_t>(nCount);
     if (size > INT32_MAX) throw std::bad_alloc();
     std::unique_ptr<unsigned char[]> data(new unsigned char[size]());
     if (pValue && size > 0) std::memcpy(data.get(), pValue, size);

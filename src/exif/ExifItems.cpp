@@ -19,6 +19,17 @@
 
 namespace {
 
+// Minutes and seconds of arc in degrees (the nearest doubles to 1/60 and 1/3600).
+constexpr double kDegreesPerMinute = 0.016666666666666666;
+constexpr double kDegreesPerSecond = 0.0002777777777777778;
+
+// A user comment opens with 8 bytes naming its character code; anything else (ASCII, or
+// undefined) is kept as stored.
+enum class CommentCode { kAscii, kJis, kUnicode };
+constexpr size_t kCommentCodeSize = 8;
+constexpr char kCodeJis[kCommentCodeSize + 1] = "JIS\0\0\0\0\0";
+constexpr char kCodeUnicode[kCommentCodeSize + 1] = "UNICODE\0";
+
 // The text of nLength bytes at p up to its first NUL.
 std::string TextUpToNul(const unsigned char* p, size_t nLength) {
     const void* nul = std::memchr(p, 0, nLength);
@@ -65,13 +76,14 @@ std::string Utf16LeToShiftJis(const unsigned char* p, size_t nUnits) {
 }  // namespace
 
 int CExif::CheckOffsetAddr(int32_t nOffset, CInBitStream* pStream) {
-    return exif::SpanAt(*pStream, nOffset, 1) ? 1 : 0;
+    return photogeo::exif::SpanAt(*pStream, nOffset, 1) ? 1 : 0;
 }
 
 void CExif::GetStringItem(int& bFlag, CString& str, CInBitStream* pStream, int nCount, int nOffset,
                           unsigned char* const pField) {
     if (nCount < 0) return;
-    const unsigned char* p = nCount > 4 ? exif::SpanAt(*pStream, nOffset, nCount) : pField;
+    const unsigned char* p =
+        nCount > 4 ? photogeo::exif::SpanAt(*pStream, nOffset, nCount) : pField;
     if (!p) return;
     str = TextUpToNul(p, nCount).c_str();
     bFlag = 1;
@@ -84,7 +96,8 @@ void CExif::GetDoubleStringItem(int& bFlag1, int& bFlag2, CString& str1, CString
     bFlag1 = 0;
     bFlag2 = 0;
     if (nCount < 0) return;
-    const unsigned char* p = nCount > 4 ? exif::SpanAt(*pStream, nOffset, nCount) : pField;
+    const unsigned char* p =
+        nCount > 4 ? photogeo::exif::SpanAt(*pStream, nOffset, nCount) : pField;
     if (!p) return;
     const std::string first = TextUpToNul(p, nCount);
     str1 = first.c_str();
@@ -101,7 +114,7 @@ void CExif::GetRationalItem(int& bFlag, tagRATIONAL* pDst, CInBitStream* pStream
                             int nOffset) {
     if (nCount < 0) return;
     const int64_t bytes = 8 * static_cast<int64_t>(nCount);
-    const unsigned char* p = exif::SpanAt(*pStream, nOffset, bytes > 0 ? bytes : 1);
+    const unsigned char* p = photogeo::exif::SpanAt(*pStream, nOffset, bytes > 0 ? bytes : 1);
     if (!p) return;
     for (int i = 0; i < nCount; ++i) {
         pDst[i].nNumerator = static_cast<int32_t>(BYTEtoLONG(p + 8 * i, 4));
@@ -116,8 +129,8 @@ void CExif::GetShortItem(int& bFlag, short& nDst, CInBitStream*, unsigned char* 
 }
 
 double CExif::GetLatLonItem(CInBitStream* pStream) {
-    const unsigned char* p = exif::SpanAt(*pStream, 0, 24);
-    if (!p) throw EBufferError(exif::kErrCopyByte);
+    const unsigned char* p = photogeo::exif::SpanAt(*pStream, 0, 24);
+    if (!p) throw EBufferError(photogeo::exif::kErrCopyByte);
     const photogeo::tiff::ByteOrder order = photogeo::tiff::OrderOf(pStream->m_bIntel);
     double part[3];
     for (int i = 0; i < 3; ++i) {
@@ -126,7 +139,7 @@ double CExif::GetLatLonItem(CInBitStream* pStream) {
         part[i] = num / den;
     }
     pStream->m_pCur += 24;
-    return part[0] + part[1] * 0.016666666666666666 + part[2] * 0.0002777777777777778;
+    return part[0] + part[1] * kDegreesPerMinute + part[2] * kDegreesPerSecond;
 }
 
 void CExif::ReadPass::DateRule(const Entry& e, int& bFlag, CTime& tm) {
@@ -145,24 +158,24 @@ void CExif::ReadPass::DateRule(const Entry& e, int& bFlag, CTime& tm) {
 
 void CExif::ReadPass::CommentRule(const Entry& e, int& bFlag, CString& str) {
     const uint32_t count = e.count;
-    if (count < 8) return;
+    if (count < kCommentCodeSize) return;
     const unsigned char* p = ValueAt(e.value, count);
     if (!p) return;
-    int kind = 0;
-    if (std::memcmp(p, "JIS\0\0\0\0\0", 8) == 0)
-        kind = 1;
-    else if (std::memcmp(p, "UNICODE\0", 8) == 0)
-        kind = 2;
-    std::vector<unsigned char> text(p + 8, p + count);
+    CommentCode code = CommentCode::kAscii;
+    if (std::memcmp(p, kCodeJis, kCommentCodeSize) == 0)
+        code = CommentCode::kJis;
+    else if (std::memcmp(p, kCodeUnicode, kCommentCodeSize) == 0)
+        code = CommentCode::kUnicode;
+    std::vector<unsigned char> text(p + kCommentCodeSize, p + count);
     text.push_back(0);
-    if (kind == 1) {
+    if (code == CommentCode::kJis) {
         // count lies inside the buffer, so twice it plus two stays far below 2^31.
         std::vector<char> out(2 * static_cast<size_t>(count) + 2, 0);
         nkf(text.data(), out.data(), static_cast<int>(out.size()), "s");
         out[out.size() - 1] = 0;
         str = out.data();
-    } else if (kind == 2) {
-        str = Utf16LeToShiftJis(text.data(), (count - 8) / 2).c_str();
+    } else if (code == CommentCode::kUnicode) {
+        str = Utf16LeToShiftJis(text.data(), (count - kCommentCodeSize) / 2).c_str();
     } else {
         str = reinterpret_cast<const char*>(text.data());
     }
@@ -170,7 +183,7 @@ void CExif::ReadPass::CommentRule(const Entry& e, int& bFlag, CString& str) {
 }
 
 void CExif::ReadPass::GpsEntry(const Entry& e, bool bQuick) {
-    using namespace exif;
+    using namespace photogeo::exif;
     unsigned char* after = m_s.GetPosition();
     SExifProperty& r = m_prop;
     const int tag = e.tag;

@@ -5,7 +5,7 @@
 // reader standing on the block's first byte inside its whole-file buffer, then writes the
 // buffer back.
 //
-// Room is judged by the counts, as the format always has: an entry whose value lies at an
+// Room is judged by the counts: an entry whose value lies at an
 // offset takes a new value of no more values than it has; the GPS references held in the value
 // field take a new value of exactly as many. A new value that would have to go to an offset is
 // also refused when the block's own value is held in the value field (there is no offset to
@@ -19,7 +19,7 @@
 #include "tiff/TiffCursor.h"
 
 void CExif::OverwriteGPS(CInBitStream* pStream) {
-    using namespace exif;
+    using namespace photogeo::exif;
     namespace tiff = photogeo::tiff;
     // The block from the stream's position to its end; the cursor reads it, the patches are
     // written through base once the cursor has checked their place.

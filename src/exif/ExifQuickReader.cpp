@@ -5,7 +5,7 @@
 // thumbnail only when asked to.
 #include "exif/ExifReadPass.h"
 
-using namespace exif;
+using namespace photogeo::exif;
 
 void CExif::ReadQuickExif(CInBitStream* pStream, int nLength, SExifProperty* pProp,
                           int bThumbnail) {

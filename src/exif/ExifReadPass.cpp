@@ -16,7 +16,14 @@
 namespace tiff = photogeo::tiff;
 
 namespace {
+// The largest JPEG thumbnail taken (2 MiB).
 constexpr int64_t kMaxJpegThumbnail = 0x200000;
+// The read budget: entries per byte of buffer and the allowance on top, and the stored value
+// bytes per byte of buffer and the allowance on top (see above).
+constexpr int64_t kBytesPerEntry = 6;
+constexpr int64_t kEntryAllowance = 64;
+constexpr int64_t kValueBytesPerByte = 2;
+constexpr int64_t kValueAllowance = 65536;
 }  // namespace
 
 void CExif::ResetForRead() {
@@ -41,8 +48,8 @@ CExif::ReadPass::ReadPass(CExif& exif, CInBitStream& stream, SExifProperty& prop
       m_pBase(stream.m_pCur),
       m_cur(stream.m_pCur, stream.m_pEnd - stream.m_pCur, tiff::OrderOf(stream.m_bIntel)) {
     const int64_t size = stream.m_pEnd - stream.m_pTop;
-    m_nEntriesLeft = size / 6 + 64;
-    m_nBytesLeft = 2 * size + 65536;
+    m_nEntriesLeft = size / kBytesPerEntry + kEntryAllowance;
+    m_nBytesLeft = kValueBytesPerByte * size + kValueAllowance;
 }
 
 uint32_t CExif::ReadPass::Read32() {
@@ -66,7 +73,7 @@ void CExif::ReadPass::Restore(int64_t nOffset) {
 int CExif::ReadPass::ReadCount() {
     const int n = m_cur.ReadCount();
     Sync();
-    if (n > m_nEntriesLeft) throw EBufferError(exif::kErrEntryLimit);
+    if (n > m_nEntriesLeft) throw EBufferError(photogeo::exif::kErrEntryLimit);
     m_nEntriesLeft -= n;
     return n;
 }
@@ -78,7 +85,7 @@ CExif::ReadPass::Entry CExif::ReadPass::ReadEntry() {
 }
 
 void CExif::ReadPass::ChargeBytes(int64_t nBytes) {
-    if (nBytes > m_nBytesLeft) throw EBufferError(exif::kErrEntryLimit);
+    if (nBytes > m_nBytesLeft) throw EBufferError(photogeo::exif::kErrEntryLimit);
     m_nBytesLeft -= nBytes;
 }
 
@@ -121,7 +128,7 @@ bool CExif::ReadPass::NextDirectory(int& nDir) {
 
 uint32_t CExif::ReadPass::AddPointer(const Entry& e, int& k) {
     k = Add(DIR_IFD0, e);
-    if (e.tag == exif::TAG_GPS_POINTER)
+    if (e.tag == photogeo::exif::TAG_GPS_POINTER)
         m_exif.m_nGPSEntry = k;
     else
         m_exif.m_nExifEntry = k;
@@ -166,36 +173,36 @@ bool ReadStripTable(const CExif& exif, const tiff::Cursor& cur, const tiff::Entr
 void CExif::ReadPass::ThumbnailRule(const Entry& e) {
     CExif& x = m_exif;
     switch (e.tag) {
-        case exif::TAG_IMAGE_WIDTH:
+        case photogeo::exif::TAG_IMAGE_WIDTH:
             x.m_nThumbWidth =
                 static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
             break;
-        case exif::TAG_IMAGE_LENGTH:
+        case photogeo::exif::TAG_IMAGE_LENGTH:
             x.m_nThumbHeight =
                 static_cast<int>(x.BYTEtoLONG(e.field, e.type == tiff::kShort ? 2 : 4));
             break;
-        case exif::TAG_BITS_PER_SAMPLE:
+        case photogeo::exif::TAG_BITS_PER_SAMPLE:
             m_nSamplesPerPixel = e.count;
             break;
-        case exif::TAG_COMPRESSION:
+        case photogeo::exif::TAG_COMPRESSION:
             x.m_nThumbCompression = static_cast<int>(x.BYTEtoLONG(e.field, 2));
             break;
-        case exif::TAG_STRIP_OFFSETS:
+        case photogeo::exif::TAG_STRIP_OFFSETS:
             if (!ReadStripTable(x, m_cur, e, m_s.m_pEnd - m_s.m_pTop, x.m_pStripOffsets,
                                 x.m_nStripOffsetCount))
                 x.m_nThumbCompression = -1;
             break;
-        case exif::TAG_STRIP_BYTE_COUNTS:
+        case photogeo::exif::TAG_STRIP_BYTE_COUNTS:
             if (!ReadStripTable(x, m_cur, e, m_s.m_pEnd - m_s.m_pTop, x.m_pStripByteCounts,
                                 x.m_nStripByteCountCount))
                 x.m_nThumbCompression = -1;
             break;
-        case exif::TAG_JPEG_IF_OFFSET:
-            if (x.m_nThumbCompression == exif::kCompressionJpeg)
+        case photogeo::exif::TAG_JPEG_IF_OFFSET:
+            if (x.m_nThumbCompression == photogeo::exif::kCompressionJpeg)
                 m_nJpegOffset = x.BYTEtoLONG(e.field, 4);
             break;
-        case exif::TAG_JPEG_IF_LENGTH:
-            if (x.m_nThumbCompression == exif::kCompressionJpeg)
+        case photogeo::exif::TAG_JPEG_IF_LENGTH:
+            if (x.m_nThumbCompression == photogeo::exif::kCompressionJpeg)
                 m_nJpegLength = x.BYTEtoLONG(e.field, 4);
             break;
         default:
@@ -205,7 +212,7 @@ void CExif::ReadPass::ThumbnailRule(const Entry& e) {
 
 void CExif::ReadPass::ExtractThumbnail() {
     CExif& x = m_exif;
-    if (x.m_nThumbCompression == exif::kCompressionJpeg) {
+    if (x.m_nThumbCompression == photogeo::exif::kCompressionJpeg) {
         const unsigned char* p =
             m_nJpegOffset >= 0 && m_nJpegLength >= 1 && m_nJpegLength <= kMaxJpegThumbnail
                 ? ValueAt(m_nJpegOffset, m_nJpegLength)
@@ -227,8 +234,8 @@ void CExif::ReadPass::ExtractThumbnail() {
         x.m_nThumbSize = static_cast<int>(m_nJpegLength);
         return;
     }
-    if (x.m_nThumbCompression != exif::kCompressionNone ||
-        m_nSamplesPerPixel != exif::kRgbSamples) {
+    if (x.m_nThumbCompression != photogeo::exif::kCompressionNone ||
+        m_nSamplesPerPixel != photogeo::exif::kRgbSamples) {
         x.m_nThumbCompression = -1;
         return;
     }
@@ -292,7 +299,7 @@ void CExif::ReadPass::Finish(int nLength) {
     // The stream itself takes the final move, so that it ends nLength bytes after the block's
     // first byte with the bounds and flags of its own skip.
     const int64_t delta = nLength - Pos();
-    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
+    if (delta < INT32_MIN || delta > INT32_MAX) throw EBufferError(photogeo::exif::kErrSkipByte);
     m_s.SkipByte(static_cast<int>(delta));
     m_exif.FreeStripTables();
 }

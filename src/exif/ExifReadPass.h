@@ -32,7 +32,7 @@ struct __attribute__((visibility("hidden"))) CExif::ReadPass {
         return m_cur.Span(nOffset, nLength);
     }
     // nOffset relative to the reader's position, as the item getters take it.
-    int32_t Rel(int64_t nOffset) const { return exif::ClampOffset(nOffset - Pos()); }
+    int32_t Rel(int64_t nOffset) const { return photogeo::exif::ClampOffset(nOffset - Pos()); }
 
     uint32_t Read32();
     void SeekTo(int64_t nOffset);

@@ -5,7 +5,7 @@
 // and the shared item rules are in ExifReadPass.cpp and ExifItems.cpp.
 #include "exif/ExifReadPass.h"
 
-using namespace exif;
+using namespace photogeo::exif;
 
 void CExif::ReadPass::DecodeIfd0(const Entry& e) {
     SExifProperty& r = m_prop;
@@ -73,14 +73,14 @@ namespace {
 
 // Exif-directory items held as one rational, and as one 16-bit value.
 struct RationalItem {
-    int nTag;
-    int SExifProperty::*pFlag;
-    tagRATIONAL SExifProperty::*pValue;
+    int tag;
+    int SExifProperty::*flag;
+    tagRATIONAL SExifProperty::*value;
 };
 struct ShortItem {
-    int nTag;
-    int SExifProperty::*pFlag;
-    short SExifProperty::*pValue;
+    int tag;
+    int SExifProperty::*flag;
+    short SExifProperty::*value;
 };
 
 const RationalItem kExifRationals[] = {
@@ -122,14 +122,14 @@ void CExif::ReadPass::DecodeExif(const Entry& e, int j) {
     CExif& x = m_exif;
     unsigned char field[4] = {e.field[0], e.field[1], e.field[2], e.field[3]};
     for (const RationalItem& item : kExifRationals)
-        if (item.nTag == e.tag) {
-            x.GetRationalItem(r.*item.pFlag, &(r.*item.pValue), &m_s, Count(e.count, 1),
+        if (item.tag == e.tag) {
+            x.GetRationalItem(r.*item.flag, &(r.*item.value), &m_s, Count(e.count, 1),
                               Rel(e.value));
             return;
         }
     for (const ShortItem& item : kExifShorts)
-        if (item.nTag == e.tag) {
-            x.GetShortItem(r.*item.pFlag, r.*item.pValue, &m_s, field);
+        if (item.tag == e.tag) {
+            x.GetShortItem(r.*item.flag, r.*item.value, &m_s, field);
             return;
         }
     switch (e.tag) {

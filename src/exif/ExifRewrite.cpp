@@ -5,8 +5,8 @@
 // software, shooting-time, title, comment and pixel-size entries. It reads and writes no file.
 //
 // Numbers derived from doubles are truncated toward zero as 32-bit integers; a value that has
-// no 32-bit form (NaN, out of range) becomes 0x80000000, as the conversion instruction of the
-// platform the format was made on gives it.
+// no 32-bit form (NaN, out of range) becomes 0x80000000 (INT32_MIN), the "integer
+// indefinite" value that a hardware double-to-int conversion gives.
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -30,8 +30,8 @@ std::vector<unsigned char> WithNul(const char* text, size_t length) {
 }
 
 std::vector<unsigned char> DateText(const CTime& time) {
-    const CString text = time.Format(exif::kDateFormat);
-    std::vector<unsigned char> v(exif::kDateCount, 0);
+    const CString text = time.Format(photogeo::exif::kDateFormat);
+    std::vector<unsigned char> v(photogeo::exif::kDateCount, 0);
     const size_t n =
         static_cast<size_t>(text.GetLength()) < v.size() - 1 ? text.GetLength() : v.size() - 1;
     std::memcpy(v.data(), static_cast<const char*>(text), n);
@@ -42,7 +42,7 @@ std::vector<unsigned char> DateText(const CTime& time) {
 
 void CExif::RewriteData(SExifProperty prop, CTime time, const char* pszName, int bDate,
                         int bWriteGPS) {
-    using namespace exif;
+    using namespace photogeo::exif;
     const std::vector<unsigned char> stamp = DateText(time);
     auto count = [](const std::vector<unsigned char>& v) { return static_cast<int>(v.size()); };
     // To set: find the entry, or add it zero-filled with the given type and count.
@@ -98,7 +98,8 @@ void CExif::RewriteData(SExifProperty prop, CTime time, const char* pszName, int
     if (bWriteGPS) {
         if (m_nGPSEntry == -1 && (prop.bGPSPosition || prop.bGPSAltitude || prop.bGPSMapDatum)) {
             m_nGPSEntry = AddDirect(DIR_IFD0, TAG_GPS_POINTER, TYPE_LONG, 1, nullptr);
-            unsigned char version[4] = {2, 0, 0, 0};
+            unsigned char version[4] = {kGpsVersion[0], kGpsVersion[1], kGpsVersion[2],
+                                        kGpsVersion[3]};
             AddDirect(m_nGPSEntry, GPS_VERSION_ID, TYPE_BYTE, 4, version);
         }
         const int g = m_nGPSEntry;

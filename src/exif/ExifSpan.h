@@ -12,7 +12,7 @@
 #include "photogeo/InBitStream.h"
 #include "tiff/TiffCursor.h"
 
-namespace exif {
+namespace photogeo::exif {
 
 // The address of the nLength bytes that start nRel bytes from the stream's current position,
 // or null when any of them lies outside [m_pTop, m_pEnd). nLength 0 needs a start inside the
@@ -43,6 +43,6 @@ void WithBufferErrors(F walk) {
     }
 }
 
-}  // namespace exif
+}  // namespace photogeo::exif
 
 #endif

@@ -1,25 +1,27 @@
 // Read-only tables and tag numbers shared by the EXIF reader, writer and rewrite: the byte
-// size of each EXIF type, the tag numbers that the code handles by name, and the fixed texts
-// that a directory built from nothing receives. The tables themselves live in ExifTables.cpp.
+// size of each EXIF type (the TIFF cursor's), the tag numbers that the code handles by name,
+// the fixed texts that a directory built from nothing receives, and the error texts of the
+// walks. The tables themselves live in ExifTables.cpp.
 #ifndef PHOTOGEO_SRC_EXIF_EXIFTABLES_H
 #define PHOTOGEO_SRC_EXIF_EXIFTABLES_H
 
 #include <cstdint>
 
+#include "foundation/ByteReaderErrors.h"
 #include "tiff/TiffCursor.h"
 
-namespace exif {
+namespace photogeo::exif {
 
-// Byte size of one value of EXIF type 1..12; 0 for any other type.
-int TypeSize(int nType);
+// Byte size of one value of EXIF type 1..12; 0 for any other type (the TIFF cursor's table).
+using photogeo::tiff::TypeSize;
 
 enum Type {
-    TYPE_BYTE = 1,
-    TYPE_ASCII = 2,
-    TYPE_SHORT = 3,
-    TYPE_LONG = 4,
-    TYPE_RATIONAL = 5,
-    TYPE_UNDEFINED = 7
+    TYPE_BYTE = photogeo::tiff::kByte,
+    TYPE_ASCII = photogeo::tiff::kAscii,
+    TYPE_SHORT = photogeo::tiff::kShort,
+    TYPE_LONG = photogeo::tiff::kLong,
+    TYPE_RATIONAL = photogeo::tiff::kRational,
+    TYPE_UNDEFINED = photogeo::tiff::kUndefined
 };
 
 enum Tag {
@@ -130,21 +132,24 @@ extern const char kNewModelFormat[];
 constexpr int kNewModelMajor = 8;
 constexpr int kNewModelMinor = 800;
 extern const unsigned char kNewExifVersion[4];
+// GPSVersionID of a GPS directory built from nothing: 2.0.0.0.
+constexpr unsigned char kGpsVersion[4] = {2, 0, 0, 0};
 
 // The format of an EXIF date text, "YYYY:MM:DD HH:MM:SS" (19 characters and a NUL).
 extern const char kDateFormat[];
 constexpr int kDateCount = 20;
 
 // Texts of the EBufferError that a walk over a block throws: the byte reader's own names for
-// the step that ran out of data, and the limit on what one read may copy.
-extern const char kErrGetWord[];
-extern const char kErrCopyByte[];
-extern const char kErrSkipByte[];
+// the step that ran out of data (defined with the byte reader), and the limit on what one read
+// may copy.
+using photogeo::foundation::kErrCopyByte;
+using photogeo::foundation::kErrGetWord;
+using photogeo::foundation::kErrSkipByte;
 extern const char kErrEntryLimit[];
 // The text above for a failing step of the TIFF cursor: a 16-bit read is the byte reader's
 // GetWord, a 32-bit read or a value run its CopyByte, a move its SkipByte.
 const char* BufferErrorText(photogeo::tiff::Fault fault);
 
-}  // namespace exif
+}  // namespace photogeo::exif
 
 #endif

@@ -16,76 +16,84 @@
 
 #include "exif/ExifTables.h"
 #include "photogeo/Exif.h"
+#include "tiff/TiffCursor.h"
 
 namespace {
 
+namespace tiff = photogeo::tiff;
+
+// Where an entry's value field starts within its 12 bytes.
+constexpr int kFieldInEntry = tiff::kEntrySize - tiff::kValueFieldSize;
+
 // Where a pointer or thumbnail-offset entry's value field went, so it can be patched later.
 struct Patch {
-    int nIndex = -1;
-    int nField = 0;
+    int index = -1;
+    int field = 0;
 };
 
 }  // namespace
 
 int CExif::WriteExif(unsigned char* pOut) {
-    using namespace exif;
+    using namespace photogeo::exif;
     int v = 0;
     // Writes directory nDir at p; calls note(index, tag, field offset) per entry and returns
     // the offset of its next-directory field. v ends after its values.
     auto writeDir = [&](int nDir, int p, auto note) {
         const int c = GetDirCount(nDir);
         LONGtoBYTE(static_cast<uint32_t>(c), pOut + p, 2);
-        int q = p + 2;
-        v = p + 2 + 12 * c + 4;
+        int q = p + tiff::kCountSize;
+        v = q + tiff::kEntrySize * c + tiff::kNextOffsetSize;
         for (size_t i = 0; i < m_aEntry.size(); ++i) {
             const SExifEntry& e = m_aEntry[i];
             if (e.nParent != nDir) continue;
             LONGtoBYTE(static_cast<uint32_t>(e.nTag), pOut + q, 2);
             LONGtoBYTE(static_cast<uint32_t>(e.nType), pOut + q + 2, 2);
             LONGtoBYTE(static_cast<uint32_t>(e.nCount), pOut + q + 4, 4);
-            if (e.nSize < 5) {
-                std::memset(pOut + q + 8, 0, 4);
-                if (e.nSize > 0) std::memcpy(pOut + q + 8, e.pData, e.nSize);
+            const int field = q + kFieldInEntry;
+            if (e.nSize <= tiff::kValueFieldSize) {
+                std::memset(pOut + field, 0, tiff::kValueFieldSize);
+                if (e.nSize > 0) std::memcpy(pOut + field, e.pData, e.nSize);
             } else {
                 std::memcpy(pOut + v, e.pData, e.nSize);
-                LONGtoBYTE(static_cast<uint32_t>(v), pOut + q + 8, 4);
+                LONGtoBYTE(static_cast<uint32_t>(v), pOut + field, 4);
                 v += e.nSize;
             }
-            note(static_cast<int>(i), e.nTag, q + 8);
-            q += 12;
+            note(static_cast<int>(i), e.nTag, field);
+            q += tiff::kEntrySize;
         }
         LONGtoBYTE(0, pOut + q, 4);
         return q;
     };
     auto patch = [&](const Patch& at, int value) {
-        LONGtoBYTE(static_cast<uint32_t>(value), pOut + at.nField, 4);
+        LONGtoBYTE(static_cast<uint32_t>(value), pOut + at.field, 4);
     };
 
-    pOut[0] = pOut[1] = m_bIntel ? 0x49 : 0x4D;
-    LONGtoBYTE(42, pOut + 2, 2);
-    LONGtoBYTE(8, pOut + 4, 4);
+    // Header: the mark ("II" or "MM", a letter twice), 42, and IFD0 right after the header.
+    pOut[0] = pOut[1] = (m_bIntel ? tiff::kMarkLittleEndian : tiff::kMarkBigEndian) & 0xFF;
+    LONGtoBYTE(tiff::kMagic, pOut + 2, 2);
+    LONGtoBYTE(tiff::kHeaderSize, pOut + 4, 4);
 
     Patch gps, exifDir, interop;
-    const int ifd0Next = writeDir(DIR_IFD0, 8, [&](int i, int tag, int field) {
+    const int ifd0Next = writeDir(DIR_IFD0, tiff::kHeaderSize, [&](int i, int tag, int field) {
         if (tag == TAG_GPS_POINTER) gps = {i, field};
         if (tag == TAG_EXIF_POINTER) exifDir = {i, field};
     });
-    if (gps.nIndex >= 0) {
+    if (gps.index >= 0) {
         patch(gps, v);
-        writeDir(gps.nIndex, v, [](int, int, int) {});
+        writeDir(gps.index, v, [](int, int, int) {});
     }
-    if (exifDir.nIndex >= 0) {
+    if (exifDir.index >= 0) {
         patch(exifDir, v);
-        writeDir(exifDir.nIndex, v, [&](int i, int tag, int field) {
+        writeDir(exifDir.index, v, [&](int i, int tag, int field) {
             if (tag == TAG_INTEROP_POINTER) interop = {i, field};
         });
-        if (interop.nIndex >= 0) {
+        if (interop.index >= 0) {
             patch(interop, v);
-            writeDir(interop.nIndex, v, [](int, int, int) {});
+            writeDir(interop.index, v, [](int, int, int) {});
         }
     }
 
-    if (m_nThumbCompression == 1) {
+    if (m_nThumbCompression == kCompressionNone) {
         // The uncompressed thumbnail is written as one strip. An entry without a value (count
         // 0) is left as it is rather than given an invented one.
         for (SExifEntry& e : m_aEntry) {
@@ -111,13 +119,13 @@ int CExif::WriteExif(unsigned char* pOut) {
     writeDir(DIR_IFD1, v, [&](int i, int tag, int field) {
         // Only an offset held in the value field itself can be pointed at the thumbnail; an
         // entry whose value went to the value area would lose that value.
-        if (m_aEntry[i].nSize > 4) return;
-        if ((m_nThumbCompression == 6 && tag == TAG_JPEG_IF_OFFSET) ||
-            (m_nThumbCompression == 1 && tag == TAG_STRIP_OFFSETS))
+        if (m_aEntry[i].nSize > tiff::kValueFieldSize) return;
+        if ((m_nThumbCompression == kCompressionJpeg && tag == TAG_JPEG_IF_OFFSET) ||
+            (m_nThumbCompression == kCompressionNone && tag == TAG_STRIP_OFFSETS))
             thumb = {i, field};
     });
     // A thumbnail that no IFD1 entry can point to is left out.
-    if (m_pThumbData && m_nThumbSize > 0 && thumb.nIndex >= 0) {
+    if (m_pThumbData && m_nThumbSize > 0 && thumb.index >= 0) {
         patch(thumb, v);
         std::memcpy(pOut + v, m_pThumbData, m_nThumbSize);
         v += m_nThumbSize;

@@ -17,25 +17,25 @@ namespace tiff = photogeo::tiff;
 // The walk of AnalysisDate: a TIFF cursor over the block, with the stream's rule that a 16-bit
 // read fails once the stream has reached its end, even after moving back (the data flag).
 struct DateWalk {
-    tiff::Cursor cur;
-    bool data;
+    tiff::Cursor m_cursor;
+    bool m_data;
 
     void Reached() {
-        if (cur.Pos() == cur.Size()) data = false;
+        if (m_cursor.Pos() == m_cursor.Size()) m_data = false;
     }
     uint16_t Word() {
-        if (!data) throw tiff::Error(tiff::Fault::kRead16);
-        const uint16_t v = cur.Read16();
+        if (!m_data) throw tiff::Error(tiff::Fault::kRead16);
+        const uint16_t v = m_cursor.Read16();
         Reached();
         return v;
     }
     uint32_t Long() {
-        const uint32_t v = cur.Read32();
+        const uint32_t v = m_cursor.Read32();
         Reached();
         return v;
     }
     void Seek(int64_t offset) {
-        cur.Seek(offset);
+        m_cursor.Seek(offset);
         Reached();
     }
 
@@ -50,8 +50,8 @@ struct DateWalk {
             Word();  // type
             Long();  // count
             const uint32_t value = Long();
-            if (tag == dateTag && cur.Span(value, exif::kDateCount))
-                std::memcpy(top + value, text, exif::kDateCount);
+            if (tag == dateTag && m_cursor.Span(value, photogeo::exif::kDateCount))
+                std::memcpy(top + value, text, photogeo::exif::kDateCount);
             if (tag == pointerTag) pointer = value;
         }
         return pointer;
@@ -84,39 +84,39 @@ double CExifIfdCoder::GetTrueDir() {
 void CExifIfdCoder::AnalysisDate(int nEndPos) {
     if (!m_pStream) return;
     CInBitStream& in = *m_pStream;
-    const CString date = m_Property.tmDateTimeOriginal.Format(exif::kDateFormat);
-    char text[exif::kDateCount] = {};
-    std::strncpy(text, date, exif::kDateCount - 1);
+    const CString date = m_Property.tmDateTimeOriginal.Format(photogeo::exif::kDateFormat);
+    char text[photogeo::exif::kDateCount] = {};
+    std::strncpy(text, date, photogeo::exif::kDateCount - 1);
 
     unsigned char* const top = in.GetPosition();
     DateWalk w{tiff::Cursor(top, in.m_pEnd - top, tiff::OrderOf(in.m_bIntel)), in.m_bData != 0};
     // The stream stands where the walk does, with its data flag, when the walk ends or fails.
     auto hand = [&]() {
-        in.m_pCur = top + w.cur.Pos();
-        if (!w.data) in.m_bData = 0;
+        in.m_pCur = top + w.m_cursor.Pos();
+        if (!w.m_data) in.m_bData = 0;
     };
     try {
         // The mark is read big-endian, as a 16-bit read of the stream.
-        if (!w.data) throw tiff::Error(tiff::Fault::kRead16);
-        const uint16_t mark = w.cur.ReadMark();
+        if (!w.m_data) throw tiff::Error(tiff::Fault::kRead16);
+        const uint16_t mark = w.m_cursor.ReadMark();
         w.Reached();
         if (mark == tiff::kMarkBigEndian || mark == tiff::kMarkLittleEndian)
-            in.m_bIntel = w.cur.LittleEndian() ? 1 : 0;
+            in.m_bIntel = w.m_cursor.LittleEndian() ? 1 : 0;
         const uint32_t ifd0 = w.Long();
         if (ifd0 > tiff::kHeaderSize) w.Seek(ifd0);
-        const int64_t exifDir =
-            w.StampDirectory(top, exif::TAG_DATE_TIME, exif::TAG_EXIF_POINTER, text);
+        const int64_t exifDir = w.StampDirectory(top, photogeo::exif::TAG_DATE_TIME,
+                                                 photogeo::exif::TAG_EXIF_POINTER, text);
         if (exifDir >= 0) {
             w.Seek(exifDir);
-            w.StampDirectory(top, exif::TAG_DATE_TIME_ORIGINAL, -1, text);
+            w.StampDirectory(top, photogeo::exif::TAG_DATE_TIME_ORIGINAL, -1, text);
         }
     } catch (const tiff::Error& e) {
         hand();
-        throw EBufferError(exif::BufferErrorText(e.fault()));
+        throw EBufferError(photogeo::exif::BufferErrorText(e.fault()));
     }
     hand();
     // The last move is the stream's own: nEndPos may lie anywhere in the stream's buffer.
-    const int64_t step = static_cast<int64_t>(nEndPos) - w.cur.Pos();
-    if (step < INT32_MIN || step > INT32_MAX) throw EBufferError(exif::kErrSkipByte);
+    const int64_t step = static_cast<int64_t>(nEndPos) - w.m_cursor.Pos();
+    if (step < INT32_MIN || step > INT32_MAX) throw EBufferError(photogeo::exif::kErrSkipByte);
     in.SkipByte(static_cast<int>(step));
 }

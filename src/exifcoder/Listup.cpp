@@ -17,6 +17,8 @@
 #include "exifcoder/ListupText.h"
 #include "photogeo/ExifIfdCoder.h"
 
+using namespace photogeo::exifcoder;
+
 namespace {
 
 int32_t Num(const tagRATIONAL& r) {
@@ -101,15 +103,15 @@ CString StrLatLon(double packed, int bLatitude) {
 
 // The presence flags an item needs (both, when it has two), and whether list-all mode lists it
 // anyway: the basic items whose values the write-back stores.
-struct SItemPresence {
-    int nItem;
-    int SExifProperty::*pFlag;
-    int SExifProperty::*pFlag2;
-    bool bAll;
+struct ItemPresence {
+    int item;
+    int SExifProperty::*flag;
+    int SExifProperty::*flag2;
+    bool listAll;
 };
 
 using P = SExifProperty;
-const SItemPresence kPresence[] = {
+const ItemPresence kPresence[] = {
     {0, &P::bImageDescription, nullptr, true},
     {1, &P::bMake, nullptr, false},
     {2, &P::bModel, nullptr, false},
@@ -173,22 +175,22 @@ const SItemPresence kPresence[] = {
     {326, &P::bSensingMethod, nullptr, false},
 };
 
-const SItemPresence* FindPresence(int nItem) {
-    for (const SItemPresence& e : kPresence)
-        if (e.nItem == nItem) return &e;
+const ItemPresence* FindPresence(int nItem) {
+    for (const ItemPresence& e : kPresence)
+        if (e.item == nItem) return &e;
     return nullptr;
 }
 
 const char* Label(int nItem) {
-    return listup::FindCodeText(listup::kItemLabels, listup::kItemLabelCount, nItem);
+    return FindCodeText(kItemLabels, kItemLabelCount, nItem);
 }
 
 // A reference byte 'T'/'M' as the true or magnetic north suffix; other bytes add nothing.
 void AppendNorth(CString& s, char ref) {
     if (ref == 'T')
-        s += listup::kTrueNorth;
+        s += kTrueNorth;
     else if (ref == 'M')
-        s += listup::kMagneticNorth;
+        s += kMagneticNorth;
 }
 
 void AppendResolutionUnit(CString& s, int present, short unit) {
@@ -200,8 +202,8 @@ void AppendResolutionUnit(CString& s, int present, short unit) {
 }
 
 // The value text of an enumerated item, or false when the value has no text.
-bool EnumText(CString& strValue, const listup::SCodeText* pTable, int nCount, int nCode) {
-    const char* psz = listup::FindCodeText(pTable, nCount, nCode);
+bool EnumText(CString& strValue, const CodeText* pTable, int nCount, int nCode) {
+    const char* psz = FindCodeText(pTable, nCount, nCode);
     if (!psz) return false;
     strValue = psz;
     return true;
@@ -228,10 +230,10 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
     const char* pszLabel = Label(nItem);
     if (!pszLabel) return 0;
 
-    const SItemPresence* pPresence = FindPresence(nItem);
+    const ItemPresence* pPresence = FindPresence(nItem);
     if (!pPresence) return 0;
-    bool listed = (pPresence->bAll && bAll) ||
-                  (p.*pPresence->pFlag && (!pPresence->pFlag2 || p.*pPresence->pFlag2));
+    bool listed = (pPresence->listAll && bAll) ||
+                  (p.*pPresence->flag && (!pPresence->flag2 || p.*pPresence->flag2));
     if (!listed) return 0;
 
     strName = pszLabel;
@@ -283,7 +285,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             break;
         case 12:
             v.Format("%.2lf", p.dGPSImgDirection);
-            v += listup::kDegreeSuffix;
+            v += kDegreeSuffix;
             if (p.bGPSImgDirectionRef) AppendNorth(v, p.szGPSImgDirectionRef[0]);
             strValue = v;
             break;
@@ -305,15 +307,15 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             break;
         case 104:
             if (p.szGPSStatus[0] == 'A')
-                strValue = listup::kGPSMeasuring;
+                strValue = kGPSMeasuring;
             else if (p.szGPSStatus[0] == 'V')
-                strValue = listup::kGPSInterrupted;
+                strValue = kGPSInterrupted;
             break;
         case 105:
             if (p.szGPSMeasureMode[0] == '2')
-                strValue = listup::kMeasure2D;
+                strValue = kMeasure2D;
             else if (p.szGPSMeasureMode[0] == '3')
-                strValue = listup::kMeasure3D;
+                strValue = kMeasure3D;
             break;
         case 106:
             v.Format("%.1lf", GuardedQuotient(p.rGPSDOP));
@@ -337,7 +339,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
         case 111: {
             bool bTrack = nItem == 108;
             v.Format("%.2lf", GuardedQuotient(bTrack ? p.rGPSTrack : p.rGPSDestBearing));
-            v += listup::kDegreeSuffix;
+            v += kDegreeSuffix;
             AppendNorth(v, bTrack ? p.szGPSTrackRef[0] : p.szGPSDestBearingRef[0]);
             strValue = v;
             break;
@@ -349,8 +351,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             strValue = StrLatLon(PackDegree(p.dGPSDestLongitude), 0);
             break;
         case 201:
-            EnumText(strValue, listup::kOrientation, listup::kOrientationCount,
-                     static_cast<short>(p.nOrientation));
+            EnumText(strValue, kOrientation, kOrientationCount, static_cast<short>(p.nOrientation));
             break;
         case 202:
         case 203:
@@ -382,9 +383,9 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             break;
         case 208:
             if (p.nYCbCrPositioning == 1)
-                strValue = listup::kCentered;
+                strValue = kCentered;
             else if (p.nYCbCrPositioning == 2)
-                strValue = listup::kCosited;
+                strValue = kCosited;
             break;
         case 209: {
             const tagRATIONAL* b = p.rReferenceBlackWhite;
@@ -396,7 +397,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
         }
         case 301:
             StrRational(v, p.rExposureTime);
-            v += listup::kSecondSuffix;
+            v += kSecondSuffix;
             strValue = v;
             break;
         case 302:
@@ -404,7 +405,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             strValue = v;
             break;
         case 303:
-            EnumText(strValue, listup::kExposureProgram, listup::kExposureProgramCount,
+            EnumText(strValue, kExposureProgram, kExposureProgramCount,
                      static_cast<short>(p.nExposureProgram));
             break;
         case 304:
@@ -419,8 +420,8 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             break;
         case 307:
             for (int i = 0; i < 4; ++i) {
-                const char* psz = listup::FindCodeText(
-                    listup::kComponents, listup::kComponentsCount, p.byComponentsConfiguration[i]);
+                const char* psz =
+                    FindCodeText(kComponents, kComponentsCount, p.byComponentsConfiguration[i]);
                 if (psz) v += psz;
             }
             strValue = v;
@@ -431,7 +432,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             break;
         case 309:
             v.Format("1/%.0lf", ApexTime(p.rShutterSpeedValue));
-            v += listup::kSecondSuffix;
+            v += kSecondSuffix;
             strValue = v;
             break;
         case 310:
@@ -449,22 +450,21 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             break;
         case 314:
             if (Den(p.rSubjectDistance) == 0) {
-                strValue = listup::kInfinity;
+                strValue = kInfinity;
             } else {
                 v.Format("%.1lfm", GuardedQuotient(p.rSubjectDistance));
                 strValue = v;
             }
             break;
         case 315:
-            EnumText(strValue, listup::kMeteringMode, listup::kMeteringModeCount,
+            EnumText(strValue, kMeteringMode, kMeteringModeCount,
                      static_cast<short>(p.nMeteringMode));
             break;
         case 316:
-            EnumText(strValue, listup::kLightSource, listup::kLightSourceCount,
-                     static_cast<short>(p.nLightSource));
+            EnumText(strValue, kLightSource, kLightSourceCount, static_cast<short>(p.nLightSource));
             break;
         case 317:
-            EnumText(strValue, listup::kFlash, listup::kFlashCount, static_cast<short>(p.nFlash));
+            EnumText(strValue, kFlash, kFlashCount, static_cast<short>(p.nFlash));
             break;
         case 318:
             v.Format("%.1lfmm", UnsignedGuardedQuotient(p.rFocalLength));
@@ -477,7 +477,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             if (static_cast<short>(p.nColorSpace) == 1)
                 strValue = "sRGB";
             else
-                strValue = listup::kUnknown;
+                strValue = kUnknown;
             break;
         case 321:
             v.Format("%d x %d", static_cast<int>(p.nPixelXDimension),
@@ -499,7 +499,7 @@ int CExifIfdCoder::Listup(int nItem, CString& strName, CString& strValue, int bA
             strValue = v;
             break;
         case 326:
-            EnumText(strValue, listup::kSensingMethod, listup::kSensingMethodCount,
+            EnumText(strValue, kSensingMethod, kSensingMethodCount,
                      static_cast<short>(p.nSensingMethod));
             break;
     }

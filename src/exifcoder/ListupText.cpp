@@ -4,9 +4,9 @@
 // The comments give each text in UTF-8; scripts/sjis-escape made the byte escapes from them.
 #include "exifcoder/ListupText.h"
 
-namespace listup {
+namespace photogeo::exifcoder {
 
-const SCodeText kItemLabels[] = {
+const CodeText kItemLabels[] = {
     {0,
      "\x83^\x83"
      "C\x83g\x83\x8B"},              // タイトル
@@ -115,7 +115,7 @@ const SCodeText kItemLabels[] = {
 };
 const int kItemLabelCount = sizeof(kItemLabels) / sizeof(kItemLabels[0]);
 
-const SCodeText kOrientation[] = {
+const CodeText kOrientation[] = {
     {1, "\x8F\xE3-\x8D\xB6"},  // 上-左
     {2,
      "\x8F\xE3-\x89"
@@ -135,7 +135,7 @@ const SCodeText kOrientation[] = {
 };
 const int kOrientationCount = sizeof(kOrientation) / sizeof(kOrientation[0]);
 
-const SCodeText kExposureProgram[] = {
+const CodeText kExposureProgram[] = {
     {1,
      "\x83}\x83j\x83\x85\x83"
      "A\x83\x8B"},  // マニュアル
@@ -156,7 +156,7 @@ const SCodeText kExposureProgram[] = {
 };
 const int kExposureProgramCount = sizeof(kExposureProgram) / sizeof(kExposureProgram[0]);
 
-const SCodeText kMeteringMode[] = {
+const CodeText kMeteringMode[] = {
     {0, "\x95s\x96\xBE"},                     // 不明
     {1, "\x95\xBD\x8B\xCF\x91\xAA\x8C\xF5"},  // 平均測光
     {2,
@@ -175,7 +175,7 @@ const SCodeText kMeteringMode[] = {
 };
 const int kMeteringModeCount = sizeof(kMeteringMode) / sizeof(kMeteringMode[0]);
 
-const SCodeText kLightSource[] = {
+const CodeText kLightSource[] = {
     {0, "\x95s\x96\xBE"},          // 不明
     {1, "\x92\x8B\x8C\xF5"},       // 昼光
     {2, "\x8Cu\x8C\xF5\x93\x94"},  // 蛍光灯
@@ -201,7 +201,7 @@ const SCodeText kLightSource[] = {
 };
 const int kLightSourceCount = sizeof(kLightSource) / sizeof(kLightSource[0]);
 
-const SCodeText kFlash[] = {
+const CodeText kFlash[] = {
     {0, "\x82\xC8\x82\xB5"},                                                 // なし
     {1, "\x94\xAD\x8C\xF5"},                                                 // 発光
     {5, "\x94\xAD\x8C\xF5(\x94\xBD\x8E\xCB\x8C\xF5\x96\xA2\x8C\x9F\x8Fo)"},  // 発光(反射光未検出)
@@ -209,7 +209,7 @@ const SCodeText kFlash[] = {
 };
 const int kFlashCount = sizeof(kFlash) / sizeof(kFlash[0]);
 
-const SCodeText kSensingMethod[] = {
+const CodeText kSensingMethod[] = {
     {1, "\x96\xA2\x92\xE8\x8B`"},  // 未定義
     {2,
      "1\x83`\x83"
@@ -238,7 +238,7 @@ const SCodeText kSensingMethod[] = {
 };
 const int kSensingMethodCount = sizeof(kSensingMethod) / sizeof(kSensingMethod[0]);
 
-const SCodeText kComponents[] = {
+const CodeText kComponents[] = {
     {1, "Y"}, {2, "Cb"}, {3, "Cr"}, {4, "R"}, {5, "G"}, {6, "B"},
 };
 const int kComponentsCount = sizeof(kComponents) / sizeof(kComponents[0]);
@@ -258,10 +258,10 @@ const char kSecondSuffix[] =
 const char kInfinity[] = "\x96\xB3\x8C\xC0\x89\x93";  // 無限遠
 const char kUnknown[] = "\x95s\x96\xBE";              // 不明
 
-const char* FindCodeText(const SCodeText* pTable, int nCount, int nCode) {
+const char* FindCodeText(const CodeText* pTable, int nCount, int nCode) {
     for (int i = 0; i < nCount; ++i)
-        if (pTable[i].nCode == nCode) return pTable[i].pszText;
+        if (pTable[i].code == nCode) return pTable[i].text;
     return nullptr;
 }
 
-}  // namespace listup
+}  // namespace photogeo::exifcoder

@@ -3,29 +3,29 @@
 #ifndef PHOTOGEO_EXIFCODER_LISTUPTEXT_H
 #define PHOTOGEO_EXIFCODER_LISTUPTEXT_H
 
-namespace listup {
+namespace photogeo::exifcoder {
 
 // A number and its text: an item number and its label, or an enumerated value and its text.
-struct SCodeText {
-    int nCode;
-    const char* pszText;
+struct CodeText {
+    int code;
+    const char* text;
 };
 
-extern const SCodeText kItemLabels[];  // every listable item number and its label
+extern const CodeText kItemLabels[];  // every listable item number and its label
 extern const int kItemLabelCount;
-extern const SCodeText kOrientation[];  // Orientation 1-8
+extern const CodeText kOrientation[];  // Orientation 1-8
 extern const int kOrientationCount;
-extern const SCodeText kExposureProgram[];  // ExposureProgram 1-8
+extern const CodeText kExposureProgram[];  // ExposureProgram 1-8
 extern const int kExposureProgramCount;
-extern const SCodeText kMeteringMode[];
+extern const CodeText kMeteringMode[];
 extern const int kMeteringModeCount;
-extern const SCodeText kLightSource[];
+extern const CodeText kLightSource[];
 extern const int kLightSourceCount;
-extern const SCodeText kFlash[];
+extern const CodeText kFlash[];
 extern const int kFlashCount;
-extern const SCodeText kSensingMethod[];
+extern const CodeText kSensingMethod[];
 extern const int kSensingMethodCount;
-extern const SCodeText kComponents[];  // ComponentsConfiguration bytes 1-6
+extern const CodeText kComponents[];  // ComponentsConfiguration bytes 1-6
 extern const int kComponentsCount;
 
 extern const char kDegreeSuffix[];
@@ -42,8 +42,8 @@ extern const char kInfinity[];
 extern const char kUnknown[];
 
 // The text of nCode in a table, or null when the table has none.
-const char* FindCodeText(const SCodeText* pTable, int nCount, int nCode);
+const char* FindCodeText(const CodeText* pTable, int nCount, int nCode);
 
-}  // namespace listup
+}  // namespace photogeo::exifcoder
 
 #endif

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "exifcoder/CoderErrors.h"
 #include "photogeo/ExifIfdCoder.h"
 
 namespace {
@@ -43,7 +44,7 @@ eMarker CExifIfdCoder::GetMarker(FILE* file) {
         int c;
         do {
             c = std::fgetc(file);
-            if (c == EOF) throw EBufferError("EndOfDisk");
+            if (c == EOF) throw EBufferError(photogeo::exifcoder::kErrEndOfDisk);
         } while (c != 0xFF);
         int code = FileByte(file);
         if (code != 0x00) return MapMarker(code);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "exifcoder/CoderErrors.h"
 #include "photogeo/ExifIfdCoder.h"
 #include "photogeo/SafeFile.h"
 
@@ -140,7 +141,7 @@ void CExifIfdCoder::WriteIFD(CFile* out) {
     // The block is built before anything is written, so that one too large for its segment
     // refuses the whole copy.
     int size = m_Exif.WriteExif(m_pExifBuffer);
-    if (size < 0 || size > kMaxTiffBlock) throw EBufferError("WriteIFD");
+    if (size < 0 || size > kMaxTiffBlock) throw EBufferError(photogeo::exifcoder::kErrWriteIfd);
     try {
         m_nSegmentState = 0;
         while (WriteMarker(out) != SOI) {

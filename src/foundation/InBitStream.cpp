@@ -9,6 +9,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "foundation/ByteReaderErrors.h"
+
+using namespace photogeo::foundation;
+
 CInBitStream::CInBitStream(unsigned char* pData, int nSize)
     : m_pCur(pData),
       m_bIntel(0),
@@ -33,11 +37,11 @@ void CInBitStream::Align() {
 }
 
 unsigned char CInBitStream::GetByte() {
-    if (!m_bData) throw EBufferError("GetByte");
+    if (!m_bData) throw EBufferError(kErrGetByte);
     Align();
     if (!Inside(m_pCur)) {
         m_bData = 0;
-        throw EBufferError("GetByte");
+        throw EBufferError(kErrGetByte);
     }
     unsigned char b = *m_pCur;
     IncPointer();
@@ -46,10 +50,10 @@ unsigned char CInBitStream::GetByte() {
 }
 
 int CInBitStream::GetWord() {
-    if (!m_bData) throw EBufferError("GetWord");
+    if (!m_bData) throw EBufferError(kErrGetWord);
     Align();
     // Both bytes must be there before either is taken, so a failure leaves the position alone.
-    if (!Inside(m_pCur) || m_pEnd - m_pCur < 2) throw EBufferError("GetWord");
+    if (!Inside(m_pCur) || m_pEnd - m_pCur < 2) throw EBufferError(kErrGetWord);
     int hi = *m_pCur;
     IncPointer();
     int lo = *m_pCur;
@@ -58,9 +62,9 @@ int CInBitStream::GetWord() {
 }
 
 int CInBitStream::GetWordLE() {
-    if (!m_bData) throw EBufferError("GetWord");
+    if (!m_bData) throw EBufferError(kErrGetWord);
     Align();
-    if (!Inside(m_pCur) || m_pEnd - m_pCur < 2) throw EBufferError("GetWord");
+    if (!Inside(m_pCur) || m_pEnd - m_pCur < 2) throw EBufferError(kErrGetWord);
     int lo = *m_pCur;
     IncPointer();
     int hi = *m_pCur;
@@ -76,7 +80,7 @@ static bool RunFits(const unsigned char* pCur, const unsigned char* pTop, const 
 
 void CInBitStream::CopyByte(unsigned char* pDst, int n) {
     Align();
-    if (!RunFits(m_pCur, m_pTop, m_pEnd, n)) throw EBufferError("CopyByte");
+    if (!RunFits(m_pCur, m_pTop, m_pEnd, n)) throw EBufferError(kErrCopyByte);
     if (n > 0) std::memcpy(pDst, m_pCur, static_cast<size_t>(n));
     m_pCur += n;
     if (m_pCur >= m_pEnd) m_bData = 0;
@@ -84,7 +88,7 @@ void CInBitStream::CopyByte(unsigned char* pDst, int n) {
 
 void CInBitStream::CopyByteReverse(unsigned char* pDst, int n) {
     Align();
-    if (!RunFits(m_pCur, m_pTop, m_pEnd, n)) throw EBufferError("CopyByte");
+    if (!RunFits(m_pCur, m_pTop, m_pEnd, n)) throw EBufferError(kErrCopyByte);
     for (int i = 0; i < n; ++i) pDst[n - 1 - i] = m_pCur[i];
     m_pCur += n;
     if (m_pCur >= m_pEnd) m_bData = 0;
@@ -92,7 +96,7 @@ void CInBitStream::CopyByteReverse(unsigned char* pDst, int n) {
 
 void CInBitStream::CopyByteForward(unsigned char* pDst, int n) {
     Align();
-    if (!RunFits(m_pCur, m_pTop, m_pEnd, n)) throw EBufferError("CopyByte");
+    if (!RunFits(m_pCur, m_pTop, m_pEnd, n)) throw EBufferError(kErrCopyByte);
     for (int i = 0; i < n; ++i) pDst[i] = m_pCur[i];
     m_pCur += n;
     if (m_pCur >= m_pEnd) m_bData = 0;
@@ -103,7 +107,7 @@ void CInBitStream::SkipByte(int n) {
     ptrdiff_t here = m_pCur - m_pTop;
     ptrdiff_t size = m_pEnd - m_pTop;
     ptrdiff_t target = here + n;
-    if (here < 0 || here > size || target < 0 || target > size) throw EBufferError("SkipByte");
+    if (here < 0 || here > size || target < 0 || target > size) throw EBufferError(kErrSkipByte);
     m_pCur = m_pTop + target;
     if (m_pCur >= m_pEnd) m_bData = 0;
 }
@@ -112,7 +116,7 @@ void CInBitStream::PushSkip(int n) {
     ptrdiff_t here = m_pCur - m_pTop;
     ptrdiff_t size = m_pEnd - m_pTop;
     ptrdiff_t target = here + n;
-    if (here < 0 || here > size || target < 0 || target > size) throw EBufferError("PushSkip");
+    if (here < 0 || here > size || target < 0 || target > size) throw EBufferError(kErrPushSkip);
     m_pSave = m_pCur;
     m_pCur = m_pTop + target;
 }
@@ -124,7 +128,7 @@ int CInBitStream::GetBits(int n) {
         if (m_nBit < 0) {
             // The step onto the next byte (two with a stuffed zero) must stay within the buffer.
             if (m_pCur < m_pTop || m_pEnd - m_pCur < (m_bNoStuff ? 1 : 2))
-                throw EBufferError("GetBits");
+                throw EBufferError(kErrGetBits);
             m_nBit = 7;
             IncPointer();
             if (!m_bNoStuff) {
@@ -132,13 +136,13 @@ int CInBitStream::GetBits(int n) {
                 m_bNoStuff = 1;
             }
             if (Inside(m_pCur) && *m_pCur == 0xFF) {
-                if (m_pCur + 1 >= m_pEnd) throw EBufferError("GetBits");
+                if (m_pCur + 1 >= m_pEnd) throw EBufferError(kErrGetBits);
                 int m = m_pCur[1];
                 if (m != 0) return -m;
                 m_bNoStuff = 0;
             }
         }
-        if (!Inside(m_pCur)) throw EBufferError("GetBits");
+        if (!Inside(m_pCur)) throw EBufferError(kErrGetBits);
         int bit = (*m_pCur >> m_nBit) & 1;
         --m_nBit;
         value = 2 * value + bit;

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-namespace noise_field {
+namespace photogeo::noise {
 namespace {
 
 void Weights(int nMode, double t, double& w0, double& w1) {
@@ -30,39 +30,39 @@ void Weights(int nMode, double t, double& w0, double& w1) {
 }  // namespace
 
 RowSampler::RowSampler(const Settings& settings, int nCapacity)
-    : settings_(settings),
-      capacity_(nCapacity),
-      count_(0),
-      columns_(static_cast<size_t>(settings.octaves) * static_cast<size_t>(nCapacity)) {}
+    : m_settings(settings),
+      m_capacity(nCapacity),
+      m_count(0),
+      m_columns(static_cast<size_t>(settings.octaves) * static_cast<size_t>(nCapacity)) {}
 
 void RowSampler::SetColumns(const double* pX, int nCount) {
-    count_ = nCount;
+    m_count = nCount;
     for (int k = 0; k < nCount; ++k) {
-        double u = (pX[k] + settings_.offset) / settings_.scaleX;
-        for (int o = 0; o < settings_.octaves; ++o) {
-            Cell cell = Locate(u * settings_.frequency[o]);
-            Column& column = columns_[static_cast<size_t>(o) * capacity_ + k];
+        double u = (pX[k] + m_settings.offset) / m_settings.scaleX;
+        for (int o = 0; o < m_settings.octaves; ++o) {
+            Cell cell = Locate(u * m_settings.frequency[o]);
+            Column& column = m_columns[static_cast<size_t>(o) * m_capacity + k];
             column.i0 = cell.i0;
             column.i1 = cell.i1;
-            Weights(settings_.interpolate, cell.t, column.w0, column.w1);
+            Weights(m_settings.interpolate, cell.t, column.w0, column.w1);
         }
     }
 }
 
 void RowSampler::Sample(double y, double* pOut) const {
-    for (int k = 0; k < count_; ++k) pOut[k] = 0.0;
-    const double* smoothed = noise_lattice::Smoothed();
-    double v = (y + settings_.offset) / settings_.scaleY;
-    for (int o = 0; o < settings_.octaves; ++o) {
-        Cell cell = Locate(v * settings_.frequency[o]);
+    for (int k = 0; k < m_count; ++k) pOut[k] = 0.0;
+    const double* smoothed = photogeo::noise::Smoothed();
+    double v = (y + m_settings.offset) / m_settings.scaleY;
+    for (int o = 0; o < m_settings.octaves; ++o) {
+        Cell cell = Locate(v * m_settings.frequency[o]);
         double wy0;
         double wy1;
-        Weights(settings_.interpolate, cell.t, wy0, wy1);
-        const double* row0 = smoothed + cell.i0 * noise_lattice::kSize;
-        const double* row1 = smoothed + cell.i1 * noise_lattice::kSize;
-        const double amplitude = settings_.amplitude[o];
-        const Column* columns = columns_.data() + static_cast<size_t>(o) * capacity_;
-        for (int k = 0; k < count_; ++k) {
+        Weights(m_settings.interpolate, cell.t, wy0, wy1);
+        const double* row0 = smoothed + cell.i0 * photogeo::noise::kSize;
+        const double* row1 = smoothed + cell.i1 * photogeo::noise::kSize;
+        const double amplitude = m_settings.amplitude[o];
+        const Column* columns = m_columns.data() + static_cast<size_t>(o) * m_capacity;
+        for (int k = 0; k < m_count; ++k) {
             const Column& c = columns[k];
             double r0 = c.w0 * row0[c.i0] + c.w1 * row0[c.i1];
             double r1 = c.w0 * row1[c.i0] + c.w1 * row1[c.i1];
@@ -71,4 +71,4 @@ void RowSampler::Sample(double y, double* pOut) const {
     }
 }
 
-}  // namespace noise_field
+}  // namespace photogeo::noise

@@ -14,7 +14,7 @@
 
 #include "noise/NoiseLattice.h"
 
-namespace noise_field {
+namespace photogeo::noise {
 
 // Where a lattice coordinate falls: the two lattice indices around it (0..255) and the
 // fraction toward the second.
@@ -31,7 +31,7 @@ inline Cell Locate(double v) {
     double wrapped = v - std::trunc(v * 0.00390625) * 256.0;
     int i = std::isnan(wrapped) ? 0 : static_cast<int>(wrapped);
     // i lies in -255..255; the mask is its remainder modulo 256, negative i included.
-    return Cell{i & noise_lattice::kMask, (i + 1) & noise_lattice::kMask, wrapped - i};
+    return Cell{i & photogeo::noise::kMask, (i + 1) & photogeo::noise::kMask, wrapped - i};
 }
 
 // The interpolation modes of CPerlinNoise::m_nInterpolate.
@@ -71,12 +71,12 @@ private:
         double w1;
     };
 
-    Settings settings_;
-    int capacity_;
-    int count_;
-    std::vector<Column> columns_;  // [octave][column]
+    Settings m_settings;
+    int m_capacity;
+    int m_count;
+    std::vector<Column> m_columns;  // [octave][column]
 };
 
-}  // namespace noise_field
+}  // namespace photogeo::noise
 
 #endif

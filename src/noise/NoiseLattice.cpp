@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace noise_lattice {
+namespace photogeo::noise {
 namespace {
 
 // Indices wrap modulo 256 in unsigned arithmetic, which also handles negative coordinates.
@@ -17,18 +17,18 @@ inline int Wrap(int v) {
 
 class Lattice {
 public:
-    Lattice() : values_(kSize * kSize), smoothed_(kSize * kSize) {
+    Lattice() : m_values(kSize * kSize), m_smoothed(kSize * kSize) {
         for (int y = 0; y < kSize; ++y)
             for (int x = 0; x < kSize; ++x)
-                values_[y * kSize + x] = static_cast<float>(HashNoise(x, y));
+                m_values[y * kSize + x] = static_cast<float>(HashNoise(x, y));
         for (int y = 0; y < kSize; ++y)
-            for (int x = 0; x < kSize; ++x) smoothed_[y * kSize + x] = Smooth(x, y);
+            for (int x = 0; x < kSize; ++x) m_smoothed[y * kSize + x] = Smooth(x, y);
     }
-    const float* Values() const { return values_.data(); }
-    const double* Smoothed() const { return smoothed_.data(); }
+    const float* Values() const { return m_values.data(); }
+    const double* Smoothed() const { return m_smoothed.data(); }
 
 private:
-    double At(int x, int y) const { return values_[Wrap(y) * kSize + Wrap(x)]; }
+    double At(int x, int y) const { return m_values[Wrap(y) * kSize + Wrap(x)]; }
 
     // Edges 1/8, corners 1/16, centre 1/4; each float is widened before the sums, which are
     // taken in this order on purpose: the published values depend on it.
@@ -38,8 +38,8 @@ private:
         return edges * 0.125 + corners * 0.0625 + At(x, y) * 0.25;
     }
 
-    std::vector<float> values_;
-    std::vector<double> smoothed_;
+    std::vector<float> m_values;
+    std::vector<double> m_smoothed;
 };
 
 // Built on first use (thread-safe initialisation of a function-local static), destroyed when
@@ -72,4 +72,4 @@ const double* Smoothed() {
     return TheLattice().Smoothed();
 }
 
-}  // namespace noise_lattice
+}  // namespace photogeo::noise

@@ -4,7 +4,7 @@
 #ifndef PHOTOGEO_NOISE_NOISELATTICE_H
 #define PHOTOGEO_NOISE_NOISELATTICE_H
 
-namespace noise_lattice {
+namespace photogeo::noise {
 
 // Lattice side; coordinates are taken modulo this, so every texture tiles with this period.
 constexpr int kSize = 256;
@@ -20,6 +20,6 @@ const float* Values();
 // exact order of the per-point smoothing, so a lookup is bit-identical to recomputing it.
 const double* Smoothed();
 
-}  // namespace noise_lattice
+}  // namespace photogeo::noise
 
 #endif

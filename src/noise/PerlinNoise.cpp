@@ -67,13 +67,13 @@ double CPerlinNoise::PerlinNoise2D(double x, double y, int nOctaves) {
 }
 
 double CPerlinNoise::Noise(int x, int y) const {
-    return noise_lattice::HashNoise(x, y);
+    return photogeo::noise::HashNoise(x, y);
 }
 
 double CPerlinNoise::SmoothNoise2D(int x, int y) const {
-    unsigned column = static_cast<unsigned>(x) & noise_lattice::kMask;
-    unsigned row = static_cast<unsigned>(y) & noise_lattice::kMask;
-    return noise_lattice::Smoothed()[row * noise_lattice::kSize + column];
+    unsigned column = static_cast<unsigned>(x) & photogeo::noise::kMask;
+    unsigned row = static_cast<unsigned>(y) & photogeo::noise::kMask;
+    return photogeo::noise::Smoothed()[row * photogeo::noise::kSize + column];
 }
 
 double CPerlinNoise::InterpolateNormal(double a, double b, double t) const {
@@ -91,16 +91,16 @@ double CPerlinNoise::InterpolateEdge(double a, double b, double t) const {
 }
 
 double CPerlinNoise::InterpolatedNoise2D(double x, double y) const {
-    noise_field::Cell cx = noise_field::Locate(x);
-    noise_field::Cell cy = noise_field::Locate(y);
+    photogeo::noise::Cell cx = photogeo::noise::Locate(x);
+    photogeo::noise::Cell cy = photogeo::noise::Locate(y);
     double c00 = SmoothNoise2D(cx.i0, cy.i0);
     double c10 = SmoothNoise2D(cx.i1, cy.i0);
     double c01 = SmoothNoise2D(cx.i0, cy.i1);
     double c11 = SmoothNoise2D(cx.i1, cy.i1);
-    if (m_nInterpolate == noise_field::kCosine)
+    if (m_nInterpolate == photogeo::noise::kCosine)
         return InterpolateCosine(InterpolateCosine(c00, c10, cx.t),
                                  InterpolateCosine(c01, c11, cx.t), cy.t);
-    if (m_nInterpolate == noise_field::kEdge)
+    if (m_nInterpolate == photogeo::noise::kEdge)
         return InterpolateEdge(InterpolateEdge(c00, c10, cx.t), InterpolateEdge(c01, c11, cx.t),
                                cy.t);
     return ((1.0 - cx.t) * c00 + c10 * cx.t) * (1.0 - cy.t) +

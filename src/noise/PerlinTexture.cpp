@@ -2,7 +2,7 @@
 // evaluation (PerlinCloud2D, PerlinBump2D), which picks its own octave count, and a FillTexture
 // that writes a greyscale image from the octave sum with the count the caller gives.
 //
-// The fills sample a grid, so they go through noise_field::RowSampler, which gives the same
+// The fills sample a grid, so they go through photogeo::noise::RowSampler, which gives the same
 // sums as PerlinNoise2D point by point, a tile of columns at a time (the tile bounds the
 // working memory whatever the width). Should that memory not be available, the fill falls back
 // to PerlinNoise2D for every pixel, with the same result.
@@ -76,7 +76,7 @@ double CPerlinCloud::PerlinCloud2D(double x, double y, double dPixelX, double dP
     }
     // With a low persistence the fine octaves add little, and the creases that linear blending
     // leaves along the cell edges of the coarse ones would show; cosine blending is smooth there.
-    m_nInterpolate = m_dAmplitude[o] < 0.05 ? noise_field::kCosine : 0;
+    m_nInterpolate = m_dAmplitude[o] < 0.05 ? photogeo::noise::kCosine : 0;
     return CloudExpCurve(NoiseToDensity(PerlinNoise2D(x, y, o + 1)));
 }
 
@@ -85,11 +85,11 @@ void CPerlinCloud::FillTexture(unsigned char* pDst, int nWidth, int nHeight, int
     if (pDst == nullptr || nWidth < 1 || nHeight < 1) return;
     const size_t width = static_cast<size_t>(nWidth);
     try {
-        noise_field::Settings settings = {
+        photogeo::noise::Settings settings = {
             m_dOffset,    m_dScaleX,   m_dScaleY, m_nInterpolate, ClampFillOctaves(nOctaves),
             m_dAmplitude, m_dFrequency};
         const int capacity = std::min(nWidth, kTileColumns);
-        noise_field::RowSampler sampler(settings, capacity);
+        photogeo::noise::RowSampler sampler(settings, capacity);
         std::vector<double> columnX(capacity);
         std::vector<double> sums(capacity);
         for (int first = 0; first < nWidth; first += capacity) {
@@ -157,11 +157,11 @@ void CPerlinBump::FillTexture(unsigned char* pDst, int nWidth, int nHeight, int 
     // expression with the same operands, so the sampler only needs 10 more columns.
     const int shift = m_bRidge ? kRidgeShift : 0;
     try {
-        noise_field::Settings settings = {
+        photogeo::noise::Settings settings = {
             m_dOffset,    m_dScaleX,   m_dScaleY, m_nInterpolate, ClampFillOctaves(nOctaves),
             m_dAmplitude, m_dFrequency};
         const int capacity = std::min(nWidth, kTileColumns);
-        noise_field::RowSampler sampler(settings, capacity + shift);
+        photogeo::noise::RowSampler sampler(settings, capacity + shift);
         std::vector<double> columnX(capacity + shift);
         std::vector<double> near(capacity + shift);
         std::vector<double> far(capacity + shift);

@@ -20,30 +20,32 @@ using codertest::Utf8;
 
 namespace {
 
+using namespace photogeo::exifcoder;
+
 // Every fixed text of the listing, decoded with iconv, equals the documented text of
 // tests/data/exifcoder/listup-texts.txt, and every entry of the library's tables is there.
 TEST(ListupText, LabelsAndEnumeratedTextsDecodeToTheDocumentedTexts) {
-    const std::map<std::string, std::pair<const listup::SCodeText*, int>> tables = {
-        {"label", {listup::kItemLabels, listup::kItemLabelCount}},
-        {"orientation", {listup::kOrientation, listup::kOrientationCount}},
-        {"exposure-program", {listup::kExposureProgram, listup::kExposureProgramCount}},
-        {"metering-mode", {listup::kMeteringMode, listup::kMeteringModeCount}},
-        {"light-source", {listup::kLightSource, listup::kLightSourceCount}},
-        {"flash", {listup::kFlash, listup::kFlashCount}},
-        {"sensing-method", {listup::kSensingMethod, listup::kSensingMethodCount}},
-        {"components", {listup::kComponents, listup::kComponentsCount}}};
-    const std::map<std::string, const char*> fixed = {{"degree", listup::kDegreeSuffix},
-                                                      {"true-north", listup::kTrueNorth},
-                                                      {"magnetic-north", listup::kMagneticNorth},
-                                                      {"gps-measuring", listup::kGPSMeasuring},
-                                                      {"gps-interrupted", listup::kGPSInterrupted},
-                                                      {"measure-2d", listup::kMeasure2D},
-                                                      {"measure-3d", listup::kMeasure3D},
-                                                      {"centered", listup::kCentered},
-                                                      {"cosited", listup::kCosited},
-                                                      {"second", listup::kSecondSuffix},
-                                                      {"infinity", listup::kInfinity},
-                                                      {"unknown", listup::kUnknown}};
+    const std::map<std::string, std::pair<const CodeText*, int>> tables = {
+        {"label", {kItemLabels, kItemLabelCount}},
+        {"orientation", {kOrientation, kOrientationCount}},
+        {"exposure-program", {kExposureProgram, kExposureProgramCount}},
+        {"metering-mode", {kMeteringMode, kMeteringModeCount}},
+        {"light-source", {kLightSource, kLightSourceCount}},
+        {"flash", {kFlash, kFlashCount}},
+        {"sensing-method", {kSensingMethod, kSensingMethodCount}},
+        {"components", {kComponents, kComponentsCount}}};
+    const std::map<std::string, const char*> fixed = {{"degree", kDegreeSuffix},
+                                                      {"true-north", kTrueNorth},
+                                                      {"magnetic-north", kMagneticNorth},
+                                                      {"gps-measuring", kGPSMeasuring},
+                                                      {"gps-interrupted", kGPSInterrupted},
+                                                      {"measure-2d", kMeasure2D},
+                                                      {"measure-3d", kMeasure3D},
+                                                      {"centered", kCentered},
+                                                      {"cosited", kCosited},
+                                                      {"second", kSecondSuffix},
+                                                      {"infinity", kInfinity},
+                                                      {"unknown", kUnknown}};
     std::ifstream in(std::string(PHOTOGEO_TEST_DATA) + "/exifcoder/listup-texts.txt");
     ASSERT_TRUE(in);
     std::map<std::string, int> seen;
@@ -63,7 +65,7 @@ TEST(ListupText, LabelsAndEnumeratedTextsDecodeToTheDocumentedTexts) {
         }
         ASSERT_TRUE(tables.count(table)) << table;
         const auto& t = tables.at(table);
-        const char* bytes = listup::FindCodeText(t.first, t.second, std::stoi(code));
+        const char* bytes = FindCodeText(t.first, t.second, std::stoi(code));
         ASSERT_NE(bytes, nullptr) << table << " " << code;
         EXPECT_EQ(Utf8(bytes), text) << table << " " << code;
     }

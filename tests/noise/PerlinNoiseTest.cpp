@@ -35,7 +35,7 @@ TEST(PerlinNoise, HashValues) {
 
 TEST(PerlinNoise, LatticeAndSmoothingMatchThePlainFormulas) {
     Probe p;
-    const float* lattice = noise_lattice::Values();
+    const float* lattice = photogeo::noise::Values();
     for (int y = 0; y < 256; ++y) {
         for (int x = 0; x < 256; ++x) {
             ASSERT_EQ(lattice[y * 256 + x], static_cast<float>(p.Noise(x, y)));
