@@ -54,19 +54,21 @@ expect 2 "unknown command" "$BIN" frobnicate
 has "unknown command" "$WORK/err" "unknown command 'frobnicate'"
 
 # --- magvar ----------------------------------------------------------------------------------
-# Inside the Japan box the regional approximation gives about -6.80 at 35 N 139 E on any date.
-expect 0 "magvar Japan" "$BIN" magvar 35 139 --date 2008-02-28
-near "magvar Japan" "$(awk '{ print $1 }' "$WORK/out")" -6.7993 0.0001
-has "magvar Japan" "$WORK/out" '\(6\.7993 W\)'
-# Sydney, mid-2005: published declination about 12.6 degrees east.
-expect 0 "magvar Sydney" "$BIN" magvar -33.87 151.21 --date 2005-06-01
-near "magvar Sydney" "$(awk '{ print $1 }' "$WORK/out")" 12.6 0.3
-expect 2 "magvar latitude out of range" "$BIN" magvar 91 0
-expect 2 "magvar bad date" "$BIN" magvar 0 0 --date 2008-02-30
-has "magvar bad date" "$WORK/err" "--date"
-expect 2 "magvar date past 2038" "$BIN" magvar 0 0 --date 2040-01-01
-expect 2 "magvar missing LON" "$BIN" magvar 35
-expect 2 "magvar unknown option" "$BIN" magvar 35 139 --heigth 3
+# IGRF-14 (the default) against the published declination at London; the legacy model keeps
+# its regional approximation in Japan (-6.7993 at 35 N 139 E on any date).
+expect 0 "magvar London" "$BIN" magvar 51.5 -0.13 --date 2026-12-01
+near "magvar London" "$(awk 'NR == 1 { print $1 }' "$WORK/out")" 1.222 0.002
+expect 0 "magvar legacy Japan" "$BIN" magvar 35 139 --date 2008-02-28 --model legacy
+has "magvar legacy Japan" "$WORK/out" '^-6\.7993 \(6\.7993 W\)$'
+expect 0 "magvar json" "$BIN" magvar 40 -105 --date 2026-12-01T00:00:00Z --json
+near "magvar json" "$(jq .declination "$WORK/out")" 7.505 0.002
+has "magvar json" "$WORK/out" '"model":"igrf14","latitude":40(\.0)?,"longitude":-105(\.0)?,"height":0(\.0)?,"time":"2026-12-01T00:00:00Z"'
+for args in "91 0" "35" "35 139 --heigth 3" "0 0 --model x" "0 0 --date 2008-02-30" \
+    "0 0 --date 1899-12-31" "0 0 --date 2030-01-01T00:00:01Z" "0 0 --date 1969-12-31 --model legacy"; do
+    # shellcheck disable=SC2086
+    expect 2 "magvar $args" "$BIN" magvar $args
+done
+has "magvar before 1900" <("$BIN" magvar 0 0 --date 1899-12-31 2>&1) 'before 1900-01-01'
 
 # --- kanji -----------------------------------------------------------------------------------
 printf 'カナ漢字テスト ABC\n二行目\n' >"$WORK/text.utf8"
@@ -187,15 +189,29 @@ if [ -e "$WORK/none.html" ]; then bad "html wrote a file for a plain comment"; e
 expect 1 "html no comment" "$BIN" html "$S/tokyo-tower.jpg" "$WORK/none.html"
 
 # --- bearing ---------------------------------------------------------------------------------
-expect 0 "magvar at Tokyo Tower" "$BIN" magvar 35.658581 139.745433
-var=$(awk '{ print $1 }' "$WORK/out")
+# The true bearing is the magnetic one plus the declination at the photo's place, height and
+# time (tokyo-tower.jpg: 123.45 magnetic, 150 m, 2008-02-28 10:15 Japan time).
+expect 0 "magvar at Tokyo Tower" "$BIN" magvar 35.658581 139.745433 --height 150 --date 2008-02-28T01:15:00Z
+var=$(awk 'NR == 1 { print $1 }' "$WORK/out")
 expect 0 "bearing magnetic" "$BIN" bearing "$S/tokyo-tower.jpg"
 near "bearing variation" "$(awk '/magnetic variation/ { print $3 }' "$WORK/out")" "$var" 0.006
-near "bearing true" "$(awk '/true bearing/ { print $3 }' "$WORK/out")" "$(awk -v v="$var" 'BEGIN { print 123.45 - v }')" 0.006
+near "bearing true" "$(awk '/true bearing/ { print $3 }' "$WORK/out")" "$(awk -v v="$var" 'BEGIN { print 123.45 + v }')" 0.006
+expect 0 "bearing json" "$BIN" bearing --json "$S/tokyo-tower.jpg" "$S/kyoto-garden.jpg"
+near "bearing json" "$(jq -s '.[0].true_bearing - .[0].recorded_bearing - .[0].declination' "$WORK/out")" 0 1e-9
+has "bearing json true north" "$WORK/out" '"bearing_ref":"T","true_bearing":270(\.0)?,'
 expect 0 "bearing true north" "$BIN" bearing "$S/kyoto-garden.jpg"
 has "bearing true north" "$WORK/out" '^  true bearing +270\.00$'
 expect 1 "bearing without position" "$BIN" bearing "$S/lake-progressive.jpg"
 has "bearing without position" "$WORK/err" 'lake-progressive\.jpg: records no position'
+# A photo from 1965 (before the 32-bit record's 1970) takes its time from the EXIF text.
+cp "$S/tokyo-tower.jpg" "$WORK/1965.jpg"
+exiftool -q -overwrite_original -DateTimeOriginal="1965:06:01 12:00:00" "$WORK/1965.jpg"
+expect 0 "magvar 1965" "$BIN" magvar 35.658581 139.745433 --height 150 --date 1965-06-01T03:00:00Z
+var=$(awk 'NR == 1 { print $1 }' "$WORK/out")
+expect 0 "bearing 1965" "$BIN" bearing "$WORK/1965.jpg"
+near "bearing 1965" "$(awk '/magnetic variation/ { print $3 }' "$WORK/out")" "$var" 0.006
+expect 1 "bearing 1965 legacy" "$BIN" bearing --model legacy "$WORK/1965.jpg"
+has "bearing 1965 legacy" "$WORK/err" "outside the legacy model's 1970-2038"
 
 # --- geotag: typed values --------------------------------------------------------------------
 G="$WORK/geotag"
