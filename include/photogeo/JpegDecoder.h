@@ -23,6 +23,21 @@
 // last group ending at coefficient 63; restart markers are honoured in baseline scans only.
 // A marker must follow its 0xFF directly (a 0xFF 0xFF pair reads as an invalid marker, -2).
 //
+// Entropy-coded segments: every segment (the data of a scan, and the data after each restart
+// marker) is checked for a stuffed 0xFF 0x00 at its very first byte, so that a segment that starts
+// with a data byte 0xFF stays in step. CInBitStream::GetBits alone never checks the byte it starts
+// on; the decoder makes that check itself at each segment start (deliberately, since encoders
+// write such segments after restart markers over flat areas at fine quantisation).
+//
+// Full decoding (SetFullDecoding, off by default, before SetJpegData): also extended sequential
+// frames (0xC1, 8-bit samples, Huffman coding), every progressive scan script (successive
+// approximation in DC and AC scans, DC scans of some of the components, restart intervals in
+// progressive scans, scans in any order up to the end-of-image marker) and sequential images
+// split into several scans. Coefficient stores then grow by rows of blocks as non-zero data
+// arrives, within the coefficient limit. Each block's changes are stored once the block has been
+// read whole. When such an image fails after its first scan began, the coefficients read so far
+// are transformed and written (IsPartial() true) before DoDecode returns the failure.
+//
 // Analysis flags (m_nFlag) are never cleared by SetJpegData or GetProperty: a second analysis on
 // the same object stops after its first segment unless RemoveAll and CleanMembers ran before.
 //
@@ -123,6 +138,21 @@ public:
     // Frees the sample planes and coefficient stores.
     void DeleteRGB();
 
+    // Full decoding (see above) for the next SetJpegData and DoDecode; off after construction.
+    void SetFullDecoding(bool bFull) { m_bFull = bFull; }
+    // Limits for DoDecode: nMaxPixels pixels (width times height; 0 for none, the default) and
+    // nMaxCoefficientBytes bytes of coefficient stores (default 4 * kMaxCoefficientInts, 1 GiB).
+    // An image beyond either gives -1.
+    void SetLimits(long long nMaxPixels, long long nMaxCoefficientBytes) {
+        m_nMaxPixels = nMaxPixels;
+        m_nMaxCoefficientBytes = nMaxCoefficientBytes;
+    }
+    // After DoDecode: true when full decoding failed part-way and the bitmap holds the image as far
+    // as its data went.
+    bool IsPartial() const { return m_bPartial; }
+    // After DoDecode: the text of the failure, or null.
+    const char* LastError() const { return m_pszError; }
+
     // Leading members: exactly SJpegProperty.
     int m_nFrameType;
     int m_nFlag;
@@ -174,6 +204,11 @@ public:
     unsigned char m_byHmax;
     unsigned char m_byVmax;
     int m_nRestart;
+    bool m_bFull;
+    bool m_bPartial;
+    long long m_nMaxPixels;
+    long long m_nMaxCoefficientBytes;
+    const char* m_pszError;
 
 protected:
     int DoAnalysis();
@@ -201,6 +236,11 @@ protected:
     void PgInverseMCU(int nMcuX, int nMcuY);
 
 private:
+    bool StreamsWhole() const;
+    void FullDecode();
+    void FullScan();
+    bool FullNextScan();
+    void FullRender();
     void BuildTransformTables();
     void CheckLayout() const;
     int SegmentLength();

@@ -38,6 +38,8 @@ void CJpegDecoder::Decode() {
     m_nPredDC[0] = m_nPredDC[1] = m_nPredDC[2] = 0;
 
     CJpegBitReader& reader = m_pEntropy->reader;
+    // Each entropy-coded segment may start with a stuffed 0xFF 0x00 (see JpegDecoder.h).
+    m_pStream->CheckStuffByte();
     reader.Attach(*m_pStream);
     int count = 0;
     for (int my = 0; my < mcusY; ++my) {
@@ -53,6 +55,7 @@ void CJpegDecoder::Decode() {
             reader.Detach(*m_pStream);
             int marker = GetMarker();
             if (marker >= RST0 && marker <= RST7) m_nPredDC[0] = m_nPredDC[1] = m_nPredDC[2] = 0;
+            m_pStream->CheckStuffByte();
             reader.Attach(*m_pStream);
         }
     }

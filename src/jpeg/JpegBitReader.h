@@ -15,6 +15,8 @@
 #define PHOTOGEO_JPEG_JPEGBITREADER_H
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "jpeg/JpegKernels.h"
 #include "photogeo/InBitStream.h"
@@ -165,6 +167,15 @@ struct SJpegEntropy {
     int nWidth;
     int nHeight;
     int nShift;
+
+    // Full decoding: the coefficient store of each component, by rows of blocks (a row is null
+    // until a non-zero coefficient lands in it), the blocks of the MCU grid across and down,
+    // and the bytes taken so far against the caller's limit.
+    std::vector<std::unique_ptr<int[]>> rows[3];
+    int blocksAcross[3] = {0, 0, 0};
+    int blocksDown[3] = {0, 0, 0};
+    int64_t storeBytes = 0;
+    int64_t storeLimit = 0;
 
     void BuildLookups(const SJpegHuffman (&huff)[2][4]) {
         for (int c = 0; c < 2; ++c)

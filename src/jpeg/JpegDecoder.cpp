@@ -1,8 +1,9 @@
 // CJpegDecoder: the object, its public operations and the analysis of the marker segments that
 // precede the first scan (frame and scan headers, Huffman and quantisation tables, restart
 // interval, JFIF/JFXX segment and comment). DoDecode hands the analysed image to the baseline
-// decoder (JpegBaseline.cpp) or the progressive decoder (JpegProgressive.cpp); exceptions thrown
-// anywhere inside are turned into the result codes here.
+// decoder (JpegBaseline.cpp), the progressive decoder (JpegProgressive.cpp) or, with full
+// decoding, the scan-by-scan decoder (JpegFull.cpp); exceptions thrown anywhere inside are turned
+// into the result codes here.
 #include "photogeo/JpegDecoder.h"
 
 #include <cmath>
@@ -28,6 +29,11 @@ CJpegDecoder::CJpegDecoder(int* pContinue) {
     m_nWidth = m_nHeight = m_nComponents = 0;
     m_nState = 0;
     m_byHmax = m_byVmax = 0;
+    m_bFull = false;
+    m_bPartial = false;
+    m_nMaxPixels = 0;
+    m_nMaxCoefficientBytes = 4LL * kMaxCoefficientInts;
+    m_pszError = nullptr;
     BuildTransformTables();
 }
 
@@ -159,10 +165,15 @@ void CJpegDecoder::GetPictData(int& nWidth, int& nHeight) {
 
 int CJpegDecoder::DoDecode(char* pRGB) {
     m_pRGB = reinterpret_cast<unsigned char*>(pRGB);
+    m_bPartial = false;
+    m_pszError = kNoImage;
     if ((m_nFlag & (1 | 2 | 16)) == 0 || !m_pStream) return -2;
+    m_pszError = nullptr;
     int result = 0;
     try {
         CheckLayout();
+        if (m_nMaxPixels > 0 && static_cast<long long>(m_nWidth) * m_nHeight > m_nMaxPixels)
+            throw EMemoryError(0, kPixelLimit);
         m_pEntropy = new (std::nothrow) SJpegEntropy;
         if (!m_pEntropy) throw EMemoryError(1, kDecoderMemory);
         const SKernels& kernels = Kernels();
@@ -177,24 +188,43 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;
         m_pEntropy->BuildLookups(m_Huff);
         pgjpeg::BuildTransformTables(m_nBasis, m_pEntropy->tables);
-        if (m_nFrameType == SOF0)
+        if (!m_bFull)
+            m_nFrameType == SOF0 ? Decode() : PgDecode();
+        else if (StreamsWhole())
             Decode();
         else
-            PgDecode();
-    } catch (const EMemoryError&) {
+            FullDecode();
+    } catch (const EMemoryError& e) {
         result = -1;
-    } catch (const EIndexError&) {
+        m_pszError = e.name;
+    } catch (const EIndexError& e) {
         result = -1;
-    } catch (const EBufferError&) {
+        m_pszError = e.message;
+    } catch (const EBufferError& e) {
         result = -1;
-    } catch (const EDataFormatError&) {
+        m_pszError = e.message;
+    } catch (const EDataFormatError& e) {
         result = -2;
+        m_pszError = e.message;
     } catch (const ENotSupported&) {
         result = -2;
+        m_pszError = kNotSupported;
     }
     DeleteRGB();
     FreeEntropy();
     return result;
+}
+
+bool CJpegDecoder::StreamsWhole() const {
+    // A sequential image whose first scan holds every component in frame order, as interleaved
+    // MCUs: decoded MCU by MCU without coefficient stores. A single component with sampling
+    // factors above 1 has one block per MCU in its scans, so it takes the stored road.
+    if (m_nFrameType != SOF0 && m_nFrameType != SOF1) return false;
+    if (m_byNs != m_nComponents) return false;
+    if (m_nComponents == 1) return m_byHmax == 1 && m_byVmax == 1;
+    for (int c = 0; c < m_nComponents; ++c)
+        if (m_ScanComp[c].byCs != m_Comp[c].byId) return false;
+    return true;
 }
 
 void CJpegDecoder::DeleteRGB() {
@@ -280,13 +310,18 @@ int CJpegDecoder::SegmentLength() {
 int CJpegDecoder::AnalysisMarker() {
     int code = GetMarker();
     switch (code) {
+        case SOF1:
+            if (!m_bFull) throw ENotSupported(code, m_pStream->GetBytePosition());
+            [[fallthrough]];
         case SOF0:
         case SOF2:
             m_nFrameType = code;
             SegmentLength();
             AnalysisFrame();
+            // Full decoding reads 8-bit extended frames only.
+            if (code == SOF1 && m_nPrecision != 8)
+                throw ENotSupported(code, m_pStream->GetBytePosition());
             return 0;
-        case SOF1:
         case SOF3:
         case SOF5:
         case SOF6:

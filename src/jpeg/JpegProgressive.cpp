@@ -31,7 +31,8 @@ void CJpegDecoder::PgDecode() {
     for (int c = 0; c < 3; ++c) {
         ints[c] = int64_t{m_Comp[c].byH} * m_Comp[c].byV * mcusX * mcusY * 64;
         total += ints[c];
-        if (total > kMaxCoefficientInts) throw EMemoryError(kMaxCoefficientInts, kStoreText[c]);
+        if (total > m_nMaxCoefficientBytes / 4)
+            throw EMemoryError(kMaxCoefficientInts, kStoreText[c]);
     }
     for (int c = 0; c < 3; ++c) {
         NewIntMemory(&m_pCoef[c], static_cast<int>(ints[c]), 0, kStoreText[c]);
@@ -56,6 +57,7 @@ void CJpegDecoder::PgDecode() {
             reader.Attach(*m_pStream);
             PgDecodeMCUAC(m_ScanComp[0].byCs, blocksX, blocksY);
         } else {
+            m_pStream->CheckStuffByte();
             reader.Attach(*m_pStream);
             PgDecodeMCUDC(mcusX, mcusY);
         }

@@ -24,6 +24,13 @@ inline constexpr char kFrameSampling[] = "AnalysisFrame:Sampling factor";
 inline constexpr char kNoFrame[] = "DoDecode:No frame";
 inline constexpr char kCommentMemory[] = "AnalysisMarker:Comment";
 inline constexpr char kDecoderMemory[] = "DoDecode:Decoder state";
+inline constexpr char kNoImage[] = "DoDecode:No tables or scan";
+inline constexpr char kNotSupported[] = "DoDecode:Not supported";
+// Limits set by the caller.
+inline constexpr char kPixelLimit[] = "DoDecode:Pixel limit";
+inline constexpr char kCoefficientLimit[] = "DoDecode:Coefficient memory limit";
+// Scan headers that full decoding refuses: components, band or bit positions out of range.
+inline constexpr char kScanHeader[] = "FullScan:Scan header";
 
 inline constexpr char kUnit1[] = "Disconvert unit1";
 inline constexpr char kUnit2[] = "Disconvert unit2";

@@ -1,0 +1,325 @@
+// Full decoding of CJpegDecoder (SetFullDecoding): the scans of a progressive frame in any script
+// (spectral selection and successive approximation, DC scans of some of the components, restart
+// intervals), and the sequential images that the MCU-by-MCU decoder of JpegBaseline.cpp does not
+// take (split into several scans, or one component with sampling factors above 1). DoDecode
+// (JpegDecoder.cpp) calls FullDecode with the byte reader at the first scan's data. Each scan is
+// read into the coefficient stores, the marker segments between scans are read here, and at the
+// end-of-image marker the whole image is transformed and written with the baseline decoder's block
+// transform, replication and colour output.
+//
+// A block is read into a scratch copy and stored once it is complete: a row of the store is taken
+// only when a non-zero coefficient lands in it, and a failure inside a block leaves the block as
+// the earlier scans left it.
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "jpeg/JpegBitReader.h"
+#include "jpeg/JpegTexts.h"
+#include "photogeo/InBitStream.h"
+#include "photogeo/JpegDecoder.h"
+#include "photogeo/Marker.h"
+
+using namespace pgjpeg;
+
+namespace {
+
+// Successive approximation shifts coefficients by at most this many bits.
+const int kMaxPointTransform = 13;
+
+// Sequential blocks are read through the baseline block reader with this table, which leaves
+// the coefficients as they were coded.
+const int kUnitQuant[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
+int CheckedBits(CJpegBitReader& reader, int n) {
+    int v = reader.GetBits(n);
+    if (v < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
+    return v;
+}
+
+// One correction bit for a coefficient already non-zero: adds 2^al away from zero when set and
+// the coefficient does not have that bit yet.
+void Correct(CJpegBitReader& reader, int& coef, int al) {
+    if (CheckedBits(reader, 1) == 0) return;
+    const uint32_t p1 = uint32_t{1} << al;
+    if ((static_cast<uint32_t>(coef) & p1) != 0) return;
+    coef = static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1));
+}
+
+// One block of an AC refinement scan over band ss..se at bit al. nEobRun counts the blocks of
+// the current end-of-band run still to come, this one included; 0 when no run is open.
+void RefineAC(CJpegBitReader& reader, const SHuffmanLookup& lookup, int ss, int se, int al,
+              int* block, int& nEobRun) {
+    int k = ss;
+    if (nEobRun == 0) {
+        for (; k <= se; ++k) {
+            int rs = reader.DecodeHuffman(lookup);
+            if (rs < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
+            int run = rs >> 4;
+            int value = 0;
+            if ((rs & 15) != 0) {
+                value = CheckedBits(reader, 1) ? (1 << al) : -(1 << al);
+            } else if (run != 15) {
+                nEobRun = 1 << run;
+                if (run != 0) nEobRun += CheckedBits(reader, run);
+                break;
+            }
+            // Past `run` zero coefficients (correcting the non-zero ones on the way) to the place
+            // of the new one.
+            for (; k <= se; ++k) {
+                if (block[k] != 0)
+                    Correct(reader, block[k], al);
+                else if (run-- == 0)
+                    break;
+            }
+            if (value != 0) {
+                if (k > se) throw EDataFormatError(reader.BytePosition(), kWrongRun);
+                block[k] = value;
+            }
+        }
+    }
+    if (nEobRun > 0) {
+        for (; k <= se; ++k)
+            if (block[k] != 0) Correct(reader, block[k], al);
+        --nEobRun;
+    }
+}
+
+bool AnyNonZero(const int* p, int n) {
+    for (int i = 0; i < n; ++i)
+        if (p[i] != 0) return true;
+    return false;
+}
+
+}  // namespace
+
+void CJpegDecoder::FullDecode() {
+    SJpegEntropy& e = *m_pEntropy;
+    int blocksX = (m_nWidth + 7) / 8;
+    int blocksY = (m_nHeight + 7) / 8;
+    int mcusX = (blocksX + m_byHmax - 1) / m_byHmax;
+    int mcusY = (blocksY + m_byVmax - 1) / m_byVmax;
+    for (int c = 0; c < m_nComponents; ++c) {
+        e.blocksAcross[c] = mcusX * m_Comp[c].byH;
+        e.blocksDown[c] = mcusY * m_Comp[c].byV;
+        e.rows[c].resize(static_cast<size_t>(e.blocksDown[c]));
+    }
+    e.storeBytes = 0;
+    e.storeLimit = m_nMaxCoefficientBytes;
+    int planeInts = m_byHmax * m_byVmax * 64;
+    NewIntMemory(&m_pUnit[0], planeInts, 0, kUnit1);
+    NewIntMemory(&m_pUnit[1], planeInts, 128, kUnit2);
+    NewIntMemory(&m_pUnit[2], planeInts, 128, kUnit3);
+
+    bool started = false;
+    try {
+        for (;;) {
+            if (*m_pContinue == 0) return;
+            started = true;
+            FullScan();
+            if (!FullNextScan()) break;
+        }
+    } catch (...) {
+        if (!started) throw;
+        // What the scans so far hold is the picture, coarser than it would be.
+        m_bPartial = true;
+        FullRender();
+        throw;
+    }
+    FullRender();
+}
+
+void CJpegDecoder::FullScan() {
+    SJpegEntropy& e = *m_pEntropy;
+    CJpegBitReader& reader = e.reader;
+    const bool sequential = m_nFrameType != SOF2;
+    const int ss = m_bySs, se = m_bySe, ah = m_byAh, al = m_byAl;
+    int comp[3];
+    const int count = m_byNs;
+    if (count < 1 || count > m_nComponents) throw EDataFormatError(nullptr, kScanHeader);
+    for (int i = 0; i < count; ++i) {
+        int c = 0;
+        while (c < m_nComponents && m_Comp[c].byId != m_ScanComp[i].byCs) ++c;
+        if (c == m_nComponents) throw EDataFormatError(nullptr, kWrongCs);
+        for (int j = 0; j < i; ++j)
+            if (comp[j] == c) throw EDataFormatError(nullptr, kScanHeader);
+        comp[i] = c;
+    }
+    if (sequential) {
+        if (ss != 0 || se != 63 || ah != 0 || al != 0) throw EDataFormatError(nullptr, kScanHeader);
+    } else {
+        bool dc = ss == 0;
+        if ((dc && se != 0) || (!dc && (count != 1 || se < ss || se > 63)) ||
+            al > kMaxPointTransform || (ah != 0 && ah != al + 1))
+            throw EDataFormatError(nullptr, kScanHeader);
+    }
+
+    // The units of the scan: whole MCUs when it interleaves components, else the blocks of its
+    // one component that cover the image.
+    int unitsX, unitsY;
+    if (count == 1) {
+        const SJpegComponent& cp = m_Comp[comp[0]];
+        int64_t w = (int64_t{m_nWidth} * cp.byH + m_byHmax - 1) / m_byHmax;
+        int64_t h = (int64_t{m_nHeight} * cp.byV + m_byVmax - 1) / m_byVmax;
+        unitsX = static_cast<int>((w + 7) / 8);
+        unitsY = static_cast<int>((h + 7) / 8);
+    } else {
+        unitsX = e.blocksAcross[0] / m_Comp[0].byH;
+        unitsY = e.blocksDown[0] / m_Comp[0].byV;
+    }
+
+    int pred[3] = {0, 0, 0};
+    int eobRun = -1;     // first AC scans: blocks still to skip after this one, -1 none
+    int refineRun = 0;   // AC refinement: blocks of the open run, this one included
+    int* scratch = e.coef;
+    uint64_t mask = 0;
+    const int restart = m_nRestart;
+    int sinceRestart = 0;
+
+    auto block = [&](int i, int bx, int by) {
+        const int c = comp[i];
+        std::unique_ptr<int[]>& row = e.rows[c][static_cast<size_t>(by)];
+        int* stored = row ? row.get() + 64 * static_cast<size_t>(bx) : nullptr;
+        if (!sequential && ss != 0 && ah == 0 && eobRun > 0) {
+            --eobRun;
+            return;
+        }
+        if (!sequential && ss != 0 && ah != 0 && refineRun > 0 && !stored) {
+            // Inside a run a refinement only corrects non-zero coefficients: none here.
+            --refineRun;
+            return;
+        }
+        if (stored && !sequential)
+            std::memcpy(scratch, stored, 64 * sizeof(int));
+        else
+            std::memset(scratch, 0, 64 * sizeof(int));
+        const SJpegScanComponent& sc = m_ScanComp[i];
+        if (sequential) {
+            reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant,
+                                       pred[i], scratch, mask);
+        } else if (ss == 0 && ah == 0) {
+            int s = reader.DecodeHuffman(e.lookup[0][sc.byTd]);
+            if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
+            if (s > 16) throw EDataFormatError(reader.BytePosition(), kWrongValue);
+            int diff = s ? Extend(CheckedBits(reader, s), s) : 0;
+            pred[i] = AddWrap(pred[i], diff);
+            scratch[0] = static_cast<int>(static_cast<uint32_t>(pred[i]) << al);
+        } else if (ss == 0) {
+            if (CheckedBits(reader, 1)) scratch[0] |= 1 << al;
+        } else if (ah == 0) {
+            int band[64] = {};
+            reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
+            for (int k = ss; k <= se; ++k)
+                if (band[k] != 0) scratch[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
+        } else {
+            RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, scratch, refineRun);
+        }
+        if (!stored) {
+            if (!AnyNonZero(scratch, 64)) return;
+            size_t ints = static_cast<size_t>(e.blocksAcross[c]) * 64;
+            int64_t bytes = static_cast<int64_t>(ints * sizeof(int));
+            if (e.storeBytes + bytes > e.storeLimit) throw EMemoryError(0, kCoefficientLimit);
+            row.reset(new (std::nothrow) int[ints]());
+            if (!row) throw EMemoryError(0, kCoefficientLimit);
+            e.storeBytes += bytes;
+            stored = row.get() + 64 * static_cast<size_t>(bx);
+        }
+        std::memcpy(stored, scratch, 64 * sizeof(int));
+    };
+
+    m_pStream->CheckStuffByte();
+    reader.Attach(*m_pStream);
+    for (int uy = 0; uy < unitsY; ++uy) {
+        for (int ux = 0; ux < unitsX; ++ux) {
+            if (restart > 0 && sinceRestart == restart) {
+                // A new entropy-coded segment: predictions and runs start again.
+                reader.Detach(*m_pStream);
+                GetMarker();
+                m_pStream->CheckStuffByte();
+                reader.Attach(*m_pStream);
+                pred[0] = pred[1] = pred[2] = 0;
+                eobRun = -1;
+                refineRun = 0;
+                sinceRestart = 0;
+            }
+            ++sinceRestart;
+            if (count == 1) {
+                block(0, ux, uy);
+                continue;
+            }
+            for (int i = 0; i < count; ++i) {
+                const SJpegComponent& cp = m_Comp[comp[i]];
+                for (int v = 0; v < cp.byV; ++v)
+                    for (int h = 0; h < cp.byH; ++h) block(i, ux * cp.byH + h, uy * cp.byV + v);
+            }
+        }
+    }
+    reader.Detach(*m_pStream);
+}
+
+bool CJpegDecoder::FullNextScan() {
+    for (;;) {
+        int marker = GetMarker();
+        if (marker >= RST0 && marker <= RST7) continue;
+        if ((marker >= APP0 && marker <= APP15) || marker == COM) {
+            m_pStream->SkipByte(SegmentLength());
+            continue;
+        }
+        switch (marker) {
+            case EOI:
+                return false;
+            case SOS:
+                SegmentLength();
+                AnalysisScan();
+                return true;
+            case DHT:
+                AnalysisDHT(SegmentLength());
+                m_pEntropy->BuildLookups(m_Huff);
+                break;
+            case DQT:
+                AnalysisDQT(SegmentLength());
+                break;
+            case DRI:
+                SegmentLength();
+                m_nRestart = m_pStream->GetWord();
+                break;
+            case DNL:
+                SegmentLength();
+                m_pStream->GetWord();
+                break;
+            default: {
+                unsigned char* p = m_pStream->GetBytePosition();
+                throw EDataFormatError(p ? p - 1 : p, kUnknownMarker);
+            }
+        }
+    }
+}
+
+void CJpegDecoder::FullRender() {
+    SJpegEntropy& e = *m_pEntropy;
+    const int mcusX = e.blocksAcross[0] / m_Comp[0].byH;
+    const int mcusY = e.blocksDown[0] / m_Comp[0].byV;
+    for (int my = 0; my < mcusY; ++my) {
+        for (int mx = 0; mx < mcusX; ++mx) {
+            if (*m_pContinue == 0) return;
+            for (int c = 0; c < m_nComponents; ++c) {
+                const SJpegComponent& cp = m_Comp[c];
+                for (int v = 0; v < cp.byV; ++v) {
+                    const int* row = e.rows[c][static_cast<size_t>(my * cp.byV + v)].get();
+                    for (int h = 0; h < cp.byH; ++h) {
+                        if (row)
+                            e.mask = e.dequantise(m_nQuant[cp.byTq],
+                                                  row + 64 * static_cast<size_t>(mx * cp.byH + h),
+                                                  e.coef);
+                        else
+                            e.mask = 0;
+                        EmitBlock(c, v, h);
+                    }
+                }
+            }
+            makeRGB(mx, my);
+        }
+    }
+}
