@@ -17,7 +17,8 @@
 // ratios of the largest factors, scans of more than three components).
 //
 // Limits: a progressive image keeps every coefficient until its last scan; its coefficient
-// stores are refused (-1) when together they would exceed kMaxCoefficientInts ints. Baseline decoding
+// stores are refused (-1) when together they would exceed the coefficient limit (SetLimits;
+// kMaxCoefficientInts ints unless set). Baseline decoding
 // needs only one MCU of samples whatever the image size. Progressive files decode when their
 // scans are a DC scan of all components followed by groups of one AC scan per component, the
 // last group ending at coefficient 63; restart markers are honoured in baseline scans only.
@@ -147,8 +148,8 @@ public:
         m_nMaxPixels = nMaxPixels;
         m_nMaxCoefficientBytes = nMaxCoefficientBytes;
     }
-    // After DoDecode: true when full decoding failed part-way and the bitmap holds the image as far
-    // as its data went.
+    // After DoDecode: true when it failed after writing part of the bitmap (baseline rows already
+    // written, or the coefficients a full decoding had read so far).
     bool IsPartial() const { return m_bPartial; }
     // After DoDecode: the text of the failure, or null.
     const char* LastError() const { return m_pszError; }

@@ -11,6 +11,7 @@
 #include "photogeo/Exif.h"
 #include "photogeo/ExifIfdCoder.h"
 #include "photogeo/JpegDecoder.h"
+#include "photogeo/JpegImage.h"
 #include "photogeo/MagVar.h"
 #include "photogeo/GeomagneticField.h"
 #include "photogeo/Nkf.h"

@@ -147,6 +147,7 @@ void CJpegDecoder::makeRGB(int nMcuX, int nMcuY) {
     const int rows = (height - y0 < m_byVmax * 8) ? height - y0 : m_byVmax * 8;
     if (rows <= 0) return;
     unsigned char* dst = m_pRGB + (height - 1 - y0) * stride + 3 * static_cast<ptrdiff_t>(x0);
+    m_pEntropy->wrote = true;
     ColourRowsFn convert = (m_nComponents == 1) ? m_pEntropy->greyRows : m_pEntropy->colourRows;
     convert(m_pUnit[0], m_pUnit[1], m_pUnit[2], planeWidth, columns, rows, dst, -stride);
 }

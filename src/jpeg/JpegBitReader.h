@@ -176,6 +176,8 @@ struct SJpegEntropy {
     int blocksDown[3] = {0, 0, 0};
     int64_t storeBytes = 0;
     int64_t storeLimit = 0;
+    // Set once any pixel of the bitmap has been written.
+    bool wrote = false;
 
     void BuildLookups(const SJpegHuffman (&huff)[2][4]) {
         for (int c = 0; c < 2; ++c)

@@ -210,6 +210,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         result = -2;
         m_pszError = kNotSupported;
     }
+    if (result != 0 && m_pEntropy && m_pEntropy->wrote) m_bPartial = true;
     DeleteRGB();
     FreeEntropy();
     return result;

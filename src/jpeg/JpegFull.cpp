@@ -27,11 +27,15 @@ namespace {
 // Successive approximation shifts coefficients by at most this many bits.
 const int kMaxPointTransform = 13;
 
-// Sequential blocks are read through the baseline block reader with this table, which leaves
-// the coefficients as they were coded.
-const int kUnitQuant[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-                            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-                            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+// Sequential blocks are read through the baseline block reader with this table of ones, which
+// leaves the coefficients as they were coded.
+struct SUnitQuant {
+    int q[64];
+    constexpr SUnitQuant() : q() {
+        for (int& v : q) v = 1;
+    }
+};
+constexpr SUnitQuant kUnitQuant;
 
 int CheckedBits(CJpegBitReader& reader, int n) {
     int v = reader.GetBits(n);
@@ -124,7 +128,6 @@ void CJpegDecoder::FullDecode() {
     } catch (...) {
         if (!started) throw;
         // What the scans so far hold is the picture, coarser than it would be.
-        m_bPartial = true;
         FullRender();
         throw;
     }
@@ -197,7 +200,7 @@ void CJpegDecoder::FullScan() {
             std::memset(scratch, 0, 64 * sizeof(int));
         const SJpegScanComponent& sc = m_ScanComp[i];
         if (sequential) {
-            reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant,
+            reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant.q,
                                        pred[i], scratch, mask);
         } else if (ss == 0 && ah == 0) {
             int s = reader.DecodeHuffman(e.lookup[0][sc.byTd]);

@@ -1,13 +1,6 @@
-// Decoding tests of CJpegDecoder against libjpeg-turbo: images encoded at test time in every
-// layout the decoder handles are decoded by both, and compared by PSNR; exact checks where the
-// decoder's arithmetic fixes the result; and the layouts it refuses.
-//
-// PSNR threshold: the decoder's transform is the exact inverse DCT formula evaluated with basis
-// images scaled by 256 and truncated, and every division (the transform's /1024 and the colour
-// conversion's /10000) truncates toward zero where libjpeg-turbo rounds. Each truncation biases a
-// sample by less than one level, the truncated basis adds well under one more, so channel errors
-// stay within a few levels: an RMS error of 3 levels is 38.6 dB. We require 36 dB, which a wrong
-// table, sign, run length, upsampling or component order misses by far (they give below 20 dB).
+// Decoding tests of CJpegDecoder beyond the generated sweep (JpegSweepTest.cpp): exact checks
+// where the decoder's arithmetic fixes the result, the continue flag, the layouts it refuses,
+// its limits, properties and reuse.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -18,129 +11,6 @@
 #include "photogeo/JpegDecoder.h"
 
 using namespace jpegtest;
-
-namespace {
-
-const double kMinPsnr = 36.0;
-
-void ExpectMatchesOracle(const SEncodeOptions& o, const char* what) {
-    SCOPED_TRACE(what);
-    std::vector<unsigned char> jpeg = Encode(o);
-    SDecodeResult ours = OurDecode(jpeg);
-    ASSERT_EQ(ours.analysis, 0);
-    ASSERT_EQ(ours.decode, 0);
-    int w = 0, h = 0;
-    std::vector<unsigned char> oracle = OracleDecode(jpeg, w, h);
-    ASSERT_EQ(ours.width, w);
-    ASSERT_EQ(ours.height, h);
-    EXPECT_TRUE(ours.paddingIntact);
-    SDecodeResult plain = PlainDecodeBytes(jpeg);
-    EXPECT_EQ(plain.decode, 0);
-    EXPECT_TRUE(ours.bitmap == plain.bitmap) << "differs from the plain decoder";
-    EXPECT_GT(Psnr(ours.bitmap, oracle, w, h), kMinPsnr);
-}
-
-std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list<int> bands) {
-    std::vector<jpeg_scan_info> scans;
-    jpeg_scan_info dc{};
-    dc.comps_in_scan = components;
-    for (int c = 0; c < components; ++c) dc.component_index[c] = c;
-    scans.push_back(dc);
-    int ss = 1;
-    for (int se : bands) {
-        for (int c = 0; c < components; ++c) {
-            jpeg_scan_info ac{};
-            ac.comps_in_scan = 1;
-            ac.component_index[0] = c;
-            ac.Ss = ss;
-            ac.Se = se;
-            scans.push_back(ac);
-        }
-        ss = se + 1;
-    }
-    return scans;
-}
-
-}  // namespace
-
-TEST(JpegDecode, BaselineLayoutsMatchLibjpeg) {
-    SEncodeOptions o;
-    o.components = 1;
-    ExpectMatchesOracle(o, "grey");
-    o.components = 3;
-    for (int h0 = 1; h0 <= 2; ++h0)
-        for (int v0 = 1; v0 <= 2; ++v0) {
-            o.h0 = h0;
-            o.v0 = v0;
-            ExpectMatchesOracle(
-                o, h0 == 1 ? (v0 == 1 ? "4:4:4" : "4:4:0") : (v0 == 1 ? "4:2:2" : "4:2:0"));
-        }
-}
-
-TEST(JpegDecode, LargerSamplingFactorsMatchLibjpeg) {
-    // Chroma replicated 4, 3 and 2 times across with 2, 1 and 4 times down: the replication
-    // roads other than the straight 1x1, 2x1, 1x2 and 2x2 ones.
-    const int factors[][2] = {{4, 2}, {3, 1}, {2, 4}, {1, 3}};
-    for (auto& f : factors) {
-        SEncodeOptions o;
-        o.width = 53;
-        o.height = 35;
-        o.h0 = f[0];
-        o.v0 = f[1];
-        ExpectMatchesOracle(o, "larger factors");
-    }
-}
-
-TEST(JpegDecode, OddSizesMatchLibjpeg) {
-    const int sizes[][2] = {{1, 1}, {17, 9}, {33, 31}, {9, 17}, {127, 3}};
-    for (auto& s : sizes) {
-        for (int comps : {1, 3}) {
-            SEncodeOptions o;
-            o.width = s[0];
-            o.height = s[1];
-            o.components = comps;
-            ExpectMatchesOracle(o, "odd size");
-        }
-    }
-}
-
-TEST(JpegDecode, RestartIntervalsMatchLibjpeg) {
-    for (int mcus : {1, 3, 7}) {
-        SEncodeOptions o;
-        o.width = 75;
-        o.height = 41;
-        o.restartMcus = mcus;
-        ExpectMatchesOracle(o, "4:2:0 restart");
-        o.components = 1;
-        ExpectMatchesOracle(o, "grey restart");
-    }
-}
-
-TEST(JpegDecode, TableIdentifiersMatchLibjpeg) {
-    SEncodeOptions o;
-    o.optimize = true;
-    int dc[3] = {1, 0, 0}, ac[3] = {0, 1, 0}, q[3] = {1, 0, 1};
-    std::memcpy(o.dcTable, dc, sizeof dc);
-    std::memcpy(o.acTable, ac, sizeof ac);
-    std::memcpy(o.quantTable, q, sizeof q);
-    ExpectMatchesOracle(o, "mixed table ids");
-}
-
-TEST(JpegDecode, SpectralSelectionProgressiveMatchesLibjpeg) {
-    for (int comps : {1, 3}) {
-        SEncodeOptions o;
-        o.width = 70;
-        o.height = 45;
-        o.components = comps;
-        o.scans = SpectralScript(comps, {63});
-        ExpectMatchesOracle(o, "DC then one full AC band per component");
-        o.scans = SpectralScript(comps, {5, 63});
-        ExpectMatchesOracle(o, "DC then two AC bands per component");
-        o.scans = SpectralScript(comps, {2, 9, 30, 63});
-        o.optimize = true;
-        ExpectMatchesOracle(o, "four bands, optimised tables (EOB runs)");
-    }
-}
 
 namespace {
 
@@ -193,27 +63,6 @@ TEST(JpegDecode, DcOnlyBlocksAreFlatWithTruncatingDivisions) {
         for (int x = 0; x < 16; ++x)
             for (int c = 0; c < 3; ++c)
                 ASSERT_EQ(r.bitmap[y * Stride(16) + 3 * x + c], x < 8 ? 141 : 115) << x << "," << y;
-}
-
-TEST(JpegDecode, GreyImagesHaveEqualChannelsAndTinyImagesStayInTheirBytes) {
-    SEncodeOptions o;
-    o.components = 1;
-    o.width = 23;
-    o.height = 5;
-    SDecodeResult r = OurDecode(Encode(o));
-    ASSERT_EQ(r.decode, 0);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 23; ++x) {
-            const unsigned char* p = &r.bitmap[y * Stride(23) + 3 * x];
-            ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]);
-        }
-    o.components = 3;
-    o.width = o.height = 1;
-    r = OurDecode(Encode(o));
-    ASSERT_EQ(r.decode, 0);
-    ASSERT_EQ(r.bitmap.size(), 4u);
-    EXPECT_EQ(r.bitmap[3], kUntouched);
-    EXPECT_NE(r.bitmap[0], kUntouched);
 }
 
 TEST(JpegDecode, ContinueFlagClearedDuringDecodingStopsAfterTheCurrentMcu) {
@@ -316,32 +165,48 @@ TEST(JpegDecode, LayoutsWithoutAnIntegerReplicationAreRefused) {
     EXPECT_EQ(OurDecode(patched).analysis, -2);
 }
 
-TEST(JpegDecode, SuccessiveApproximationIsRefusedWithTheBitmapUntouched) {
-    for (int comps : {1, 3}) {
-        SEncodeOptions o;
-        o.components = comps;
-        o.simpleProgression = true;
-        SDecodeResult r = OurDecode(Encode(o));
-        EXPECT_EQ(r.analysis, 0);
-        EXPECT_EQ(r.decode, -2);
-        EXPECT_TRUE(Untouched(r));
-    }
-}
-
-TEST(JpegDecode, HugeProgressiveImagesFailWithMemoryError) {
+TEST(JpegDecode, MemoryLimitsAndCoefficientStoresThatFollowTheData) {
     SEncodeOptions o;
     o.h0 = o.v0 = 1;
-    o.scans = SpectralScript(3, {63});
-    std::vector<unsigned char> jpeg = Encode(o);
+    o.components = 1;
+    o.simpleProgression = true;
+    std::vector<unsigned char> jpeg = Encode(o);  // 64 x 48
     long sof = FindMarker(jpeg, 0xC2);
     ASSERT_GT(sof, 0);
-    for (int i = 5; i < 9; ++i) jpeg[sof + i] = 0xFF;  // 65535 x 65535
-    std::vector<char> data(jpeg.begin(), jpeg.end());
-    CJpegDecoder decoder;
-    ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
-    std::vector<char> bitmap(16, 0x11);
-    EXPECT_EQ(decoder.DoDecode(bitmap.data()), -1);
-    EXPECT_EQ(bitmap, std::vector<char>(16, 0x11));
+    const int sizes[][2] = {{0xFFFF, 0xFFFF}, {1024, 1024}};
+    for (auto& size : sizes) {
+        jpeg[sof + 5] = static_cast<unsigned char>(size[0] >> 8);
+        jpeg[sof + 6] = static_cast<unsigned char>(size[0]);
+        jpeg[sof + 7] = static_cast<unsigned char>(size[1] >> 8);
+        jpeg[sof + 8] = static_cast<unsigned char>(size[1]);
+        std::vector<char> data(jpeg.begin(), jpeg.end());
+        CJpegDecoder decoder;
+        decoder.SetFullDecoding(size[0] == 1024);
+        ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+        if (size[0] == 0xFFFF) {
+            // Default decoding takes every store at once: 65535 x 65535 is refused untouched.
+            std::vector<char> bitmap(16, 0x11);
+            EXPECT_EQ(decoder.DoDecode(bitmap.data()), -1);
+            EXPECT_EQ(bitmap, std::vector<char>(16, 0x11));
+            continue;
+        }
+        // The 64 x 48 picture's scans fill one row of 128 blocks (32 KiB) of the 4 MiB a
+        // 1024 x 1024 frame would take at once; its data ends in the first row of blocks.
+        std::vector<char> bitmap(static_cast<size_t>(Stride(1024)) * 1024);
+        auto run = [&](long long pixels, long long bytes) {
+            CJpegDecoder limited;
+            limited.SetFullDecoding(true);
+            limited.SetLimits(pixels, bytes);
+            EXPECT_EQ(limited.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+            int result = limited.DoDecode(bitmap.data());
+            return std::string(std::to_string(result)) + (limited.IsPartial() ? " partial " : " ") +
+                   limited.LastError();
+        };
+        EXPECT_EQ(run(1024 * 1023, 64 << 10), "-1 DoDecode:Pixel limit");
+        // The next marker comes inside the DC scan: what was read is written.
+        EXPECT_EQ(run(1024 * 1024, 64 << 10), "-2 partial DecodeHuffman:Error Marker");
+        EXPECT_EQ(run(0, 16 << 10), "-1 partial DoDecode:Coefficient memory limit");
+    }
 }
 
 TEST(JpegDecode, AnalysisFailuresAndEmptyObjects) {

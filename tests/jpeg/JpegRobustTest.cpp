@@ -1,5 +1,5 @@
-// Malformed input: every truncation of valid files and seeded random corruptions. The decoder
-// must return 0, -1 or -2, never write the row padding, and — since its word-at-a-time reader
+// Malformed input: every truncation of valid files and seeded random corruptions, with default
+// and full decoding. The decoder must return 0, -1 or -2, never write the row padding, and — since its word-at-a-time reader
 // and lookup tables must fail exactly where the one-bit-at-a-time reading fails — give the same
 // result and the same bitmap as the plain decoder. Run under the sanitizer build as well.
 #include <gtest/gtest.h>
@@ -41,18 +41,26 @@ std::vector<std::vector<unsigned char>> Samples() {
             o.scans.push_back(ac);
         }
     files.push_back(Encode(o));  // spectral-selection progressive, 4:4:4
+    o.scans.clear();
+    o.simpleProgression = true;
+    o.restartMcus = 3;
+    o.h0 = 2;
+    files.push_back(Encode(o));  // successive approximation with restarts, 4:2:2 (full decoding)
     return files;
 }
 
+// Default and full decoding alike.
 void ExpectSameAsPlain(const std::vector<unsigned char>& jpeg) {
-    SDecodeResult ours = OurDecode(jpeg);
-    ASSERT_TRUE(ours.analysis == 0 || ours.analysis == -1 || ours.analysis == -2);
-    if (ours.decode == 1) return;  // an absurd size: not decoded
-    ASSERT_TRUE(ours.decode == 0 || ours.decode == -1 || ours.decode == -2) << ours.decode;
-    ASSERT_TRUE(ours.paddingIntact);
-    SDecodeResult plain = PlainDecodeBytes(jpeg);
-    ASSERT_EQ(ours.decode, plain.decode);
-    ASSERT_TRUE(ours.bitmap == plain.bitmap);
+    for (bool full : {false, true}) {
+        SDecodeResult ours = OurDecode(jpeg, nullptr, full);
+        ASSERT_TRUE(ours.analysis == 0 || ours.analysis == -1 || ours.analysis == -2);
+        if (ours.decode == 1) return;  // an absurd size: not decoded
+        ASSERT_TRUE(ours.decode == 0 || ours.decode == -1 || ours.decode == -2) << ours.decode;
+        ASSERT_TRUE(ours.paddingIntact);
+        SDecodeResult plain = PlainDecodeBytes(jpeg, full);
+        ASSERT_EQ(ours.decode, plain.decode) << "full " << full;
+        ASSERT_TRUE(ours.bitmap == plain.bitmap) << "full " << full;
+    }
 }
 
 }  // namespace

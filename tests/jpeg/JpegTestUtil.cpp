@@ -24,6 +24,10 @@ std::vector<unsigned char> MakePicture(const SEncodeOptions& o) {
             double wave = 40.0 * std::sin(fx * 9.0 + fy * 4.0);
             bool edge = x * 3 > o.width + y;
             for (int c = 0; c < o.components; ++c) {
+                if (o.blackBand && x < 16) {
+                    px[(static_cast<size_t>(y) * o.width + x) * o.components + c] = 0;
+                    continue;
+                }
                 double v = 60 + 120 * (c == 0 ? fx : (c == 1 ? fy : 1.0 - fx)) + wave +
                            (edge ? 30 : -20) + noise(rng);
                 px[(static_cast<size_t>(y) * o.width + x) * o.components + c] =
@@ -37,7 +41,7 @@ std::vector<unsigned char> Encode(const SEncodeOptions& o) {
     const std::vector<unsigned char> px = MakePicture(o);
     return testsupport::CompressJpeg(
         px.data(), o.width, o.height, o.components, [&](jpeg_compress_struct& cinfo) {
-            jpeg_set_quality(&cinfo, o.quality, TRUE);
+            jpeg_set_quality(&cinfo, o.quality, o.baselineTables ? TRUE : FALSE);
             cinfo.dct_method = JDCT_ISLOW;
             cinfo.optimize_coding = o.optimize ? TRUE : FALSE;
             cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
@@ -59,6 +63,25 @@ std::vector<unsigned char> Encode(const SEncodeOptions& o) {
                 cinfo.num_scans = static_cast<int>(o.scans.size());
             }
         });
+}
+
+std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list<int> bands) {
+    std::vector<jpeg_scan_info> scans(1);
+    scans[0].comps_in_scan = components;
+    for (int c = 0; c < components; ++c) scans[0].component_index[c] = c;
+    int ss = 1;
+    for (int se : bands) {
+        for (int c = 0; c < components; ++c) {
+            jpeg_scan_info ac{};
+            ac.comps_in_scan = 1;
+            ac.component_index[0] = c;
+            ac.Ss = ss;
+            ac.Se = se;
+            scans.push_back(ac);
+        }
+        ss = se + 1;
+    }
+    return scans;
 }
 
 std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
@@ -99,10 +122,12 @@ std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, 
     return bgr;
 }
 
-static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue, bool plain) {
+static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue, bool plain,
+                         bool full) {
     SDecodeResult r;
     std::vector<char> data(jpeg.begin(), jpeg.end());
     CJpegDecoder decoder(pContinue);
+    decoder.SetFullDecoding(full);
     r.analysis = decoder.SetJpegData(data.data(), static_cast<int>(data.size()));
     decoder.GetPictData(r.width, r.height);
     if (r.width < 0 || r.height < 0 || int64_t{r.width} * r.height > (int64_t{1} << 24)) {
@@ -111,7 +136,7 @@ static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue,
     }
     int stride = Stride(r.width);
     r.bitmap.assign(static_cast<size_t>(stride) * r.height, kUntouched);
-    r.decode = plain ? PlainDecode(decoder, r.bitmap.data())
+    r.decode = plain ? PlainDecode(decoder, r.bitmap.data(), full)
                      : decoder.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
     for (int y = 0; y < r.height; ++y)
         for (int x = 3 * r.width; x < stride; ++x)
@@ -120,12 +145,12 @@ static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue,
     return r;
 }
 
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue) {
-    return Run(jpeg, pContinue, false);
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue, bool full) {
+    return Run(jpeg, pContinue, false, full);
 }
 
-SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg) {
-    return Run(jpeg, nullptr, true);
+SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg, bool full) {
+    return Run(jpeg, nullptr, true, full);
 }
 
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,

@@ -20,6 +20,8 @@ struct SEncodeOptions {
     int components = 3;  // 1 grey, 3 YCbCr, 4 CMYK
     int h0 = 2, v0 = 2;  // luminance sampling factors (chroma 1x1)
     int quality = 85;
+    bool baselineTables = true;  // false: 16-bit tables where the quality needs them (SOF1)
+    bool blackBand = false;      // the 16 left columns black (flat blocks at row starts)
     int restartMcus = 0;
     bool optimize = false;
     bool arithmetic = false;
@@ -35,6 +37,9 @@ struct SEncodeOptions {
 // interleaved top-down.
 std::vector<unsigned char> MakePicture(const SEncodeOptions& o);
 std::vector<unsigned char> Encode(const SEncodeOptions& o);
+// A spectral-selection script: one DC scan of every component, then for each band end in
+// `bands` one AC scan per component from the previous band's end + 1.
+std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list<int> bands);
 
 // libjpeg-turbo's decode (accurate integer transform, replicating upsampling), as a bottom-up
 // BGR bitmap of our layout.
@@ -56,9 +61,11 @@ struct SDecodeResult {
 
 // Analyses and decodes with CJpegDecoder into a bitmap pre-filled with kUntouched.
 const unsigned char kUntouched = 0xA5;
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue = nullptr);
+// full: CJpegDecoder::SetFullDecoding.
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue = nullptr,
+                        bool full = false);
 // The same analysis, then the plain decoder of PlainDecoder.h instead of DoDecode.
-SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg);
+SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg, bool full = false);
 
 // Peak signal-to-noise ratio in dB over the 3 * width image bytes of every row.
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,

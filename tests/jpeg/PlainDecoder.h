@@ -13,9 +13,10 @@ struct SJpegHuffman;
 
 namespace jpegtest {
 
-// Decodes the image that `decoder` has analysed (SetJpegData) into pRGB, as DoDecode would;
-// returns 0, -1 or -2. The decoder's reader is used and moved.
-int PlainDecode(CJpegDecoder& decoder, unsigned char* pRGB);
+// Decodes the image that `decoder` has analysed (SetJpegData) into pRGB, as DoDecode would, with
+// full decoding when `full` (the decoder analysed with it); returns 0, -1 or -2. The decoder's
+// reader is used and moved.
+int PlainDecode(CJpegDecoder& decoder, unsigned char* pRGB, bool full = false);
 
 // The canonical search: the next value, a negative marker, or throws EDataFormatError.
 int PlainHuffman(CInBitStream& stream, const SJpegHuffman& table);
