@@ -224,6 +224,29 @@ void Progress::Clear() {
     m_shown = false;
 }
 
+photogeo::Result<void> WriteOutput(const std::string& path, std::initializer_list<Bytes> pieces,
+                                   const photogeo::WriteOptions& options) {
+    if (path == "-") {
+        for (const Bytes& piece : pieces) {
+            if (std::fwrite(piece.data, 1, piece.size, stdout) != piece.size) {
+                return photogeo::Error{"write (standard output): " + ErrnoText(errno), errno};
+            }
+        }
+        if (std::fflush(stdout) != 0) {
+            return photogeo::Error{"write (standard output): " + ErrnoText(errno), errno};
+        }
+        return {};
+    }
+    photogeo::Result<photogeo::FileReplacement> file =
+        photogeo::FileReplacement::Begin(path, options);
+    if (!file) return file.error();
+    for (const Bytes& piece : pieces) {
+        photogeo::Result<void> written = file.value().Write(piece.data, piece.size);
+        if (!written) return written.error();
+    }
+    return file.value().Commit();
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;

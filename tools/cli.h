@@ -12,10 +12,12 @@
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+#include <photogeo/SafeFile.h>
 
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -92,6 +94,20 @@ private:
     bool m_enabled;
     bool m_shown = false;
 };
+
+// A piece of an output file.
+struct Bytes {
+    const void* data;
+    std::size_t size;
+};
+
+// Writes the pieces one after the other to path, all or nothing through photogeo/SafeFile.h: a
+// target that exists and is not a regular file (a directory, FIFO or device node) is refused
+// and left as it is, and a failure leaves no partial output or temporary file. "-" is standard
+// output. options.timesFrom gives the output another file's times. The error names the
+// operation, the file and the system's reason.
+photogeo::Result<void> WriteOutput(const std::string& path, std::initializer_list<Bytes> pieces,
+                                   const photogeo::WriteOptions& options = {});
 
 // Whole-file reading; false with errno set on failure.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data);

@@ -122,8 +122,10 @@ int Decode(const std::string& in, const std::string& out) {
                                      : "cannot decode: damaged or of an unsupported kind");
         return kExitFileFailed;
     }
-    if (!WriteBmp24(out, width, height, reinterpret_cast<const unsigned char*>(rows.data()))) {
-        ReportFileError(out, "cannot write: " + ErrnoText(errno));
+    photogeo::Result<void> written =
+        WriteBmp24(out, width, height, reinterpret_cast<const unsigned char*>(rows.data()));
+    if (!written) {
+        ReportError(written.error().message);
         return kExitFileFailed;
     }
     return kExitOk;
@@ -150,7 +152,7 @@ int Run(const Options& o) {
 std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto o = std::make_shared<Options>();
-    app.add_option("FILE", o->files, "IN.jpg and OUT.bmp, or with --info the images")->required();
+    app.add_option("FILE", o->files, "IN.jpg and OUT.bmp (a new or regular file, - for standard output), or with --info the images")->required();
     CLI::Option* info = app.add_flag(
         "--info", o->info, "frame type, size, components, precision, JFIF data and comment");
     app.add_flag("--quant", o->quant,

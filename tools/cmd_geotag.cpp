@@ -4,8 +4,11 @@
 // Coder (a new EXIF block, to a copy or in place) or OverwriteGPS (a patch of the existing
 // block); the result is read back to confirm that the position arrived.
 #include <photogeo/ExifIfdCoder.h>
+#include <fcntl.h>
+#include <photogeo/SafeFile.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -40,7 +43,7 @@ struct Arguments {
     std::vector<std::string> files;
     double lat = 0.0, lon = 0.0, alt = 0.0, dir = 0.0, maxGap = 300.0;
     std::string dirRef, datum, title, comment, gpx, offset, out;
-    bool inPlace = false, patch = false, dryRun = false;
+    bool inPlace = false, patch = false, dryRun = false, keepTime = false;
 
     bool given(const std::string& option) const { return app->count(option) != 0; }
 };
@@ -69,6 +72,7 @@ struct Options {
     std::string out;
     bool outIsDir = false;
     bool dryRun = false;
+    bool keepTime = false;
 };
 
 // Matches the precision the writer stores a position with: whole degrees and minutes with
@@ -179,10 +183,22 @@ bool Confirm(const std::string& written, const Edits& e, std::string& cause) {
 // Writes one photo whose record has been edited; false with the cause on failure.
 bool Write(CExifIfdCoder& coder, const std::string& file, const Options& options,
            const Edits& edits, std::string& target, std::string& cause) {
+    target = options.mode == Mode::kCopy
+                 ? (options.outIsDir ? options.out + "/" + BaseName(file) : options.out)
+                 : file;
+    photogeo::Result<void> writable = photogeo::CheckOutputTarget(target);
+    if (!writable) {
+        cause = writable.error().message;
+        return false;
+    }
+    if (options.dryRun) return true;
+    struct stat input {};
+    if (options.keepTime && stat(file.c_str(), &input) != 0) {
+        cause = "stat " + file + ": " + ErrnoText(errno);
+        return false;
+    }
     switch (options.mode) {
         case Mode::kCopy:
-            target = options.outIsDir ? options.out + "/" + BaseName(file) : options.out;
-            if (options.dryRun) return true;
             if (!coder.Coder(file.c_str(), target.c_str(), 0, 1)) {
                 cause = "cannot write " + target +
                         " (unwritable, or the new EXIF block would be too large)";
@@ -190,16 +206,12 @@ bool Write(CExifIfdCoder& coder, const std::string& file, const Options& options
             }
             break;
         case Mode::kInPlace:
-            target = file;
-            if (options.dryRun) return true;
             if (!coder.Coder(file.c_str(), file.c_str(), 0, 1)) {
                 cause = "cannot rewrite the file (unchanged)";
                 return false;
             }
             break;
         case Mode::kPatch:
-            target = file;
-            if (options.dryRun) return true;
             if (coder.m_nStatus != 1) {
                 cause = "has no EXIF block to patch; use --in-place or -o";
                 return false;
@@ -209,6 +221,11 @@ bool Write(CExifIfdCoder& coder, const std::string& file, const Options& options
                 return false;
             }
             break;
+    }
+    const struct timespec times[2] = {input.st_atim, input.st_mtim};
+    if (options.keepTime && utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) {
+        cause = "set the times of " + target + ": " + ErrnoText(errno);
+        return false;
     }
     if (!Confirm(target, edits, cause)) {
         if (options.mode == Mode::kPatch) {
@@ -249,6 +266,7 @@ int Run(const Arguments& a) {
     }
     options.mode = a.inPlace ? Mode::kInPlace : a.patch ? Mode::kPatch : Mode::kCopy;
     options.dryRun = a.dryRun;
+    options.keepTime = a.keepTime;
 
     Edits base = ParseEdits(a);
     bool gpx = a.given("--gpx");
@@ -392,6 +410,8 @@ std::function<int()> Setup(CLI::App& app) {
                  "patch the existing EXIF block in place; the file keeps its length, so only "
                  "items the photo already has can change");
     app.add_flag("-n,--dry-run", a->dryRun, "report what would be done, write nothing");
+    app.add_flag("--keep-time", a->keepTime,
+                 "give the written photo the access and modification times of the one read");
     return [a] { return Run(*a); };
 }
 

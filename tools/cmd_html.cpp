@@ -1,8 +1,8 @@
 // "photogeo html": writes the HTML page that a photo keeps in its EXIF user comment to a file of
-// its own, through CExifIfdCoder::PullupHtml.
+// its own (or standard output), byte for byte as CExifIfdCoder::PullupHtml would, but all or
+// nothing through WriteOutput.
 #include <photogeo/ExifIfdCoder.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -40,9 +40,11 @@ int Run(const std::string& file, const std::string& out) {
         ReportFileError(file, "its comment is not an HTML page (no <html> tag)");
         return kExitFileFailed;
     }
-    errno = 0;
-    if (!coder.PullupHtml(out.c_str())) {
-        ReportFileError(out, "cannot write" + (errno ? ": " + ErrnoText(errno) : std::string()));
+    const CString& page = coder.m_Property.strUserComment;
+    photogeo::Result<void> written =
+        WriteOutput(out, {{static_cast<const char*>(page), static_cast<std::size_t>(page.GetLength())}});
+    if (!written) {
+        ReportError(written.error().message);
         return kExitFileFailed;
     }
     return kExitOk;
@@ -56,7 +58,7 @@ std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto a = std::make_shared<Arguments>();
     app.add_option("FILE", a->file, "the photo")->required();
-    app.add_option("OUT.html", a->out, "the page to write")->required();
+    app.add_option("OUT.html", a->out, "the page to write (a new or regular file, - for standard output)")->required();
     return [a] { return Run(a->file, a->out); };
 }
 

@@ -63,8 +63,9 @@ int Run(const Options& o) {
         generator.FillTexture(pixels.data(), width, height, o.octaves, 1.0, 1.0, 0.0, 0.0);
     }
     const std::string& out = o.out;
-    if (!WritePgm(out, width, height, pixels.data())) {
-        ReportFileError(out, "cannot write: " + ErrnoText(errno));
+    photogeo::Result<void> written = WritePgm(out, width, height, pixels.data());
+    if (!written) {
+        ReportError(written.error().message);
         return kExitFileFailed;
     }
     return kExitOk;
@@ -76,7 +77,7 @@ std::function<int()> Setup(CLI::App& app) {
     app.add_option("KIND", o->kind, "cloud or bump")
         ->required()
         ->check(CLI::IsMember({"cloud", "bump"}));
-    app.add_option("OUT.pgm", o->out, "the picture to write")->required();
+    app.add_option("OUT.pgm", o->out, "the picture to write (a new or regular file, - for standard output)")->required();
     app.add_option("--size", o->size, "picture size in pixels (default 256x256)")
         ->option_text("WxH");
     app.add_option("--octaves", o->octaves, "octaves summed, 1 to 20 (default 6)")

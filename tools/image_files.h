@@ -1,7 +1,10 @@
 // Writers for the two image files the tool produces: a 24-bit BMP from the JPEG decoder's
-// bitmap and a binary greyscale PGM from a noise texture.
+// bitmap and a binary greyscale PGM from a noise texture. Both write through WriteOutput (cli.h):
+// all or nothing, "-" for standard output.
 #ifndef PHOTOGEO_TOOLS_IMAGE_FILES_H
 #define PHOTOGEO_TOOLS_IMAGE_FILES_H
+
+#include <photogeo/Result.h>
 
 #include <cstddef>
 #include <string>
@@ -13,12 +16,12 @@ std::size_t BmpStride(int width);
 
 // Writes a 24-bit BMP whose pixel rows are stored bottom-up, blue-green-red, each row
 // BmpStride(width) bytes long: exactly the layout of the decoder's output, so the rows are
-// copied as they are. Returns false with errno set when the file cannot be written (EFBIG when
-// the picture is too large for the format).
-bool WriteBmp24(const std::string& path, int width, int height, const unsigned char* rows);
+// copied as they are. Fails when the file cannot be written or the picture is too large for the
+// format.
+photogeo::Result<void> WriteBmp24(const std::string& path, int width, int height, const unsigned char* rows);
 
 // Writes a binary PGM (P5, maximum 255) of width x height bytes, row 0 first.
-bool WritePgm(const std::string& path, int width, int height, const unsigned char* pixels);
+photogeo::Result<void> WritePgm(const std::string& path, int width, int height, const unsigned char* pixels);
 
 }  // namespace cli
 
