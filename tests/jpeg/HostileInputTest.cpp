@@ -102,38 +102,6 @@ int DecodeRefused(Bytes jpeg, int expected_width, int expected_height) {
 
 }  // namespace
 
-TEST(JpegHostile, SegmentsByTheThousandBeforeTheFrame) {
-    SEncodeOptions o;
-    o.width = 40;
-    o.height = 24;
-    const Bytes plain = Encode(o);
-    std::vector<Piece> pieces = Split(plain);
-    std::vector<Piece> padded;
-    for (int i = 0; i < 10000; ++i) {
-        padded.push_back(
-            {0xFE, {0xFF, 0xFE, 0x00, 0x03, static_cast<unsigned char>('a' + i % 26)}});
-        padded.push_back({0xE5, {0xFF, 0xE5, 0x00, 0x06, 1, 2, 3, 4}});
-    }
-    pieces.insert(pieces.begin(), padded.begin(), padded.end());
-    const Bytes hostile = Join(pieces);
-
-    const SDecodeResult expected = OurDecode(plain);
-    const SDecodeResult got = OurDecode(hostile);
-    ASSERT_EQ(got.analysis, 0);
-    ASSERT_EQ(got.decode, 0);
-    EXPECT_TRUE(got.bitmap == expected.bitmap);
-
-    // Every comment replaced the one before it: only the last stays.
-    Bytes data = hostile;
-    CJpegDecoder decoder;
-    SJpegProperty prop{};
-    ASSERT_EQ(decoder.GetProperty(reinterpret_cast<char*>(data.data()),
-                                  static_cast<int>(data.size()), prop, 0),
-              1);
-    ASSERT_NE(prop.m_pComment, nullptr);
-    EXPECT_STREQ(prop.m_pComment, std::string(1, 'a' + 9999 % 26).c_str());
-}
-
 TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
     const Bytes plain = ProgressiveGrey(24, 16);
     const std::vector<Piece> pieces = Split(plain);
@@ -180,23 +148,6 @@ TEST(JpegHostile, ProgressiveCoefficientStoresAboveTheLimitAreRefused) {
     // 10000 x 10000 in 4:4:4: each store alone is below the limit, the three together are not.
     o.h0 = o.v0 = 1;
     EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 10000, 10000), 10000, 10000), -1);
-}
-
-TEST(JpegHostile, BaselineFrameOfAnySizeIsAnalysedWithoutBuffers) {
-    // A baseline decode needs one MCU of samples whatever the size: the analysis of the
-    // largest frame succeeds, and the bitmap is the caller's to provide (or refuse).
-    SEncodeOptions o;
-    o.width = o.height = 16;
-    Bytes jpeg = WithSize(Encode(o), 65535, 65535);
-    CJpegDecoder decoder;
-    ASSERT_EQ(
-        decoder.SetJpegData(reinterpret_cast<char*>(jpeg.data()), static_cast<int>(jpeg.size())),
-        0);
-    int width = 0;
-    int height = 0;
-    decoder.GetPictData(width, height);
-    EXPECT_EQ(width, 65535);
-    EXPECT_EQ(height, 65535);
 }
 
 TEST(JpegHostile, ThousandsOfBandRunScansOverALargeFrame) {
