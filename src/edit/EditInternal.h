@@ -28,6 +28,7 @@ enum class Fault {
     kBadUtf8,          // a text is not UTF-8
     kBadText,          // an ASCII item with a NUL or a non-ASCII byte
     kOutOfRange,       // a GPS value outside its range (or not a number)
+    kOverlap,          // a kept value overlaps a structure the edit must change
 };
 
 class Failure {
@@ -89,6 +90,8 @@ constexpr uint16_t kTagUserComment = 0x9286;
 struct Directory {
     bool present = false;       // a pointer (or the header) names it and its table was read
     bool damaged = false;       // a pointer names it but its table lies outside the block
+    bool overlapping = false;   // damaged because its table overlaps another directory's
+    int64_t named = -1;         // the offset its pointer names (also when damaged), else -1
     int64_t offset = 0;         // of the entry count
     std::vector<tiff::Entry> entries;
     uint32_t next = 0;          // the next-directory offset as stored
@@ -113,10 +116,11 @@ Layout ReadLayout(const unsigned char* block, std::size_t size);
 // Bytes of a value: type size x count (a directory offset, type 13, counts 4).
 int64_t ValueSize(const tiff::Entry& e);
 
-// The byte runs [begin, end) directory d uses: its table, the values its entries point at, for
-// IFD0 the header, for IFD1 the thumbnail's data.
+// The byte runs [begin, end) directory d uses: the values its entries point at, for IFD1 the
+// thumbnail's data, and with withTables also its table and, for IFD0, the header.
 using Ranges = std::vector<std::pair<int64_t, int64_t>>;
-Ranges DirectoryRanges(const Layout& layout, const unsigned char* block, std::size_t size, int d);
+Ranges DirectoryRanges(const Layout& layout, const unsigned char* block, std::size_t size, int d,
+                       bool withTables = true);
 
 // ---- Values the editor writes
 

@@ -80,10 +80,10 @@ public:
     }
 
     // Rewrites the directory old with entries: in its old place when the table does not grow
-    // (the bytes it no longer needs are cleared), else appended.
-    WrittenDirectory Rewrite(const Directory& old, std::vector<NewEntry> entries) {
+    // and no value lies in it (the bytes it no longer needs are cleared), else appended.
+    WrittenDirectory Rewrite(const Directory& old, std::vector<NewEntry> entries, bool shared) {
         int64_t at = -1;
-        if (entries.size() <= old.entries.size()) {
+        if (entries.size() <= old.entries.size() && !shared) {
             at = old.offset;
             std::fill_n(m_bytes.begin() + old.offset, old.TableSize(), 0);
         }
@@ -136,6 +136,68 @@ void ReleaseOldGps(const Layout& layout, std::vector<unsigned char>& bytes) {
             if (!Within(at, others)) bytes[static_cast<std::size_t>(at)] = 0;
 }
 
+// Whether a value (or another table) of the block lies in the table of dir, so that the table
+// cannot be rewritten in its place. `used` holds every run the directories use, dir's own table
+// among them.
+bool TableShared(const Directory& dir, const Ranges& used) {
+    const int64_t begin = dir.offset, end = dir.offset + dir.TableSize();
+    int overlaps = 0;
+    for (const auto& [b, e] : used)
+        if (b < end && begin < e) ++overlaps;
+    return overlaps > 1;
+}
+
+// Refuses a result in which a value that was to be kept has changed: in a hostile block a
+// value may overlap the header or a table that the edit rewrites. The values replaced by the
+// edit (and the old GPS directory, when it is replaced) are left out.
+void CheckKeptValues(const Layout& layout, const unsigned char* block, std::size_t size,
+                     const std::vector<unsigned char>& out, const ExifChanges& changes,
+                     bool gpsChange) {
+    for (int d = 0; d < kDirCount; ++d) {
+        if (d == kGpsIfd && gpsChange) continue;
+        Layout kept = layout;
+        auto& entries = kept.dirs[d].entries;
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const tiff::Entry& e) {
+                                         return (d == kIfd0 && e.tag == kTagImageDescription &&
+                                                 changes.imageDescription) ||
+                                                (d == kExifIfd && e.tag == kTagUserComment &&
+                                                 changes.userComment);
+                                     }),
+                      entries.end());
+        for (const auto& [begin, end] : DirectoryRanges(kept, block, size, d, false))
+            if (static_cast<std::size_t>(end) > out.size() ||
+                !std::equal(block + begin, block + end, out.begin() + begin))
+                throw Failure(Fault::kOverlap);
+    }
+}
+
+// Refuses a block whose directory tables overlap, or with a kept pointer that leads past its
+// end (or to a table running past it), where the appended bytes would be read as that
+// directory: such a block cannot be edited without changing what its pointers name. A pointer
+// so far out that no block can reach it is left as it is.
+void CheckDanglingPointers(const Layout& layout, const unsigned char* block, std::size_t size,
+                           bool gpsChange) {
+    static const char* const kNames[kDirCount] = {"IFD0", "Exif", "GPS", "Interoperability",
+                                                  "IFD1"};
+    const int64_t n = static_cast<int64_t>(size);
+    for (int d = kExifIfd; d < kDirCount; ++d) {
+        const Directory& dir = layout.dirs[d];
+        // Tables that overlap would read differently once one of them is rewritten; the GPS
+        // directory is read last and never changes how the others read.
+        if (dir.overlapping && d != kGpsIfd) throw Failure(Fault::kBadDirectory, kNames[d]);
+        if (!dir.damaged || dir.named < 0 || (d == kGpsIfd && gpsChange)) continue;
+        // The entry count, with the bytes past the end read as zeros.
+        auto byteAt = [&](int64_t at) -> unsigned char { return at < n ? block[at] : 0; };
+        const unsigned char count[2] = {byteAt(dir.named), byteAt(dir.named + 1)};
+        const int64_t end = dir.named + tiff::kCountSize +
+                            tiff::kEntrySize * tiff::Load16(count, layout.order) +
+                            tiff::kNextOffsetSize;
+        if (end > n && end <= static_cast<int64_t>(kMaxTiffBlock))
+            throw Failure(Fault::kBadDirectory, kNames[d]);
+    }
+}
+
 std::vector<NewEntry> KeptEntries(const Directory& dir) {
     std::vector<NewEntry> out;
     for (const tiff::Entry& e : dir.entries) out.push_back(KeptEntry(e));
@@ -162,8 +224,17 @@ std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t siz
     if (const tiff::Entry* v = gps.Find(kTagGpsVersion); v && v->type == tiff::kByte && v->count == 4)
         std::memcpy(version, v->field, sizeof version);
 
+    // What the kept directories use, to tell whether a table may be rewritten in place.
+    Ranges used;
+    for (int d = 0; d < kDirCount; ++d)
+        if (d != kGpsIfd || !gpsChange) {
+            const Ranges r = DirectoryRanges(layout, block, size, d);
+            used.insert(used.end(), r.begin(), r.end());
+        }
+
     std::vector<unsigned char> bytes(block, block + size);
     if (gpsChange && gps.present && !layout.AnyDamaged()) ReleaseOldGps(layout, bytes);
+    CheckDanglingPointers(layout, block, size, gpsChange);
     BlockBuilder b(std::move(bytes), order);
 
     // The Exif directory, for the comment.
@@ -177,7 +248,7 @@ std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t siz
             std::vector<NewEntry> entries = KeptEntries(exif);
             Drop(entries, kTagUserComment);
             if (!text.empty()) entries.push_back(CommentEntry(text, order));
-            const int64_t at = b.Rewrite(exif, std::move(entries)).offset;
+            const int64_t at = b.Rewrite(exif, std::move(entries), TableShared(exif, used)).offset;
             if (at != exif.offset) exifAt = at;
             changed = true;
         } else if (!exif.present && !text.empty()) {
@@ -205,12 +276,13 @@ std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t siz
     if (changes.gps) entries.push_back(LongEntry(kTagGpsPointer, 0, order));
     if (!changed) return {};
 
-    const WrittenDirectory w = b.Rewrite(ifd0, std::move(entries));
+    const WrittenDirectory w = b.Rewrite(ifd0, std::move(entries), TableShared(ifd0, used));
     if (w.offset != ifd0.offset) b.Patch32(kIfd0OffsetField, static_cast<uint32_t>(w.offset));
     if (changes.gps) {
         const int64_t at = b.Write(GpsEntries(*changes.gps, version, order), 0).offset;
         b.Patch32(w.FieldOffset(kTagGpsPointer), static_cast<uint32_t>(at));
     }
+    CheckKeptValues(layout, block, size, b.Bytes(), changes, gpsChange);
     return std::move(b.Bytes());
 }
 

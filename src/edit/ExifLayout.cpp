@@ -47,7 +47,8 @@ void Follow(tiff::Cursor& c, Layout& layout, Dir from, uint16_t tag, Dir to) {
     const tiff::Entry* e = layout.dirs[from].Find(tag);
     if (!e) return;
     uint32_t offset = 0;
-    if (!PointerValue(*e, &offset) || !ReadDirectory(c, offset, layout.dirs[to]))
+    if (PointerValue(*e, &offset)) layout.dirs[to].named = offset;
+    if (layout.dirs[to].named < 0 || !ReadDirectory(c, offset, layout.dirs[to]))
         layout.dirs[to].damaged = true;
 }
 
@@ -89,19 +90,26 @@ Layout ReadLayout(const unsigned char* block, std::size_t size) {
     Follow(c, layout, kIfd0, kTagExifPointer, kExifIfd);
     Follow(c, layout, kIfd0, kTagGpsPointer, kGpsIfd);
     if (layout.dirs[kExifIfd].present) Follow(c, layout, kExifIfd, kTagInteropPointer, kInteropIfd);
-    if (layout.dirs[kIfd0].next != 0 &&
-        !ReadDirectory(c, layout.dirs[kIfd0].next, layout.dirs[kIfd1]))
-        layout.dirs[kIfd1].damaged = true;
+    if (layout.dirs[kIfd0].next != 0) {
+        layout.dirs[kIfd1].named = layout.dirs[kIfd0].next;
+        if (!ReadDirectory(c, layout.dirs[kIfd0].next, layout.dirs[kIfd1]))
+            layout.dirs[kIfd1].damaged = true;
+    }
     // Two directories sharing bytes cannot be edited apart: the later one is not followed.
-    for (int d = kExifIfd; d < kDirCount; ++d) {
-        Directory& dir = layout.dirs[d];
+    // The GPS directory is judged last, so that whether the others read never depends on it
+    // (an edit moves it).
+    static const int kOrder[] = {kExifIfd, kInteropIfd, kIfd1, kGpsIfd};
+    for (int i = 0; i < 4; ++i) {
+        Directory& dir = layout.dirs[kOrder[i]];
         if (!dir.present) continue;
-        for (int e = 0; e < d; ++e) {
-            const Directory& other = layout.dirs[e];
+        for (int j = -1; j < i; ++j) {
+            const Directory& other = layout.dirs[j < 0 ? kIfd0 : kOrder[j]];
             if (other.present && Overlap(dir.offset, dir.offset + dir.TableSize(), other.offset,
                                          other.offset + other.TableSize())) {
+                const int64_t named = dir.named;
                 dir = Directory();
-                dir.damaged = true;
+                dir.damaged = dir.overlapping = true;
+                dir.named = named;
                 break;
             }
         }
@@ -109,17 +117,17 @@ Layout ReadLayout(const unsigned char* block, std::size_t size) {
     return layout;
 }
 
-Ranges DirectoryRanges(const Layout& layout, const unsigned char* block, std::size_t size,
-                       int d) {
+Ranges DirectoryRanges(const Layout& layout, const unsigned char* block, std::size_t size, int d,
+                       bool withTables) {
     const int64_t n = static_cast<int64_t>(size);
     Ranges ranges;
     auto add = [&](int64_t begin, int64_t length) {
         if (tiff::Fits(begin, length, n) && length > 0) ranges.emplace_back(begin, begin + length);
     };
-    if (d == kIfd0) add(0, tiff::kHeaderSize);
+    if (d == kIfd0 && withTables) add(0, tiff::kHeaderSize);
     const Directory& dir = layout.dirs[d];
     if (!dir.present) return ranges;
-    add(dir.offset, dir.TableSize());
+    if (withTables) add(dir.offset, dir.TableSize());
     for (const tiff::Entry& e : dir.entries)
         if (ValueSize(e) > tiff::kValueFieldSize) add(e.value, ValueSize(e));
     if (d == kIfd1) {

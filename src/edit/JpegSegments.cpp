@@ -20,8 +20,9 @@ const char* const kFaultTexts[] = {
     "the text is not valid UTF-8",
     "the text holds a NUL or a character outside printable ASCII",
     "a GPS value is out of range",
+    "a value of the EXIF block overlaps its header or a directory the edit must change",
 };
-static_assert(sizeof kFaultTexts / sizeof kFaultTexts[0] == static_cast<int>(Fault::kOutOfRange) + 1,
+static_assert(sizeof kFaultTexts / sizeof kFaultTexts[0] == static_cast<int>(Fault::kOverlap) + 1,
               "one text per fault");
 
 // Markers that stand alone, without a length field: TEM and the restart markers.

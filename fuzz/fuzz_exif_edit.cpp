@@ -1,0 +1,126 @@
+// Fuzz target for the lossless editor: an arbitrary TIFF block is put into a minimal JPEG, a
+// GPS fix (or its removal) and texts drawn from the input's last bytes are written with
+// EditJpeg, and the result is read back with ExifTags.
+//
+// Checks, whenever the edit succeeds: the result is a JPEG whose EXIF block parses; the GPS
+// items read back as written (position within 1e-7 degree, altitude to the centimetre, its
+// reference, the version kept or 2.3.0.0) or, after a removal, IFD0 has no GPS pointer; the
+// texts read back; and every other tag of IFD0, the Exif and Interoperability directories and
+// IFD1 whose value lay inside the block has the same type, count and value bytes afterwards. An edit may fail
+// only for a block whose header or IFD0 does not parse, a damaged Exif directory when a comment
+// is asked, or a result over the segment limit.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "edit/EditInternal.h"
+#include "photogeo/ExifEdit.h"
+
+namespace {
+
+using photogeo::ExifDirectory;
+
+void Require(bool condition, int line = __builtin_LINE()) {
+    if (condition) return;
+    std::fprintf(stderr, "fuzz_exif_edit.cpp:%d: check failed\n", line);
+    std::abort();
+}
+
+std::vector<unsigned char> WrapAsJpeg(const unsigned char* block, size_t size) {
+    std::vector<unsigned char> jpeg = {0xFF, 0xD8, 0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    const size_t length = size + 8;
+    jpeg[4] = static_cast<unsigned char>(length >> 8);
+    jpeg[5] = static_cast<unsigned char>(length & 0xFF);
+    jpeg.insert(jpeg.end(), block, block + size);
+    // A frame header for a 1 x 1 grey picture, and the end.
+    const unsigned char frame[] = {0xFF, 0xC0, 0, 11, 8, 0, 1, 0, 1, 1, 1, 0x11, 0, 0xFF, 0xD9};
+    jpeg.insert(jpeg.end(), frame, frame + sizeof frame);
+    return jpeg;
+}
+
+bool Same(const std::optional<photogeo::TagValue>& a, const std::optional<photogeo::TagValue>& b) {
+    if (!a || !b) return !a && !b;
+    return a->type == b->type && a->count == b->count && a->bytes == b->bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider fdp(data, size);
+    photogeo::ExifChanges changes;
+    const bool remove = fdp.ConsumeBool();
+    photogeo::GpsFix fix;
+    fix.latitude = fdp.ConsumeFloatingPointInRange(-90.0, 90.0);
+    fix.longitude = fdp.ConsumeFloatingPointInRange(-180.0, 180.0);
+    if (fdp.ConsumeBool()) fix.altitude = fdp.ConsumeFloatingPointInRange(-1e5, 1e5);
+    if (fdp.ConsumeBool()) fix.imageDirection = fdp.ConsumeFloatingPointInRange(0.0, 360.0);
+    if (fdp.ConsumeBool()) fix.timeUtc = fdp.ConsumeFloatingPointInRange(-6e10, 2.5e11);
+    if (fdp.ConsumeBool()) fix.mapDatum = "WGS-84";
+    if (remove)
+        changes.removeGps = true;
+    else
+        changes.gps = fix;
+    if (fdp.ConsumeBool()) changes.imageDescription = fdp.ConsumeBool() ? "" : "T\xC3\xADtulo";
+    if (fdp.ConsumeBool()) changes.userComment = fdp.ConsumeBool() ? "" : "\xE6\x97\xA5 note";
+    const std::vector<unsigned char> block =
+        fdp.ConsumeBytes<unsigned char>(photogeo::edit::kMaxTiffBlock);
+    const std::vector<unsigned char> jpeg = WrapAsJpeg(block.data(), block.size());
+
+    const auto before = photogeo::ExifTags::Parse(block.data(), block.size());
+    const auto edited = photogeo::EditJpeg(jpeg.data(), jpeg.size(), changes);
+    if (!before) {
+        Require(!edited);
+        return 0;
+    }
+    if (!edited) return 0;
+    const auto after = photogeo::ExifTags::FromJpeg(edited.value().data(), edited.value().size());
+    Require(static_cast<bool>(after));
+    const photogeo::ExifTags& a = after.value();
+    const photogeo::ExifTags& b = before.value();
+
+    if (remove) {
+        Require(!a.Find(ExifDirectory::kPrimary, photogeo::edit::kTagGpsPointer));
+    } else {
+        const auto lat = a.Find(ExifDirectory::kGps, 2);
+        Require(lat && lat->count == 3);
+        const double degrees = *lat->Rational(0) + *lat->Rational(1) / 60 + *lat->Rational(2) / 3600;
+        Require(std::fabs(degrees - std::fabs(fix.latitude)) < 1e-7);
+        Require(a.Find(ExifDirectory::kGps, 1)->Text() == (fix.latitude < 0 ? "S" : "N"));
+        if (fix.altitude) {
+            const double cm = std::round(std::fabs(*fix.altitude) * 100);
+            Require(std::round(*a.Find(ExifDirectory::kGps, 6)->Rational(0) * 100) == cm);
+            Require(*a.Find(ExifDirectory::kGps, 5)->Unsigned(0) == (*fix.altitude < 0 && cm > 0));
+        }
+        const auto version = a.Find(ExifDirectory::kGps, 0);
+        const auto old = b.Find(ExifDirectory::kGps, 0);
+        Require(version && (Same(version, old) || version->bytes == std::vector<unsigned char>{2, 3, 0, 0}));
+    }
+    if (changes.imageDescription) {
+        const auto t = a.Find(ExifDirectory::kPrimary, photogeo::edit::kTagImageDescription);
+        Require(changes.imageDescription->empty() ? !t : t && t->Text() == *changes.imageDescription);
+    }
+
+    // Every other tag as it was.
+    const photogeo::edit::Layout layout = photogeo::edit::ReadLayout(block.data(), block.size());
+    for (int d = 0; d < photogeo::edit::kDirCount; ++d) {
+        if (d == photogeo::edit::kGpsIfd) continue;
+        for (const auto& e : layout.dirs[d].entries) {
+            const bool asked =
+                (d == photogeo::edit::kIfd0 &&
+                 (e.tag == photogeo::edit::kTagGpsPointer || e.tag == photogeo::edit::kTagExifPointer ||
+                  (e.tag == photogeo::edit::kTagImageDescription && changes.imageDescription))) ||
+                (d == photogeo::edit::kExifIfd && e.tag == photogeo::edit::kTagUserComment &&
+                 changes.userComment);
+            if (asked) continue;
+            // A value whose offset led outside the old block may now land in what was
+            // appended; it had no value before.
+            const auto dir = static_cast<ExifDirectory>(d);
+            if (!b.Find(dir, e.tag)) continue;
+            Require(Same(a.Find(dir, e.tag), b.Find(dir, e.tag)));
+        }
+    }
+    return 0;
+}
