@@ -71,7 +71,7 @@ Bytes Utf16(const std::u16string& s, bool bigEndian) {
     return out;
 }
 
-Bytes Block(const PhotoRecipe& r, const Bytes& base, size_t padding, uint32_t makerNoteAt) {
+Bytes Block(const PhotoRecipe& r, size_t padding, uint32_t makerNoteAt) {
     TiffBuilder b(!r.bigEndian);
     const int ifd0 = b.Ifd0();
     b.Ascii(ifd0, 0x010F, r.makerNote ? "Canon" : "Testmaker");
@@ -112,8 +112,9 @@ Bytes Block(const PhotoRecipe& r, const Bytes& base, size_t padding, uint32_t ma
     if (r.thumbnail) {
         const int ifd1 = b.Ifd1();
         b.Short(ifd1, 0x0103, {6});
-        b.BlobOffsets(ifd1, 0x0201, {b.Blob(base)});
-        b.Long(ifd1, 0x0202, {static_cast<uint32_t>(base.size())});
+        const Bytes thumbnail = PlainPhoto();
+        b.BlobOffsets(ifd1, 0x0201, {b.Blob(thumbnail)});
+        b.Long(ifd1, 0x0202, {static_cast<uint32_t>(thumbnail.size())});
     }
     return b.Build();
 }
@@ -137,16 +138,16 @@ Bytes MakePhoto(const PhotoRecipe& r, const Bytes& base) {
     if (r.exif) {
         // The maker note's offsets depend on where it lands: find that with a marked first
         // build (the layout does not depend on the values), then build it for real.
-        const size_t plain = Block(r, base, 0, 0).size();
+        const size_t plain = Block(r, 0, 0).size();
         const size_t padding = r.padTo > plain + 12 ? r.padTo - plain - 12 : 0;
-        Bytes block = Block(r, base, padding, 0);
+        Bytes block = Block(r, padding, 0);
         uint32_t noteAt = 0;
         if (r.makerNote) {
             const Bytes probe = CanonMakerNote(TiffBuilder(!r.bigEndian), 0);
             noteAt = static_cast<uint32_t>(
                 std::search(block.begin(), block.end(), probe.begin(), probe.end()) - block.begin());
         }
-        block = Block(r, base, padding, noteAt);
+        block = Block(r, padding, noteAt);
         Bytes payload = {'E', 'x', 'i', 'f', 0, 0};
         Put(payload, block);
         Put(out, AppSegment(0xE1, payload));

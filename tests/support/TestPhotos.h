@@ -22,7 +22,7 @@ struct PhotoRecipe {
     bool unknownDate = false;     // DateTimeOriginal "0000:00:00 00:00:00"
     bool xmpFirst = false;        // an XMP APP1 before the EXIF APP1
     bool iccWithExifBytes = false;  // an ICC APP2 whose data holds FF E1 .. "Exif\0\0"
-    bool thumbnail = false;       // IFD1 with a JPEG thumbnail (the base photo itself)
+    bool thumbnail = false;       // IFD1 with a JPEG thumbnail (PlainPhoto)
     std::size_t padTo = 0;        // grow the block to this size with an unknown IFD0 tag
 };
 
