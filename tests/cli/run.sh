@@ -167,6 +167,8 @@ for f in tokyo-tower kyoto-garden lake-progressive no-exif; do
     psnr=$(compare -metric PSNR "$S/$f.jpg" "$WORK/$f.bmp" null: 2>&1)
     if awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 > 30) }'; then ok; else bad "decode $f: PSNR $psnr dB against ImageMagick"; fi
 done
+expect 0 "decode to PNG" "$BIN" decode --orient "$S/lake-progressive.jpg" "$WORK/lake.png"
+[ $have_magick = 0 ] || has "decode to PNG" <(identify -format '%m %w %h\n' "$WORK/lake.png") '^PNG 160 120$'
 expect 0 "decode --info progressive" "$BIN" decode --info "$S/lake-progressive.jpg"
 has "decode --info progressive" "$WORK/out" '^  frame +progressive \(SOF2\)$'
 has "decode --info size" "$WORK/out" '^  size +160 x 120$'
