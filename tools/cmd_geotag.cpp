@@ -1,18 +1,24 @@
 // "photogeo geotag": gives photos a position (and optionally altitude, bearing, datum, title,
 // comment), either as typed or interpolated from a GPX track at each photo's shooting time.
-// Each photo is read with CExifIfdCoder::Decoder, its record edited, and written back with
-// Coder (a new EXIF block, to a copy or in place) or OverwriteGPS (a patch of the existing
-// block); the result is read back to confirm that the position arrived.
+//
+// By default the lossless editor of photogeo/ExifEdit.h changes the items asked for and nothing
+// else. --rebuild goes through CExifIfdCoder::Coder (a new EXIF block built from the record) and
+// --patch through OverwriteGPS (the existing entries patched in place); both run on a scratch
+// copy. Every mode makes the new photo first, checks that the items asked for arrived, and only
+// then writes it, all or nothing, so a failure changes no file and --dry-run (which stops before
+// the write) reports exactly what a real run would do.
+#include <photogeo/ExifEdit.h>
 #include <photogeo/ExifIfdCoder.h>
-#include <fcntl.h>
 #include <photogeo/SafeFile.h>
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,12 +36,35 @@ const char kUsage[] =
     "Usage: photogeo geotag FILE... --lat D --lon D [--alt M] [--dir DEG] [--dir-ref T|M]\n"
     "                       [--datum TEXT] [--title TEXT] [--comment TEXT] MODE\n"
     "       photogeo geotag --gpx TRACK.gpx [--offset +HH:MM] [--max-gap SECONDS] FILE... MODE\n"
-    "MODE:  -o OUT | --in-place | --patch      (add --dry-run to only report)\n";
-const char kIntro[] = "Writes a position and other items into the EXIF of JPEG photos.\n";
+    "MODE:  -o OUT | --in-place | --patch   (add --rebuild, --keep-time or --dry-run)\n";
+const char kIntro[] =
+    "Writes a position and other items into the EXIF of JPEG photos. Only the items asked for\n"
+    "change: every other tag, maker notes included, keeps its value and place, and the picture\n"
+    "data is copied unchanged. A new position replaces the GPS items of the old one (its\n"
+    "altitude and time too); the bearing and the datum are kept unless given. A photo without\n"
+    "EXIF gets a minimal block (resolution items and the GPS directory, nothing invented).\n";
 const char kFooter[] =
-    "Each photo is reported on standard output. Exit status 1 when a photo could not be\n"
-    "read or written (the others are still processed); skipped photos are not failures.\n"
+    "Each photo is reported on standard output (standard error with -o -). Exit status 1 when\n"
+    "a photo could not be read or written, the others still being processed; a failed photo\n"
+    "is left as it was. Skipped photos are not failures.\n"
     "Example: photogeo geotag photo.jpg --lat 35.6586 --lon 139.7454 -o tagged.jpg\n";
+
+// EXIF tags the command reads or checks.
+const uint16_t kTagImageDescription = 0x010E;
+const uint16_t kTagDateTimeOriginal = 0x9003;
+const uint16_t kTagOffsetTimeOriginal = 0x9011;
+const uint16_t kTagUserComment = 0x9286;
+const uint16_t kGpsLatitudeRef = 0x01, kGpsLatitude = 0x02;
+const uint16_t kGpsLongitudeRef = 0x03, kGpsLongitude = 0x04;
+const uint16_t kGpsAltitudeRef = 0x05, kGpsAltitude = 0x06;
+const uint16_t kGpsTimeStamp = 0x07, kGpsDateStamp = 0x1D;
+const uint16_t kGpsImgDirectionRef = 0x10, kGpsImgDirection = 0x11;
+const uint16_t kGpsMapDatum = 0x12;
+
+// The coarsest position a mode stores: the rebuilt block keeps minutes to three decimals
+// (1/60000 degree), a patch rounds to the seconds the old entries hold.
+const double kPositionTolerance = 1e-4;
+const std::size_t kMaxDatum = 79;  // the record keeps the datum in 80 bytes, NUL included
 
 // The command line as parsed; given() tells whether an option was.
 struct Arguments {
@@ -43,108 +72,55 @@ struct Arguments {
     std::vector<std::string> files;
     double lat = 0.0, lon = 0.0, alt = 0.0, dir = 0.0, maxGap = 300.0;
     std::string dirRef, datum, title, comment, gpx, offset, out;
-    bool inPlace = false, patch = false, dryRun = false, keepTime = false;
+    bool inPlace = false, patch = false, rebuild = false, dryRun = false, keepTime = false;
 
     bool given(const std::string& option) const { return app->count(option) != 0; }
 };
 
-// What the command line asks to set; a field is set when its flag is.
-struct Edits {
-    bool position = false;
-    double lat = 0.0, lon = 0.0;
-    bool altitude = false;
-    double alt = 0.0;
-    bool direction = false;
-    double dir = 0.0;
-    char dirRef = 'T';
-    bool datum = false;
-    std::string datumText;
-    bool title = false;
-    std::string titleSjis;
-    bool comment = false;
-    std::string commentSjis;
+// What to write into one photo; an item is written when set.
+struct Request {
+    std::optional<double> lat, lon, alt, dir, fixTime;
+    std::optional<char> dirRef;
+    std::optional<std::string> datum, title, comment;  // UTF-8
+
+    bool Gps() const { return lat || alt || dir || dirRef || datum; }
 };
 
-enum class Mode { kCopy, kInPlace, kPatch };
+enum class Mode { kLossless, kRebuild, kPatch };
 
 struct Options {
-    Mode mode = Mode::kCopy;
+    Mode mode = Mode::kLossless;
+    bool inPlace = false;
     std::string out;
     bool outIsDir = false;
     bool dryRun = false;
     bool keepTime = false;
 };
 
-// Matches the precision the writer stores a position with: whole degrees and minutes with
-// three decimals is 1/60000 degree; a patch may round to whole seconds' hundredths.
-const double kPositionTolerance = 1e-4;
-
-Edits ParseEdits(const Arguments& a) {
-    Edits e;
+Request ParseRequest(const Arguments& a) {
+    Request r;
     if (a.given("--lat")) {
-        e.position = true;
-        e.lat = a.lat;
-        e.lon = a.lon;
+        r.lat = a.lat;
+        r.lon = a.lon;
     }
-    if (a.given("--alt")) {
-        e.altitude = true;
-        e.alt = a.alt;
-    }
-    if (a.given("--dir")) {
-        e.direction = true;
-        e.dir = a.dir;
-    }
-    if (a.given("--dir-ref")) e.dirRef = a.dirRef[0];
+    if (a.given("--alt")) r.alt = a.alt;
+    if (a.given("--dir")) r.dir = a.dir;
+    if (a.given("--dir-ref")) r.dirRef = a.dirRef[0];
     if (a.given("--datum")) {
-        e.datum = true;
-        e.datumText = a.datum;
-        for (unsigned char c : e.datumText) {
+        for (unsigned char c : a.datum) {
             if (c < 0x20 || c > 0x7E) throw UsageError("--datum must be printable ASCII");
         }
-        // The record keeps the datum in 80 bytes, its NUL included.
-        if (e.datumText.size() > 79) throw UsageError("--datum is longer than 79 characters");
+        if (a.datum.size() > kMaxDatum) throw UsageError("--datum is longer than 79 characters");
+        r.datum = a.datum;
     }
-    if (a.given("--title")) {
-        e.title = true;
-        e.titleSjis = Utf8ToSjis(a.title, "--title");
+    if (a.given("--title")) r.title = a.title;
+    if (a.given("--comment")) r.comment = a.comment;
+    // The rebuilt and patched blocks keep texts in Shift-JIS: refuse what it cannot carry now.
+    if (a.rebuild || a.patch) {
+        if (r.title) Utf8ToSjis(*r.title, "--title");
+        if (r.comment) Utf8ToSjis(*r.comment, "--comment");
     }
-    if (a.given("--comment")) {
-        e.comment = true;
-        e.commentSjis = Utf8ToSjis(a.comment, "--comment");
-    }
-    return e;
-}
-
-void Apply(const Edits& e, SExifProperty& p) {
-    if (e.position) {
-        p.bGPSPosition = 1;
-        p.dGPSLatitude = e.lat;
-        p.dGPSLongitude = e.lon;
-    }
-    if (e.altitude) {
-        p.bGPSAltitude = 1;
-        p.dGPSAltitude = e.alt;
-    }
-    if (e.direction) {
-        p.bGPSImgDirection = 1;
-        p.bGPSImgDirectionRef = 1;
-        p.dGPSImgDirection = e.dir;
-        p.szGPSImgDirectionRef[0] = e.dirRef;
-        p.szGPSImgDirectionRef[1] = '\0';
-    }
-    if (e.datum) {
-        p.bGPSMapDatum = 1;
-        std::memset(p.szGPSMapDatum, 0, sizeof p.szGPSMapDatum);
-        std::memcpy(p.szGPSMapDatum, e.datumText.data(), e.datumText.size());
-    }
-    if (e.title) {
-        p.bImageDescription = 1;
-        p.strImageDescription = e.titleSjis.c_str();
-    }
-    if (e.comment) {
-        p.bUserComment = 1;
-        p.strUserComment = e.commentSjis.c_str();
-    }
+    return r;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -157,99 +133,301 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string FormatPosition(double lat, double lon) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f, %.6f", lat, lon);
-    return text;
+std::optional<std::string> Text(const photogeo::ExifTags& tags, photogeo::ExifDirectory d,
+                                uint16_t tag) {
+    std::optional<photogeo::TagValue> v = tags.Find(d, tag);
+    return v ? std::optional<std::string>(v->Text()) : std::nullopt;
 }
 
-// Reads the written photo back and checks that the position (when one was set) is there.
-bool Confirm(const std::string& written, const Edits& e, std::string& cause) {
-    if (!e.position) return true;
-    CExifIfdCoder check;
-    if (!check.Decoder(written.c_str()) || check.m_nStatus != 1) {
-        cause = "the written file has no readable EXIF block";
+// A rational triple (degrees, minutes, seconds or hours, minutes, seconds) as one number.
+std::optional<double> Sexagesimal(const photogeo::ExifTags& tags, uint16_t tag) {
+    std::optional<photogeo::TagValue> v = tags.Find(photogeo::ExifDirectory::kGps, tag);
+    if (!v || v->count < 3) return std::nullopt;
+    std::optional<double> a = v->Rational(0), b = v->Rational(1), c = v->Rational(2);
+    if (!a || !b || !c) return std::nullopt;
+    return *a + *b / 60.0 + *c / 3600.0;
+}
+
+std::optional<double> Coordinate(const photogeo::ExifTags& tags, uint16_t refTag, uint16_t tag,
+                                 char negative) {
+    std::optional<double> value = Sexagesimal(tags, tag);
+    std::optional<std::string> ref = Text(tags, photogeo::ExifDirectory::kGps, refTag);
+    if (!value || !ref || ref->empty()) return std::nullopt;
+    return (*ref)[0] == negative ? -*value : *value;
+}
+
+// "YYYY:MM:DD HH:MM:SS" as its six fields; false for another text or an impossible date.
+bool WallClock(const std::string& text, int f[6]) {
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%4d:%2d:%2d %2d:%2d:%2d%n", &f[0], &f[1], &f[2], &f[3], &f[4],
+                    &f[5], &used) != 6 ||
+        used != 19) {
         return false;
     }
-    const SExifProperty& p = check.m_Property;
-    if (!p.bGPSPosition || std::fabs(p.dGPSLatitude - e.lat) > kPositionTolerance ||
-        std::fabs(p.dGPSLongitude - e.lon) > kPositionTolerance) {
-        cause = "the position did not arrive in the file";
+    return f[0] >= 1 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] < 24 &&
+           f[4] < 60 && f[5] <= 60;
+}
+
+// The GPS items the photo has, as a fix to build on.
+photogeo::GpsFix ExistingFix(const photogeo::ExifTags& tags, bool& hasPosition) {
+    using photogeo::ExifDirectory;
+    photogeo::GpsFix fix;
+    std::optional<double> lat = Coordinate(tags, kGpsLatitudeRef, kGpsLatitude, 'S');
+    std::optional<double> lon = Coordinate(tags, kGpsLongitudeRef, kGpsLongitude, 'W');
+    hasPosition = lat && lon;
+    fix.latitude = lat.value_or(0.0);
+    fix.longitude = lon.value_or(0.0);
+    if (std::optional<photogeo::TagValue> alt = tags.Find(ExifDirectory::kGps, kGpsAltitude)) {
+        std::optional<photogeo::TagValue> ref = tags.Find(ExifDirectory::kGps, kGpsAltitudeRef);
+        std::optional<double> metres = alt->Rational(0);
+        if (metres) fix.altitude = ref && ref->Unsigned(0) == 1u ? -*metres : *metres;
+    }
+    if (std::optional<photogeo::TagValue> dir = tags.Find(ExifDirectory::kGps, kGpsImgDirection)) {
+        fix.imageDirection = dir->Rational(0);
+        std::optional<std::string> ref = Text(tags, ExifDirectory::kGps, kGpsImgDirectionRef);
+        fix.magneticNorth = ref && ref->compare(0, 1, "M") == 0;
+    }
+    fix.mapDatum = Text(tags, ExifDirectory::kGps, kGpsMapDatum).value_or("");
+    int f[6];
+    std::optional<std::string> date = Text(tags, ExifDirectory::kGps, kGpsDateStamp);
+    std::optional<double> time = Sexagesimal(tags, kGpsTimeStamp);
+    if (date && time && WallClock(*date + " 00:00:00", f)) {
+        fix.timeUtc = static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], 0, 0, 0)) + *time * 3600;
+    }
+    return fix;
+}
+
+// The changes for the lossless editor: the photo's GPS items with the request laid over them.
+bool LosslessChanges(const photogeo::ExifTags& tags, const Request& r,
+                     photogeo::ExifChanges& changes, std::string& cause) {
+    if (r.Gps()) {
+        bool hasPosition = false;
+        photogeo::GpsFix fix = ExistingFix(tags, hasPosition);
+        if (r.lat) {
+            fix.latitude = *r.lat;
+            fix.longitude = *r.lon;
+            fix.altitude.reset();
+            fix.timeUtc = r.fixTime;
+        } else if (!hasPosition) {
+            cause = "has no position to add the altitude, bearing or datum to; give --lat and --lon";
+            return false;
+        }
+        if (r.alt) fix.altitude = r.alt;
+        if (r.dir) fix.imageDirection = r.dir;
+        if (r.dirRef) fix.magneticNorth = *r.dirRef == 'M';
+        if (r.datum) fix.mapDatum = *r.datum;
+        changes.gps = fix;
+    }
+    changes.imageDescription = r.title;
+    changes.userComment = r.comment;
+    return true;
+}
+
+// The request applied to the coder's record, texts in Shift-JIS as the record keeps them.
+void ApplyToRecord(const Request& r, SExifProperty& p, std::string& titleSjis,
+                   std::string& commentSjis) {
+    if (r.lat) {
+        p.bGPSPosition = 1;
+        p.dGPSLatitude = *r.lat;
+        p.dGPSLongitude = *r.lon;
+    }
+    if (r.alt) {
+        p.bGPSAltitude = 1;
+        p.dGPSAltitude = *r.alt;
+    }
+    if (r.dir) {
+        p.bGPSImgDirection = 1;
+        p.dGPSImgDirection = *r.dir;
+    }
+    if (r.dir || r.dirRef) {
+        p.bGPSImgDirectionRef = 1;
+        p.szGPSImgDirectionRef[0] = r.dirRef.value_or('T');
+        p.szGPSImgDirectionRef[1] = '\0';
+    }
+    if (r.datum) {
+        p.bGPSMapDatum = 1;
+        std::memset(p.szGPSMapDatum, 0, sizeof p.szGPSMapDatum);
+        std::memcpy(p.szGPSMapDatum, r.datum->data(), r.datum->size());
+    }
+    if (r.title) {
+        titleSjis = Utf8ToSjis(*r.title, "--title");
+        p.bImageDescription = 1;
+        p.strImageDescription = titleSjis.c_str();
+    }
+    if (r.comment) {
+        commentSjis = Utf8ToSjis(*r.comment, "--comment");
+        p.bUserComment = 1;
+        p.strUserComment = commentSjis.c_str();
+    }
+}
+
+// The photo as Coder (rebuild) or OverwriteGPS (patch) writes it, made on a scratch copy named
+// like the target (a rebuilt block of a photo without EXIF records the name). The copy has the
+// EXIF APP1 first, which the coder needs; a patched block is put back where it was.
+bool ThroughCoder(const std::vector<unsigned char>& photo, const photogeo::ExifLocation& where,
+                  const Request& r, Mode mode, const std::string& name,
+                  std::vector<unsigned char>& result, std::string& cause) {
+    std::optional<std::vector<unsigned char>> reordered = ExifFirst(photo, where);
+    photogeo::Result<ScratchFile> scratch = ScratchFile::Create(name, reordered.value_or(photo));
+    if (!scratch) {
+        cause = scratch.error().message;
         return false;
+    }
+    const char* path = scratch.value().Path().c_str();
+    CExifIfdCoder coder;
+    if (!coder.Decoder(path)) {
+        cause = "cannot read its EXIF block";
+        return false;
+    }
+    std::string titleSjis, commentSjis;
+    ApplyToRecord(r, coder.m_Property, titleSjis, commentSjis);
+    if (mode == Mode::kRebuild ? !coder.Coder(path, path, 0, 1) : !coder.OverwriteGPS(path)) {
+        cause = mode == Mode::kRebuild ? "the rebuilt EXIF block would not fit its segment"
+                                       : "cannot patch the EXIF block";
+        return false;
+    }
+    photogeo::Result<std::vector<unsigned char>> written = photogeo::ReadWholeFile(path);
+    if (!written) {
+        cause = written.error().message;
+        return false;
+    }
+    result = std::move(written.value());
+    if (mode == Mode::kPatch && reordered) {
+        // A patch keeps every length: the patched segment stands right after SOI.
+        std::vector<unsigned char> back = photo;
+        std::copy_n(result.begin() + 2, where.segmentSize,
+                    back.begin() + static_cast<std::ptrdiff_t>(where.segmentOffset));
+        result = std::move(back);
     }
     return true;
 }
 
-// Writes one photo whose record has been edited; false with the cause on failure.
-bool Write(CExifIfdCoder& coder, const std::string& file, const Options& options,
-           const Edits& edits, std::string& target, std::string& cause) {
-    target = options.mode == Mode::kCopy
-                 ? (options.outIsDir ? options.out + "/" + BaseName(file) : options.out)
-                 : file;
-    photogeo::Result<void> writable = photogeo::CheckOutputTarget(target);
-    if (!writable) {
-        cause = writable.error().message;
+// Checks that every item asked for is in the new photo, the position at the right place.
+bool Arrived(const std::vector<unsigned char>& photo, const Request& r, std::string& cause) {
+    using photogeo::ExifDirectory;
+    photogeo::Result<photogeo::ExifTags> tags = photogeo::ExifTags::FromJpeg(photo.data(), photo.size());
+    if (!tags) {
+        cause = "the new EXIF block cannot be read: " + tags.error().message;
         return false;
     }
-    if (options.dryRun) return true;
-    struct stat input {};
-    if (options.keepTime && stat(file.c_str(), &input) != 0) {
-        cause = "stat " + file + ": " + ErrnoText(errno);
-        return false;
+    const photogeo::ExifTags& t = tags.value();
+    if (r.lat) {
+        std::optional<double> lat = Coordinate(t, kGpsLatitudeRef, kGpsLatitude, 'S');
+        std::optional<double> lon = Coordinate(t, kGpsLongitudeRef, kGpsLongitude, 'W');
+        if (!lat || !lon || std::fabs(*lat - *r.lat) > kPositionTolerance ||
+            std::fabs(*lon - *r.lon) > kPositionTolerance) {
+            cause = "the position would not arrive";
+            return false;
+        }
     }
-    switch (options.mode) {
-        case Mode::kCopy:
-            if (!coder.Coder(file.c_str(), target.c_str(), 0, 1)) {
-                cause = "cannot write " + target +
-                        " (unwritable, or the new EXIF block would be too large)";
-                return false;
-            }
-            break;
-        case Mode::kInPlace:
-            if (!coder.Coder(file.c_str(), file.c_str(), 0, 1)) {
-                cause = "cannot rewrite the file (unchanged)";
-                return false;
-            }
-            break;
-        case Mode::kPatch:
-            if (coder.m_nStatus != 1) {
-                cause = "has no EXIF block to patch; use --in-place or -o";
-                return false;
-            }
-            if (!coder.OverwriteGPS(file.c_str())) {
-                cause = "cannot patch the file (unchanged)";
-                return false;
-            }
-            break;
+    struct Item {
+        bool asked;
+        ExifDirectory directory;
+        uint16_t tag;
+        const char* name;
+    };
+    const Item items[] = {
+        {r.alt.has_value(), ExifDirectory::kGps, kGpsAltitude, "the altitude"},
+        {r.dir.has_value(), ExifDirectory::kGps, kGpsImgDirection, "the bearing"},
+        {r.datum.has_value(), ExifDirectory::kGps, kGpsMapDatum, "the datum"},
+        {r.title && !r.title->empty(), ExifDirectory::kPrimary, kTagImageDescription, "the title"},
+        {r.comment && !r.comment->empty(), ExifDirectory::kExif, kTagUserComment, "the comment"},
+    };
+    for (const Item& item : items) {
+        if (item.asked && !t.Find(item.directory, item.tag)) {
+            cause = std::string(item.name) + " would not arrive";
+            return false;
+        }
     }
-    const struct timespec times[2] = {input.st_atim, input.st_mtim};
-    if (options.keepTime && utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) {
-        cause = "set the times of " + target + ": " + ErrnoText(errno);
-        return false;
+    return true;
+}
+
+// The photo's shooting moment in seconds since 1970 UTC, from DateTimeOriginal: the camera's
+// clock offset from --offset, else from OffsetTimeOriginal, else the TZ time zone.
+bool ShootingTime(const photogeo::ExifTags& tags, const std::optional<int>& offset, double& utc) {
+    int f[6];
+    std::optional<std::string> text = Text(tags, photogeo::ExifDirectory::kExif, kTagDateTimeOriginal);
+    if (!text || !WallClock(*text, f)) return false;
+    std::optional<int> recorded;
+    if (std::optional<std::string> zone =
+            Text(tags, photogeo::ExifDirectory::kExif, kTagOffsetTimeOriginal)) {
+        try {
+            recorded = ParseUtcOffset(*zone, "OffsetTimeOriginal");
+        } catch (const UsageError&) {
+        }
     }
-    if (!Confirm(target, edits, cause)) {
+    if (offset || recorded) {
+        utc = static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], f[3], f[4], f[5]) -
+                                  (offset ? *offset : *recorded));
+        return true;
+    }
+    std::tm local{};
+    local.tm_year = f[0] - 1900;
+    local.tm_mon = f[1] - 1;
+    local.tm_mday = f[2];
+    local.tm_hour = f[3];
+    local.tm_min = f[4];
+    local.tm_sec = f[5];
+    local.tm_isdst = -1;
+    utc = static_cast<double>(std::mktime(&local));
+    return true;
+}
+
+std::string Describe(const Request& r) {
+    std::string what = "items set";
+    if (r.lat) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.6f, %.6f", *r.lat, *r.lon);
+        what = text;
+    }
+    if (r.alt) what += ", " + std::to_string(static_cast<long>(*r.alt)) + " m";
+    return what;
+}
+
+// Makes, checks and (unless a dry run) writes one photo; false with the cause on failure.
+bool Tag(const std::string& file, const std::vector<unsigned char>& photo,
+         const photogeo::ExifLocation& where, const photogeo::ExifTags& tags, const Request& r,
+         const Options& options, const std::string& target, std::string& cause) {
+    if (target != "-") {
+        photogeo::Result<void> writable = photogeo::CheckOutputTarget(target);
+        if (!writable) {
+            cause = writable.error().message;
+            return false;
+        }
+    }
+    std::vector<unsigned char> result;
+    if (options.mode == Mode::kLossless) {
+        photogeo::ExifChanges changes;
+        if (!LosslessChanges(tags, r, changes, cause)) return false;
+        photogeo::Result<std::vector<unsigned char>> edited =
+            photogeo::EditJpeg(photo.data(), photo.size(), changes);
+        if (!edited) {
+            cause = edited.error().message;
+            return false;
+        }
+        result = std::move(edited.value());
+    } else {
+        if (options.mode == Mode::kPatch && !where.found) {
+            cause = "has no EXIF block to patch; leave out --patch";
+            return false;
+        }
+        if (!ThroughCoder(photo, where, r, options.mode, BaseName(target == "-" ? file : target),
+                          result, cause)) {
+            return false;
+        }
+    }
+    if (!Arrived(result, r, cause)) {
         if (options.mode == Mode::kPatch) {
-            cause +=
-                ": a patch changes only the GPS entries a photo already has; use "
-                "--in-place or -o";
+            cause += ": a patch changes only the entries a photo already has; leave out --patch";
         }
         return false;
     }
-    return true;
-}
-
-// The photo's shooting moment in seconds since 1970 UTC, from DateTimeOriginal.
-bool ShootingTime(const SExifProperty& p, bool hasOffset, int offset, double& utc) {
-    if (!p.bDateTimeOriginal) return false;
-    const CTime& t = p.tmDateTimeOriginal;
-    if (!hasOffset) {
-        utc = t.GetTime();
-        return true;
-    }
-    utc = static_cast<double>(WallClockAsUtc(t.GetYear(), t.GetMonth(), t.GetDay(), t.GetHour(),
-                                             t.GetMinute(), t.GetSecond()) -
-                              offset);
-    return true;
+    if (options.dryRun) return true;
+    photogeo::WriteOptions write;
+    if (options.keepTime) write.timesFrom = file;
+    photogeo::Result<void> written = WriteOutput(target, {{result.data(), result.size()}}, write);
+    if (!written) cause = written.error().message;
+    return written.ok();
 }
 
 int Run(const Arguments& a) {
@@ -259,24 +437,25 @@ int Run(const Arguments& a) {
     if (modes != 1) throw UsageError("give exactly one of -o OUT, --in-place and --patch");
     if (a.given("--out")) {
         options.out = a.out;
-        options.outIsDir = IsDirectory(options.out);
+        options.outIsDir = options.out != "-" && IsDirectory(options.out);
         if (files.size() > 1 && !options.outIsDir) {
             throw UsageError("-o must name an existing directory when there are several files");
         }
     }
-    options.mode = a.inPlace ? Mode::kInPlace : a.patch ? Mode::kPatch : Mode::kCopy;
+    options.inPlace = a.inPlace || a.patch;
+    options.mode = a.patch ? Mode::kPatch : a.rebuild ? Mode::kRebuild : Mode::kLossless;
     options.dryRun = a.dryRun;
     options.keepTime = a.keepTime;
+    // With the photo on standard output, the reports go to standard error.
+    std::FILE* report = options.out == "-" ? stderr : stdout;
 
-    Edits base = ParseEdits(a);
+    const Request base = ParseRequest(a);
     bool gpx = a.given("--gpx");
-    if (!gpx && !base.position && !base.altitude && !base.direction && !base.datum && !base.title &&
-        !base.comment) {
+    if (!gpx && !base.Gps() && !base.title && !base.comment) {
         throw UsageError("nothing to write: give --lat and --lon, --gpx, or another item");
     }
-    bool hasOffset = a.given("--offset");
-    int offset = hasOffset ? ParseUtcOffset(a.offset, "--offset") : 0;
-    const double maxGap = a.maxGap;
+    std::optional<int> offset;
+    if (a.given("--offset")) offset = ParseUtcOffset(a.offset, "--offset");
 
     std::vector<TrackPoint> track;
     if (gpx) {
@@ -295,62 +474,71 @@ int Run(const Arguments& a) {
     Progress progress(files.size());
     for (const std::string& file : files) {
         progress.Step(file);
-        CExifIfdCoder coder;
         std::string cause;
-        if (!ReadPhoto(file, coder, false, cause)) {
+        auto fail = [&](const std::string& why) {
             progress.Clear();
-            ReportFileError(file, cause);
+            ReportFileError(file, why);
             status = kExitFileFailed;
+        };
+        if (!CheckJpegFile(file, cause)) {
+            fail(cause);
             continue;
         }
-        Edits edits = base;
+        photogeo::Result<std::vector<unsigned char>> photo = photogeo::ReadWholeFile(file);
+        if (!photo) {
+            fail(photo.error().message);
+            continue;
+        }
+        const std::vector<unsigned char>& bytes = photo.value();
+        photogeo::Result<photogeo::ExifLocation> where = photogeo::LocateExif(bytes.data(), bytes.size());
+        photogeo::Result<photogeo::ExifTags> tags = photogeo::ExifTags::FromJpeg(bytes.data(), bytes.size());
+        if (!where || !tags) {
+            fail(!where ? where.error().message : tags.error().message);
+            continue;
+        }
+        Request r = base;
         std::string note;
         if (gpx) {
             double when = 0.0;
-            if (!ShootingTime(coder.m_Property, hasOffset, offset, when)) {
-                std::printf("%s: skipped, no shooting time (DateTimeOriginal)\n", file.c_str());
+            if (!ShootingTime(tags.value(), offset, when)) {
+                std::fprintf(report, "%s: skipped, no shooting time (DateTimeOriginal)\n",
+                             file.c_str());
                 continue;
             }
             Fix fix{};
-            FixOutcome outcome = FindFix(track, when, maxGap, fix);
+            FixOutcome outcome = FindFix(track, when, a.maxGap, fix);
             if (outcome == FixOutcome::kOutside) {
-                std::printf("%s: skipped, shot at %s, outside the track (%s to %s)\n", file.c_str(),
-                            IsoUtc(when).c_str(), IsoUtc(track.front().time).c_str(),
-                            IsoUtc(track.back().time).c_str());
+                std::fprintf(report, "%s: skipped, shot at %s, outside the track (%s to %s)\n",
+                             file.c_str(), IsoUtc(when).c_str(), IsoUtc(track.front().time).c_str(),
+                             IsoUtc(track.back().time).c_str());
                 continue;
             }
             if (outcome == FixOutcome::kTooFar) {
-                std::printf("%s: skipped, shot at %s, more than %g s from a track point\n",
-                            file.c_str(), IsoUtc(when).c_str(), maxGap);
+                std::fprintf(report, "%s: skipped, shot at %s, more than %g s from a track point\n",
+                             file.c_str(), IsoUtc(when).c_str(), a.maxGap);
                 continue;
             }
-            edits.position = true;
-            edits.lat = fix.lat;
-            edits.lon = fix.lon;
-            if (fix.hasEle && !base.altitude) {
-                edits.altitude = true;
-                edits.alt = fix.ele;
-            }
+            r.lat = fix.lat;
+            r.lon = fix.lon;
+            r.fixTime = when;
+            if (fix.hasEle && !base.alt) r.alt = fix.ele;
             char text[96];
             std::snprintf(text, sizeof text, " (shot at %s, %.0f s from a track point)",
                           IsoUtc(when).c_str(), fix.gap);
             note = text;
         }
-        Apply(edits, coder.m_Property);
-        std::string target;
-        if (!Write(coder, file, options, edits, target, cause)) {
-            progress.Clear();
-            ReportFileError(file, cause);
-            status = kExitFileFailed;
+        const std::string target = options.inPlace    ? file
+                                   : options.outIsDir ? options.out + "/" + BaseName(file)
+                                                      : options.out;
+        if (!Tag(file, bytes, where.value(), tags.value(), r, options, target, cause)) {
+            fail(cause);
             continue;
         }
-        std::string what = edits.position ? FormatPosition(edits.lat, edits.lon) : "items set";
-        if (edits.altitude) what += ", " + std::to_string(static_cast<long>(edits.alt)) + " m";
-        std::string where = options.mode == Mode::kPatch ? "patched in place"
+        std::string place = options.mode == Mode::kPatch ? "patched in place"
                             : target == file             ? "rewritten in place"
                                                          : "-> " + target;
-        std::printf("%s: %s%s %s%s\n", file.c_str(), options.dryRun ? "would write " : "",
-                    what.c_str(), where.c_str(), note.c_str());
+        std::fprintf(report, "%s: %s%s %s%s\n", file.c_str(), options.dryRun ? "would write " : "",
+                     Describe(r).c_str(), place.c_str(), note.c_str());
     }
     return status;
 }
@@ -368,9 +556,8 @@ std::function<int()> Setup(CLI::App& app) {
                            ->option_text("D");
     lat->needs(lon);
     lon->needs(lat);
-    app.add_option("--alt", a->alt,
-                   "altitude in metres (stored as whole metres; below sea level as 0)")
-        ->check(Range(-1e8, 1e8))
+    app.add_option("--alt", a->alt, "altitude in metres, below sea level negative")
+        ->check(Range(-1e7, 1e7))
         ->option_text("M");
     CLI::Option* dir = app.add_option("--dir", a->dir, "bearing of the view in degrees, 0 to 360")
                            ->check(Range(0.0, 360.0))
@@ -381,19 +568,24 @@ std::function<int()> Setup(CLI::App& app) {
         ->needs(dir)
         ->option_text("T|M");
     app.add_option("--datum", a->datum, "map datum, as WGS-84 or TOKYO")->option_text("TEXT");
-    app.add_option("--title", a->title, "title (UTF-8, stored as Shift-JIS)")->option_text("TEXT");
-    app.add_option("--comment", a->comment, "comment (UTF-8, stored as Shift-JIS)")
+    app.add_option("--title", a->title, "title, stored as ImageDescription in UTF-8")
+        ->option_text("TEXT");
+    app.add_option("--comment", a->comment,
+                   "comment, stored as UserComment with the ASCII code when it is ASCII, else "
+                   "UNICODE (UCS-2 in the block's byte order)")
         ->option_text("TEXT");
     CLI::Option* gpx =
         app.add_option("--gpx", a->gpx,
                        "take each photo's position (and altitude) from the track, interpolated "
-                       "at its shooting time (DateTimeOriginal); photos outside the track or "
-                       "farther than the gap from a track point are skipped")
+                       "at its shooting time (DateTimeOriginal), which becomes the GPS time; "
+                       "photos outside the track or farther than the gap from a track point are "
+                       "skipped")
             ->option_text("TRACK.gpx")
             ->excludes(lat)
             ->excludes(lon);
     app.add_option("--offset", a->offset,
-                   "the camera clock's offset from UTC (default: the TZ time zone)")
+                   "the camera clock's offset from UTC (default: the photo's OffsetTimeOriginal, "
+                   "else the TZ time zone)")
         ->needs(gpx)
         ->option_text("+HH:MM");
     app.add_option("--max-gap", a->maxGap,
@@ -402,14 +594,24 @@ std::function<int()> Setup(CLI::App& app) {
         ->needs(gpx)
         ->option_text("SECONDS");
     app.add_option("-o,--out", a->out,
-                   "write a copy: OUT is a file, or a directory for several photos")
+                   "write a copy: OUT is a file, - for standard output, or a directory for "
+                   "several photos; an existing OUT (or DIR/NAME) must be a regular file")
         ->option_text("OUT");
-    app.add_flag("--in-place", a->inPlace,
-                 "rewrite each photo with a new EXIF block (safely, via a temporary file)");
-    app.add_flag("--patch", a->patch,
-                 "patch the existing EXIF block in place; the file keeps its length, so only "
-                 "items the photo already has can change");
-    app.add_flag("-n,--dry-run", a->dryRun, "report what would be done, write nothing");
+    app.add_flag("--in-place", a->inPlace, "rewrite each photo (safely, via a temporary file)");
+    CLI::Option* patch = app.add_flag(
+        "--patch", a->patch,
+        "change only entries the photo already has, in place, keeping the file's length (texts "
+        "in Shift-JIS); a photo that lacks one is left unchanged and reported");
+    app.add_flag("--rebuild", a->rebuild,
+                 "with -o or --in-place: write an EXIF block rebuilt from the items the library "
+                 "reads instead of changing only the items asked for. It drops tags the library "
+                 "does not know, may break maker notes, stores texts in Shift-JIS (a UNICODE "
+                 "comment too), the position to 1/1000 minute, the altitude in whole metres "
+                 "(below sea level as 0), rewrites unknown dates, and gives a photo without "
+                 "EXIF a make, model, dates and its file name as title")
+        ->excludes(patch);
+    app.add_flag("-n,--dry-run", a->dryRun,
+                 "make and check each photo as a real run would, and report, but write nothing");
     app.add_flag("--keep-time", a->keepTime,
                  "give the written photo the access and modification times of the one read");
     return [a] { return Run(*a); };

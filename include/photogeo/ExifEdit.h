@@ -75,7 +75,7 @@ enum class ExifDirectory {
 };
 
 // One tag's value as stored.
-struct TagValue {
+struct PHOTOGEO_API TagValue {
     uint16_t type = 0;    // TIFF field type: 1 BYTE, 2 ASCII, 3 SHORT, 4 LONG, 5 RATIONAL,
                           // 7 UNDEFINED, 9 SLONG, 10 SRATIONAL, ...
     uint32_t count = 0;   // number of values (bytes for ASCII and UNDEFINED)
