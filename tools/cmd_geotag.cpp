@@ -73,6 +73,7 @@ struct Arguments {
     double lat = 0.0, lon = 0.0, alt = 0.0, dir = 0.0, maxGap = 300.0;
     std::string dirRef, datum, title, comment, gpx, offset, out;
     bool inPlace = false, patch = false, rebuild = false, dryRun = false, keepTime = false;
+    bool json = false;
 
     bool given(const std::string& option) const { return app->count(option) != 0; }
 };
@@ -380,14 +381,39 @@ std::string Describe(const Request& r) {
         std::snprintf(text, sizeof text, "%.6f, %.6f", *r.lat, *r.lon);
         what = text;
     }
-    if (r.alt) what += ", " + std::to_string(static_cast<long>(*r.alt)) + " m";
+    if (r.alt) {
+        char text[32];
+        std::snprintf(text, sizeof text, ", %g m", *r.alt);
+        what += text;
+    }
     return what;
 }
 
-// Makes, checks and (unless a dry run) writes one photo; false with the cause on failure.
+// The GPS items of a photo made by Tag, as the JSON report gives them.
+Json WrittenPosition(const std::vector<unsigned char>& photo) {
+    photogeo::Result<photogeo::ExifTags> tags =
+        photogeo::ExifTags::FromJpeg(photo.data(), photo.size());
+    bool hasPosition = false;
+    photogeo::GpsFix fix;
+    if (tags) fix = ExistingFix(tags.value(), hasPosition);
+    if (!hasPosition) return nullptr;
+    auto orNull = [](const std::optional<double>& v) { return v ? Json(*v) : Json(nullptr); };
+    Json position;
+    position["latitude"] = fix.latitude;
+    position["longitude"] = fix.longitude;
+    position["altitude"] = orNull(fix.altitude);
+    position["direction"] = orNull(fix.imageDirection);
+    position["direction_ref"] = fix.imageDirection ? Json(fix.magneticNorth ? "M" : "T") : Json(nullptr);
+    position["time"] = fix.timeUtc ? Json(IsoUtc(*fix.timeUtc)) : Json(nullptr);
+    return position;
+}
+
+// Makes, checks and (unless a dry run) writes one photo, which result receives; false with the
+// cause on failure.
 bool Tag(const std::string& file, const std::vector<unsigned char>& photo,
          const photogeo::ExifLocation& where, const photogeo::ExifTags& tags, const Request& r,
-         const Options& options, const std::string& target, std::string& cause) {
+         const Options& options, const std::string& target, std::vector<unsigned char>& result,
+         std::string& cause) {
     if (target != "-") {
         photogeo::Result<void> writable = photogeo::CheckOutputTarget(target);
         if (!writable) {
@@ -395,7 +421,6 @@ bool Tag(const std::string& file, const std::vector<unsigned char>& photo,
             return false;
         }
     }
-    std::vector<unsigned char> result;
     if (options.mode == Mode::kLossless) {
         photogeo::ExifChanges changes;
         if (!LosslessChanges(tags, r, changes, cause)) return false;
@@ -475,10 +500,36 @@ int Run(const Arguments& a) {
     for (const std::string& file : files) {
         progress.Step(file);
         std::string cause;
+        // --json: one object a photo, in the order given.
+        Json object;
+        if (a.json) {
+            object["schema_version"] = 1;
+            object["command"] = "geotag";
+            object["file"] = file;
+            object["outcome"] = nullptr;
+            object["reason"] = nullptr;
+            object["target"] = nullptr;
+            object["position"] = nullptr;
+        }
+        auto print = [&](const char* outcome, const std::string& reason) {
+            if (!a.json) return;
+            object["outcome"] = outcome;
+            if (!reason.empty()) object["reason"] = reason;
+            std::string line = object.dump(-1, ' ', false, Json::error_handler_t::replace);
+            std::fprintf(report, "%s\n", line.c_str());
+        };
+        auto skip = [&](const std::string& why) {
+            if (a.json) {
+                print("skipped", why);
+            } else {
+                std::fprintf(report, "%s: skipped, %s\n", file.c_str(), why.c_str());
+            }
+        };
         auto fail = [&](const std::string& why) {
             progress.Clear();
             ReportFileError(file, why);
             status = kExitFileFailed;
+            print("failed", why);
         };
         if (!CheckJpegFile(file, cause)) {
             fail(cause);
@@ -501,23 +552,24 @@ int Run(const Arguments& a) {
         if (gpx) {
             double when = 0.0;
             if (!ShootingTime(tags.value(), offset, when)) {
-                std::fprintf(report, "%s: skipped, no shooting time (DateTimeOriginal)\n",
-                             file.c_str());
+                skip("no shooting time (DateTimeOriginal)");
                 continue;
             }
+            if (a.json) object["shot_at"] = IsoUtc(when);
             Fix fix{};
             FixOutcome outcome = FindFix(track, when, a.maxGap, fix);
             if (outcome == FixOutcome::kOutside) {
-                std::fprintf(report, "%s: skipped, shot at %s, outside the track (%s to %s)\n",
-                             file.c_str(), IsoUtc(when).c_str(), IsoUtc(track.front().time).c_str(),
-                             IsoUtc(track.back().time).c_str());
+                skip("shot at " + IsoUtc(when) + ", outside the track (" +
+                     IsoUtc(track.front().time) + " to " + IsoUtc(track.back().time) + ")");
                 continue;
             }
             if (outcome == FixOutcome::kTooFar) {
-                std::fprintf(report, "%s: skipped, shot at %s, more than %g s from a track point\n",
-                             file.c_str(), IsoUtc(when).c_str(), a.maxGap);
+                char text[64];
+                std::snprintf(text, sizeof text, "%g", a.maxGap);
+                skip("shot at " + IsoUtc(when) + ", more than " + text + " s from a track point");
                 continue;
             }
+            if (a.json) object["seconds_from_track_point"] = fix.gap;
             r.lat = fix.lat;
             r.lon = fix.lon;
             r.fixTime = when;
@@ -530,8 +582,15 @@ int Run(const Arguments& a) {
         const std::string target = options.inPlace    ? file
                                    : options.outIsDir ? options.out + "/" + BaseName(file)
                                                       : options.out;
-        if (!Tag(file, bytes, where.value(), tags.value(), r, options, target, cause)) {
+        std::vector<unsigned char> result;
+        if (!Tag(file, bytes, where.value(), tags.value(), r, options, target, result, cause)) {
             fail(cause);
+            continue;
+        }
+        if (a.json) {
+            object["target"] = target;
+            if (r.Gps()) object["position"] = WrittenPosition(result);
+            print(options.dryRun ? "would_write" : "written", "");
             continue;
         }
         std::string place = options.mode == Mode::kPatch ? "patched in place"
@@ -612,6 +671,9 @@ std::function<int()> Setup(CLI::App& app) {
         ->excludes(patch);
     app.add_flag("-n,--dry-run", a->dryRun,
                  "make and check each photo as a real run would, and report, but write nothing");
+    app.add_flag("--json", a->json,
+                 "report each photo as one JSON object a line: file, outcome (written, "
+                 "would_write, skipped or failed), reason, target, the position written");
     app.add_flag("--keep-time", a->keepTime,
                  "give the written photo the access and modification times of the one read");
     return [a] { return Run(*a); };

@@ -220,7 +220,7 @@ G="$WORK/geotag"
 mkdir -p "$G"
 expect 0 "geotag copy" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 --alt 12.7 \
     --dir 355 --dir-ref M --datum TOKYO --title 'テスト写真' --comment '日本語のコメント' -o "$G/new.jpg"
-has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12 m -> '
+has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12\.7 m -> '
 near "geotag latitude" "$(exiftool -n -s3 -GPSLatitude "$G/new.jpg")" 35.5 0.00001
 near "geotag longitude" "$(exiftool -n -s3 -GPSLongitude "$G/new.jpg")" -139.25 0.00001
 near "geotag altitude" "$(exiftool -n -s3 -GPSAltitude "$G/new.jpg")" 12.7 0
@@ -297,6 +297,10 @@ expect 0 "gpx with another offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --off
 has "gpx with another offset" "$WORK/out" 'shot at 2008-02-28T03:12:30Z, outside the track'
 expect 0 "gpx gap" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-gap 60 "$S/lake-progressive.jpg" -o "$T" -n
 has "gpx gap" "$WORK/out" 'skipped, shot at 2008-02-28T02:12:30Z, more than 60 s from a track point'
+expect 0 "gpx --json" "$BIN" geotag --json --gpx "$S/kyoto-walk.gpx" "$S"/*.jpg -o "$T" -n
+if python3 -c 'import json, jsonschema, sys; s = json.load(open(sys.argv[1])); [jsonschema.validate(json.loads(l, parse_constant=lambda c: 1 / 0), s) for l in sys.stdin]' \
+    "$SAMPLES/../docs/json-schema.json" <"$WORK/out"; then ok; else bad "geotag --json does not validate against docs/json-schema.json"; fi
+has "gpx --json" <(jq -r 'select(.file|endswith("lake-progressive.jpg"))|"\(.outcome) \(.position.altitude) \(.seconds_from_track_point)"' "$WORK/out") '^would_write 67 150$'
 printf '<gpx><trk><trkseg><trkpt lat="x" lon="1"><time>2008-02-28T01:55:00Z</time></trkpt>' >"$WORK/broken.gpx"
 expect 1 "gpx broken track" "$BIN" geotag --gpx "$WORK/broken.gpx" "$S/lake-progressive.jpg" -o "$T"
 has "gpx broken track" "$WORK/err" 'broken\.gpx: not well-formed XML'
