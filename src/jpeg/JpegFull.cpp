@@ -181,55 +181,68 @@ void CJpegDecoder::FullScan() {
     const int restart = m_nRestart;
     int sinceRestart = 0;
 
-    auto block = [&](int i, int bx, int by) {
-        const int c = comp[i];
-        std::unique_ptr<int[]>& row = e.rows[c][static_cast<size_t>(by)];
-        int* stored = row ? row.get() + 64 * static_cast<size_t>(bx) : nullptr;
-        if (!sequential && ss != 0 && ah == 0 && eobRun > 0) {
-            --eobRun;
-            return;
-        }
-        if (!sequential && ss != 0 && ah != 0 && refineRun > 0 && !stored) {
-            // Inside a run a refinement only corrects non-zero coefficients: none here.
-            --refineRun;
-            return;
-        }
-        if (stored && !sequential)
-            std::memcpy(scratch, stored, 64 * sizeof(int));
-        else
-            std::memset(scratch, 0, 64 * sizeof(int));
-        const SJpegScanComponent& sc = m_ScanComp[i];
-        if (sequential) {
-            reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant.q,
-                                       pred[i], scratch, mask);
-        } else if (ss == 0 && ah == 0) {
-            int s = reader.DecodeHuffman(e.lookup[0][sc.byTd]);
-            if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
-            if (s > 16) throw EDataFormatError(reader.BytePosition(), kWrongValue);
-            int diff = s ? Extend(CheckedBits(reader, s), s) : 0;
-            pred[i] = AddWrap(pred[i], diff);
-            scratch[0] = static_cast<int>(static_cast<uint32_t>(pred[i]) << al);
-        } else if (ss == 0) {
-            if (CheckedBits(reader, 1)) scratch[0] |= 1 << al;
-        } else if (ah == 0) {
-            int band[64] = {};
-            reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
-            for (int k = ss; k <= se; ++k)
-                if (band[k] != 0) scratch[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
-        } else {
-            RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, scratch, refineRun);
-        }
-        if (!stored) {
-            if (!AnyNonZero(scratch, 64)) return;
+    int band[64] = {};  // a first AC scan's amplitudes, zero again after each block
+    // The block's place in the store, taking its row when it has none yet.
+    auto place = [&](int c, std::unique_ptr<int[]>& row, int bx) {
+        if (!row) {
             size_t ints = static_cast<size_t>(e.blocksAcross[c]) * 64;
             int64_t bytes = static_cast<int64_t>(ints * sizeof(int));
             if (e.storeBytes + bytes > e.storeLimit) throw EMemoryError(0, kCoefficientLimit);
             row.reset(new (std::nothrow) int[ints]());
             if (!row) throw EMemoryError(0, kCoefficientLimit);
             e.storeBytes += bytes;
-            stored = row.get() + 64 * static_cast<size_t>(bx);
         }
-        std::memcpy(stored, scratch, 64 * sizeof(int));
+        return row.get() + 64 * static_cast<size_t>(bx);
+    };
+    auto block = [&](int i, int bx, int by) {
+        const int c = comp[i];
+        std::unique_ptr<int[]>& row = e.rows[c][static_cast<size_t>(by)];
+        int* stored = row ? row.get() + 64 * static_cast<size_t>(bx) : nullptr;
+        const SJpegScanComponent& sc = m_ScanComp[i];
+        if (sequential) {
+            std::memset(scratch, 0, 64 * sizeof(int));
+            reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant.q,
+                                       pred[i], scratch, mask);
+            if (!stored && !AnyNonZero(scratch, 64)) return;
+            std::memcpy(stored ? stored : place(c, row, bx), scratch, 64 * sizeof(int));
+        } else if (ss == 0 && ah == 0) {
+            int s = reader.DecodeHuffman(e.lookup[0][sc.byTd]);
+            if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
+            if (s > 16) throw EDataFormatError(reader.BytePosition(), kWrongValue);
+            int diff = s ? Extend(CheckedBits(reader, s), s) : 0;
+            pred[i] = AddWrap(pred[i], diff);
+            int value = static_cast<int>(static_cast<uint32_t>(pred[i]) << al);
+            if (!stored && value == 0) return;
+            (stored ? stored : place(c, row, bx))[0] = value;
+        } else if (ss == 0) {
+            if (CheckedBits(reader, 1)) (stored ? stored : place(c, row, bx))[0] |= 1 << al;
+        } else if (ah == 0) {
+            if (eobRun > 0) {
+                --eobRun;
+                return;
+            }
+            reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
+            for (int k = ss; k <= se; ++k) {
+                if (band[k] == 0) continue;
+                if (!stored) stored = place(c, row, bx);
+                stored[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
+                band[k] = 0;
+            }
+        } else {
+            if (refineRun > 0 && !stored) {
+                // Inside a run a refinement only corrects non-zero coefficients: none here.
+                --refineRun;
+                return;
+            }
+            const size_t bandBytes = static_cast<size_t>(se - ss + 1) * sizeof(int);
+            if (stored)
+                std::memcpy(scratch + ss, stored + ss, bandBytes);
+            else
+                std::memset(scratch + ss, 0, bandBytes);
+            RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, scratch, refineRun);
+            if (!stored && !AnyNonZero(scratch + ss, se - ss + 1)) return;
+            std::memcpy((stored ? stored : place(c, row, bx)) + ss, scratch + ss, bandBytes);
+        }
     };
 
     m_pStream->CheckStuffByte();
