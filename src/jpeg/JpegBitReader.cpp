@@ -342,8 +342,9 @@ void CJpegBitReader::DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, c
     }
 }
 
-void CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe,
-                                         int* pBlock, int& nEobRun) {
+uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe,
+                                             int* pBlock, int& nEobRun) {
+    uint64_t written = 0;
     // As DecodeBaselineAC: locals for the register, the slow road near a marker or the end.
     uint64_t acc = m_acc;
     int nBits = m_nBits;
@@ -355,10 +356,7 @@ void CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, 
             Refill();
             acc = m_acc;
             nBits = m_nBits;
-            if (nBits < 32) {
-                DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
-                return;
-            }
+            if (nBits < 32) return written | DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
         }
         int32_t both = lookup.fastAC[acc >> (64 - kFast)];
         if (both != 0) {
@@ -369,6 +367,7 @@ void CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, 
                 nBits -= len;
                 k += run;
                 pBlock[k] = both >> 8;
+                written |= uint64_t{1} << k;
                 if (++k > nSe) break;
                 continue;
             }
@@ -411,14 +410,17 @@ void CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, 
         }
         k += run;
         pBlock[k] = amplitude;
+        written |= uint64_t{1} << k;
         if (++k > nSe) break;
     }
     m_acc = acc;
     m_nBits = nBits;
+    return written;
 }
 
-void CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup, int nSe,
-                                             int* pBlock, int& nEobRun) {
+uint64_t CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup, int nSe,
+                                                 int* pBlock, int& nEobRun) {
+    uint64_t written = 0;
     for (;;) {
         int rs = DecodeHuffman(lookup);
         if (rs < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
@@ -429,12 +431,13 @@ void CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup
             amplitude = Extend(GetBits(size), size);
         } else if (run < 15) {
             nEobRun = (run ? (1 << run) + GetBits(run) : 0) - 1;
-            return;
+            return written;
         }
         if (run + k > nSe) throw EDataFormatError(BytePosition(), kWrongRun);
         k += run;
         pBlock[k] = amplitude;
-        if (++k > nSe) return;
+        written |= uint64_t{1} << k;
+        if (++k > nSe) return written;
     }
 }
 

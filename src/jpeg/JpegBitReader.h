@@ -96,13 +96,13 @@ public:
     // One block of a progressive AC scan, band nSs..nSe (nSs <= nSe <= 63) of the table's
     // values: amplitudes (not dequantised) to pBlock[k]; an end-of-band code sets nEobRun as
     // 2^run + the run's extra bits, less 1 for this block. Same values and errors as decoding
-    // them one by one with DecodeHuffman and GetBits.
-    void DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe, int* pBlock,
-                             int& nEobRun);
+    // them one by one with DecodeHuffman and GetBits. Returns the mask of the positions written.
+    uint64_t DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe, int* pBlock,
+                                 int& nEobRun);
 
 private:
-    void DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup, int nSe, int* pBlock,
-                                 int& nEobRun);
+    uint64_t DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup, int nSe, int* pBlock,
+                                     int& nEobRun);
     void DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, const int* quant, int* pCoef,
                               uint64_t& nMask);
     void Sync(const unsigned char* pCur, int nBit, int bNoStuff);

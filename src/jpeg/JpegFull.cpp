@@ -221,8 +221,9 @@ void CJpegDecoder::FullScan() {
                 --eobRun;
                 return;
             }
-            reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
-            for (int k = ss; k <= se; ++k) {
+            uint64_t written = reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
+            for (; written != 0; written &= written - 1) {
+                int k = LowestBit(written);
                 if (band[k] == 0) continue;
                 if (!stored) stored = place(c, row, bx);
                 stored[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
