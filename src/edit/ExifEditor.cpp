@@ -357,6 +357,8 @@ Result<std::vector<unsigned char>> EditJpeg(const unsigned char* jpeg, std::size
         return Error{f.Message(), 0};
     } catch (const std::bad_alloc&) {
         return Error{"out of memory", ENOMEM};
+    } catch (const std::exception& e) {
+        return Error{e.what(), 0};
     }
 }
 

@@ -48,6 +48,8 @@ Result<ExifTags> ExifTags::Parse(const unsigned char* tiff, std::size_t size) {
         return Error{f.Message(), 0};
     } catch (const std::bad_alloc&) {
         return Error{"out of memory", ENOMEM};
+    } catch (const std::exception& e) {
+        return Error{e.what(), 0};
     }
 }
 

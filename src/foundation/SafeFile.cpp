@@ -339,6 +339,26 @@ Result<void> WriteFileAtomically(const std::string& path, const void* data, std:
     return r.value().Commit();
 }
 
+namespace {
+
+// Reads fd to its end into bytes; the errno of a failed read, else 0. May throw bad_alloc.
+int ReadToEnd(int fd, std::vector<unsigned char>& bytes) {
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        bytes.reserve(static_cast<size_t>(st.st_size) + 1);
+    constexpr size_t kChunk = 1 << 16;
+    for (;;) {
+        const size_t have = bytes.size();
+        bytes.resize(have + kChunk);
+        const ssize_t n = ::read(fd, bytes.data() + have, kChunk);
+        bytes.resize(have + static_cast<size_t>(n > 0 ? n : 0));
+        if (n == 0) return 0;
+        if (n < 0 && errno != EINTR) return errno;
+    }
+}
+
+}  // namespace
+
 Result<std::vector<unsigned char>> ReadWholeFile(const std::string& path) {
     int fd;
     do {
@@ -346,27 +366,14 @@ Result<std::vector<unsigned char>> ReadWholeFile(const std::string& path) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return SystemError(Text::Open, path, errno);
     std::vector<unsigned char> bytes;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        bytes.reserve(static_cast<size_t>(st.st_size));
-    constexpr size_t kChunk = 1 << 16;
-    for (;;) {
-        const size_t have = bytes.size();
-        bytes.resize(have + kChunk);
-        const ssize_t n = ::read(fd, bytes.data() + have, kChunk);
-        if (n < 0) {
-            if (errno == EINTR) {
-                bytes.resize(have);
-                continue;
-            }
-            const int error = errno;
-            ::close(fd);
-            return SystemError(Text::Read, path, error);
-        }
-        bytes.resize(have + static_cast<size_t>(n));
-        if (n == 0) break;
+    int error;
+    try {
+        error = ReadToEnd(fd, bytes);
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
     }
     ::close(fd);
+    if (error) return SystemError(Text::Read, path, error);
     return bytes;
 }
 

@@ -92,6 +92,9 @@ TEST(ExifEditOracle, ExifToolAndExiv2SeeOnlyTheAskedChanges) {
         EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSImgDirection"), "12346/100");
         EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSTimeStamp"), "22/1 13/1 20250/1000");
         EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSDateStamp"), "2023:11:14");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSImgDirectionRef"), "T");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSMapDatum"), "WGS-84");
+        EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo.GPSVersionID"), recipe.gps ? "2 2 0 0" : "2 3 0 0");
         EXPECT_EQ(Exiv2Text(e, "Exif.Image.ImageDescription"), *changes.imageDescription);
         const std::string comment = Exiv2Text(e, "Exif.Photo.UserComment");
         EXPECT_NE(comment.find(*changes.userComment), std::string::npos) << comment;

@@ -91,6 +91,9 @@ TEST(ExifEdit, WhatIsWrittenReadsBackAndNothingElseMoves) {
         EXPECT_DOUBLE_EQ(p.dGPSAltitude, -12.35);
         EXPECT_DOUBLE_EQ(p.dGPSImgDirection, 123.46);
         EXPECT_STREQ(p.szGPSMapDatum, "WGS-84");
+        CExifIfdCoder quick;
+        ASSERT_EQ(quick.QuickDecoder(path.c_str(), 0), 1);
+        EXPECT_NEAR(quick.m_Property.dGPSLatitude, -33.868812, 1e-7);
     }
 }
 
