@@ -14,6 +14,13 @@
 
 namespace {
 
+// Every marker is 0xFF and a code; 0xFF followed by 0x00 is a data byte 0xFF (stuffing), not a
+// marker. Codes 0x03-0xBF are reserved.
+constexpr int kMarkerPrefix = 0xFF;
+constexpr int kStuffedZero = 0x00;
+constexpr int kFirstReservedCode = 0x03;
+constexpr int kLastReservedCode = 0xBF;
+
 // A byte of the file; the end of the file gives 0xFF, as the marker code after 0xFF does when
 // a file ends on a fill byte.
 int FileByte(FILE* file) {
@@ -25,9 +32,10 @@ int FileWord(FILE* file) {
     return (hi << 8) | FileByte(file);
 }
 
-// Marker codes 0x03-0xBF are reserved: the scanners report them as INVALID.
+// Reserved marker codes: the scanners report them as INVALID.
 eMarker MapMarker(int code) {
-    return (code >= 0x03 && code <= 0xBF) ? INVALID : static_cast<eMarker>(code);
+    return (code >= kFirstReservedCode && code <= kLastReservedCode) ? INVALID
+                                                                     : static_cast<eMarker>(code);
 }
 
 // Passes the body of a segment whose length field has just been read. A length below 2 (no
@@ -45,18 +53,18 @@ eMarker CExifIfdCoder::GetMarker(FILE* file) {
         do {
             c = std::fgetc(file);
             if (c == EOF) throw EBufferError(photogeo::exifcoder::kErrEndOfDisk);
-        } while (c != 0xFF);
+        } while (c != kMarkerPrefix);
         int code = FileByte(file);
-        if (code != 0x00) return MapMarker(code);
+        if (code != kStuffedZero) return MapMarker(code);
     }
 }
 
 eMarker CExifIfdCoder::GetMarker() {
     for (;;) {
-        while (m_pStream->GetByte() != 0xFF) {
+        while (m_pStream->GetByte() != kMarkerPrefix) {
         }
         int code = m_pStream->GetByte();
-        if (code != 0x00) return MapMarker(code);
+        if (code != kStuffedZero) return MapMarker(code);
     }
 }
 
