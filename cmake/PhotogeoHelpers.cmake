@@ -8,14 +8,20 @@ function(photogeo_subsystem name)
     add_library(pg_${name} OBJECT ${ARGN})
     target_include_directories(pg_${name} PUBLIC ${PROJECT_SOURCE_DIR}/include
                                           PRIVATE ${PROJECT_SOURCE_DIR}/src)
-    target_compile_definitions(pg_${name} PUBLIC PHOTOGEO_BUILDING)
+    target_compile_definitions(pg_${name} PUBLIC PHOTOGEO_BUILDING
+        $<$<NOT:$<BOOL:${BUILD_SHARED_LIBS}>>:PHOTOGEO_STATIC>)
     set(PHOTOGEO_SUBSYSTEMS ${PHOTOGEO_SUBSYSTEMS} pg_${name} CACHE INTERNAL "")
 endfunction()
 
-# photogeo_test(NAME SOURCES src... DEPS subsystem... [LIBS lib...]): a GoogleTest executable
-# linked with the object files of the listed subsystems, registered with CTest.
+# photogeo_test(NAME [ORACLE] SOURCES src... DEPS subsystem... [LIBS lib...]): a GoogleTest
+# executable linked with the object files of the listed subsystems, registered with CTest.
+# ORACLE marks a suite that compares with an outside program or library; it is left out when
+# PHOTOGEO_ORACLE_TESTS is off (cross builds).
 function(photogeo_test name)
-    cmake_parse_arguments(T "" "" "SOURCES;DEPS;LIBS" ${ARGN})
+    cmake_parse_arguments(T "ORACLE" "" "SOURCES;DEPS;LIBS" ${ARGN})
+    if(T_ORACLE AND NOT PHOTOGEO_ORACLE_TESTS)
+        return()
+    endif()
     add_executable(${name} ${T_SOURCES})
     foreach(dep ${T_DEPS})
         target_link_libraries(${name} PRIVATE pg_${dep})

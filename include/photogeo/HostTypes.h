@@ -33,7 +33,7 @@ public:
     bool IsEmpty() const { return m_str.empty(); }
     void Empty() { m_str.clear(); }
     // printf-style formatting; the result replaces the contents.
-    void Format(const char* pszFormat, ...) __attribute__((format(printf, 2, 3)));
+    void Format(const char* pszFormat, ...) PHOTOGEO_PRINTF_FORMAT(2, 3);
     // Zero-based index of the first occurrence at or after nStart, or -1.
     int Find(const char* pszSub, int nStart = 0) const;
     int Find(char ch, int nStart = 0) const;

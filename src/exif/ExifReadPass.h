@@ -20,7 +20,7 @@
 #include "tiff/TiffCursor.h"
 
 // Internal to the library: kept out of the exported interface of CExif.
-struct __attribute__((visibility("hidden"))) CExif::ReadPass {
+struct PHOTOGEO_LOCAL CExif::ReadPass {
     using Entry = photogeo::tiff::Entry;
 
     ReadPass(CExif& exif, CInBitStream& stream, SExifProperty& prop);

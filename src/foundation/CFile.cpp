@@ -1,5 +1,10 @@
 // CFile: an unbuffered file over a POSIX descriptor. Open reports failure by its result; read,
 // write and flush failures are thrown as CFileException for the callers' catch-all handlers.
+//
+// The file calls are POSIX (open, read, write, lseek, fsync, close) and are kept to this file
+// and the atomic file writer beside it, so that the rest of the library never names them. A port
+// to another system replaces these two files (on Windows: _wopen or CreateFileW, FlushFileBuffers
+// and MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
