@@ -43,19 +43,36 @@ int CheckedBits(CJpegBitReader& reader, int n) {
     return v;
 }
 
+// The coefficients a refinement changed in a stored block, with their former values, so that a
+// block that fails part-way is put back as the earlier scans left it.
+struct SUndo {
+    int n = 0;
+    int k[64];
+    int old[64];
+    void Change(int* block, int pos, int value) {
+        k[n] = pos;
+        old[n++] = block[pos];
+        block[pos] = value;
+    }
+    void Restore(int* block) const {
+        for (int i = n; i-- > 0;) block[k[i]] = old[i];
+    }
+};
+
 // One correction bit for a coefficient already non-zero: adds 2^al away from zero when set and
 // the coefficient does not have that bit yet.
-void Correct(CJpegBitReader& reader, int& coef, int al) {
+void Correct(CJpegBitReader& reader, int* block, int k, int al, SUndo& undo) {
     if (CheckedBits(reader, 1) == 0) return;
     const uint32_t p1 = uint32_t{1} << al;
+    const int coef = block[k];
     if ((static_cast<uint32_t>(coef) & p1) != 0) return;
-    coef = static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1));
+    undo.Change(block, k, static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1)));
 }
 
 // One block of an AC refinement scan over band ss..se at bit al. nEobRun counts the blocks of
 // the current end-of-band run still to come, this one included; 0 when no run is open.
 void RefineAC(CJpegBitReader& reader, const SHuffmanLookup& lookup, int ss, int se, int al,
-              int* block, int& nEobRun) {
+              int* block, int& nEobRun, SUndo& undo) {
     int k = ss;
     if (nEobRun == 0) {
         for (; k <= se; ++k) {
@@ -74,19 +91,19 @@ void RefineAC(CJpegBitReader& reader, const SHuffmanLookup& lookup, int ss, int 
             // of the new one.
             for (; k <= se; ++k) {
                 if (block[k] != 0)
-                    Correct(reader, block[k], al);
+                    Correct(reader, block, k, al, undo);
                 else if (run-- == 0)
                     break;
             }
             if (value != 0) {
                 if (k > se) throw EDataFormatError(reader.BytePosition(), kWrongRun);
-                block[k] = value;
+                undo.Change(block, k, value);
             }
         }
     }
     if (nEobRun > 0) {
         for (; k <= se; ++k)
-            if (block[k] != 0) Correct(reader, block[k], al);
+            if (block[k] != 0) Correct(reader, block, k, al, undo);
         --nEobRun;
     }
 }
@@ -235,14 +252,21 @@ void CJpegDecoder::FullScan() {
                 --refineRun;
                 return;
             }
+            SUndo undo;
+            if (stored) {
+                try {
+                    RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, stored, refineRun, undo);
+                } catch (...) {
+                    undo.Restore(stored);
+                    throw;
+                }
+                return;
+            }
             const size_t bandBytes = static_cast<size_t>(se - ss + 1) * sizeof(int);
-            if (stored)
-                std::memcpy(scratch + ss, stored + ss, bandBytes);
-            else
-                std::memset(scratch + ss, 0, bandBytes);
-            RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, scratch, refineRun);
-            if (!stored && !AnyNonZero(scratch + ss, se - ss + 1)) return;
-            std::memcpy((stored ? stored : place(c, row, bx)) + ss, scratch + ss, bandBytes);
+            std::memset(scratch + ss, 0, bandBytes);
+            RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, scratch, refineRun, undo);
+            if (AnyNonZero(scratch + ss, se - ss + 1))
+                std::memcpy(place(c, row, bx) + ss, scratch + ss, bandBytes);
         }
     };
 
