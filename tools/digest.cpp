@@ -5,8 +5,8 @@
 // Results: every JPEG file of the samples, the JPEG test data and the decoder's fuzz seeds
 // decoded (a hash of the bitmap) and listed (a hash of the EXIF listing and of the block written
 // back out); every TIFF block of the EXIF test data and fuzz seeds read in full and quickly;
-// GetMagVar at fixed places and dates (exact, as hexadecimal floating point); noise values and
-// textures; nkf conversions of fixed texts. Hashes are 64-bit FNV-1a over bytes whose meaning
+// GetMagVar and IGRF-14 at fixed places and dates (exact, as hexadecimal floating point); noise
+// values and textures; nkf conversions of fixed texts. Hashes are 64-bit FNV-1a over bytes whose meaning
 // does not depend on the host, so equal lines mean equal results.
 //
 // Usage: photogeo-digest [SOURCE_DIR]   (default: the source tree the program was built from)
@@ -202,6 +202,30 @@ void DigestMagVar() {
              HexFloat(GetMagVar(40.0, -80.0, height, 1041379200L)));
 }
 
+// IGRF-14 at the poles, the date limits, below the ground and in orbit; every component and the
+// yearly change, so that a difference in any step of the model shows.
+void DigestIgrf14() {
+    const struct {
+        double lat, lon, height, year;
+    } kPoints[] = {{51.5, -0.13, 0.0, 2026.9150684931508}, {35.68, 139.77, 0.0, 2026.0},
+                   {40.0, -105.0, 1600.0, 1903.3},          {-89.99, 12.0, 400e3, 1955.5},
+                   {90.0, 0.0, 0.0, 2030.0},                {-90.0, 45.0, 0.0, 1900.0},
+                   {0.1, 179.9, -400.0, 2013.7},            {-33.87, 151.21, 20000e3, 1987.25}};
+    for (const auto& p : kPoints) {
+        const photogeo::GeomagneticField f =
+            photogeo::Igrf14Field(p.lat, p.lon, p.height, p.year).field;
+        std::string value;
+        for (double v : {f.declination, f.inclination, f.north, f.east, f.down,
+                         f.declinationChangePerYear}) {
+            value += (value.empty() ? "" : ",") + HexFloat(v);
+        }
+        Line("igrf14",
+             HexFloat(p.lat) + "," + HexFloat(p.lon) + "," + HexFloat(p.height) + "," +
+                 HexFloat(p.year),
+             value);
+    }
+}
+
 void DigestNoise() {
     for (int mode = 0; mode < 3; ++mode) {
         CPerlinCloud cloud;
@@ -260,6 +284,7 @@ int main(int argc, char** argv) {
         for (const fs::path& path : FilesIn(root / dir, {".tiff", ".tif"}))
             DigestTiff(path, (fs::path(dir) / path.filename()).string());
     DigestMagVar();
+    DigestIgrf14();
     DigestNoise();
     DigestNkf();
     return 0;
