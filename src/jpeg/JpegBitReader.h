@@ -176,6 +176,10 @@ struct SJpegEntropy {
     int blocksDown[3] = {0, 0, 0};
     int64_t storeBytes = 0;
     int64_t storeLimit = 0;
+    // The quantisation table of each component as it stood when the component's first scan
+    // began: a table redefined between scans applies only to components not yet scanned.
+    int quant[3][64];
+    bool quantLatched[3] = {false, false, false};
     // Set once any pixel of the bitmap has been written.
     bool wrote = false;
 

@@ -66,7 +66,8 @@ void Correct(CJpegBitReader& reader, int* block, int k, int al, SUndo& undo) {
     const uint32_t p1 = uint32_t{1} << al;
     const int coef = block[k];
     if ((static_cast<uint32_t>(coef) & p1) != 0) return;
-    undo.Change(block, k, static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1)));
+    undo.Change(block, k,
+                static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1)));
 }
 
 // One block of an AC refinement scan over band ss..se at bit al. nEobRun counts the blocks of
@@ -126,6 +127,7 @@ void CJpegDecoder::FullDecode() {
         e.blocksAcross[c] = mcusX * m_Comp[c].byH;
         e.blocksDown[c] = mcusY * m_Comp[c].byV;
         e.rows[c].resize(static_cast<size_t>(e.blocksDown[c]));
+        e.quantLatched[c] = false;
     }
     e.storeBytes = 0;
     e.storeLimit = m_nMaxCoefficientBytes;
@@ -167,6 +169,12 @@ void CJpegDecoder::FullScan() {
             if (comp[j] == c) throw EDataFormatError(nullptr, kScanHeader);
         comp[i] = c;
     }
+    for (int i = 0; i < count; ++i) {
+        const int c = comp[i];
+        if (e.quantLatched[c]) continue;
+        std::memcpy(e.quant[c], m_nQuant[m_Comp[c].byTq], sizeof e.quant[c]);
+        e.quantLatched[c] = true;
+    }
     if (sequential) {
         if (ss != 0 || se != 63 || ah != 0 || al != 0) throw EDataFormatError(nullptr, kScanHeader);
     } else {
@@ -191,8 +199,8 @@ void CJpegDecoder::FullScan() {
     }
 
     int pred[3] = {0, 0, 0};
-    int eobRun = -1;     // first AC scans: blocks still to skip after this one, -1 none
-    int refineRun = 0;   // AC refinement: blocks of the open run, this one included
+    int eobRun = -1;    // first AC scans: blocks still to skip after this one, -1 none
+    int refineRun = 0;  // AC refinement: blocks of the open run, this one included
     int* scratch = e.coef;
     uint64_t mask = 0;
     const int restart = m_nRestart;
@@ -238,7 +246,8 @@ void CJpegDecoder::FullScan() {
                 --eobRun;
                 return;
             }
-            uint64_t written = reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
+            uint64_t written =
+                reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
             for (; written != 0; written &= written - 1) {
                 int k = LowestBit(written);
                 if (band[k] == 0) continue;
@@ -347,13 +356,14 @@ void CJpegDecoder::FullRender() {
             if (*m_pContinue == 0) return;
             for (int c = 0; c < m_nComponents; ++c) {
                 const SJpegComponent& cp = m_Comp[c];
+                // A component no scan reached has no stored rows: its table is never read.
+                const int* quant = e.quantLatched[c] ? e.quant[c] : m_nQuant[cp.byTq];
                 for (int v = 0; v < cp.byV; ++v) {
                     const int* row = e.rows[c][static_cast<size_t>(my * cp.byV + v)].get();
                     for (int h = 0; h < cp.byH; ++h) {
                         if (row)
-                            e.mask = e.dequantise(m_nQuant[cp.byTq],
-                                                  row + 64 * static_cast<size_t>(mx * cp.byH + h),
-                                                  e.coef);
+                            e.mask = e.dequantise(
+                                quant, row + 64 * static_cast<size_t>(mx * cp.byH + h), e.coef);
                         else
                             e.mask = 0;
                         EmitBlock(c, v, h);

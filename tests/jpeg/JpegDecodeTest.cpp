@@ -9,6 +9,7 @@
 
 #include "JpegTestUtil.h"
 #include "photogeo/JpegDecoder.h"
+#include "support/Files.h"
 
 using namespace jpegtest;
 
@@ -195,18 +196,13 @@ TEST(JpegDecode, PropertiesCommentsAndApplicationSegments) {
     CJpegDecoder decoder;
     SJpegProperty prop{};
     ASSERT_EQ(decoder.GetProperty(data.data(), static_cast<int>(data.size()), prop, 1), 1);
-    EXPECT_EQ(prop.m_nFrameType, 0xC0);
-    EXPECT_EQ(prop.m_nWidth, 40);
-    EXPECT_EQ(prop.m_nHeight, 24);
-    EXPECT_EQ(prop.m_nComponents, 3);
-    EXPECT_EQ(prop.m_nPrecision, 8);
-    EXPECT_EQ(prop.m_nFlag, 1 | 2 | 4 | 8 | 16);
+    EXPECT_EQ(
+        (std::vector<int>{prop.m_nFrameType, prop.m_nWidth, prop.m_nHeight, prop.m_nComponents,
+                          prop.m_nPrecision, prop.m_nFlag, prop.m_nJfifType, prop.m_nJfxxCode,
+                          prop.m_byVersion[0], prop.m_nReserved[0]}),
+        (std::vector<int>{0xC0, 40, 24, 3, 8, 1 | 2 | 4 | 8 | 16, 2, 0x13, 1, 0}));
     ASSERT_NE(prop.m_pComment, nullptr);
     EXPECT_STREQ(prop.m_pComment, "xy");
-    EXPECT_EQ(prop.m_nJfifType, 2);
-    EXPECT_EQ(prop.m_nJfxxCode, 0x13);
-    EXPECT_EQ(prop.m_byVersion[0], 1);
-    EXPECT_EQ(prop.m_nReserved[0], 0);
     ASSERT_NE(prop.m_pQuantCopy, nullptr);
 
     // The copy is in natural order: compare with libjpeg's own tables for the same quality.
@@ -243,11 +239,10 @@ TEST(JpegDecode, ReuseAfterRemoveAllAndCleanMembersDecodesAlike) {
     // the scans of its previous run left in the scan header and records.
     for (const char* name : {"stale_scan_records.jpg", "stale_scan_header.jpg"}) {
         SCOPED_TRACE(name);
-        std::FILE* f = std::fopen((std::string(PHOTOGEO_TEST_DATA "/jpeg/") + name).c_str(), "rb");
-        ASSERT_NE(f, nullptr);
-        std::vector<char> data(4096);
-        data.resize(std::fread(data.data(), 1, data.size(), f));
-        std::fclose(f);
+        const testsupport::Bytes file =
+            testsupport::ReadFile(std::string(PHOTOGEO_TEST_DATA "/jpeg/") + name);
+        ASSERT_FALSE(file.empty());
+        std::vector<char> data(file.begin(), file.end());
         CJpegDecoder decoder;
         int results[2];
         std::vector<char> bitmaps[2];

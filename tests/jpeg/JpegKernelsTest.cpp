@@ -10,7 +10,6 @@
 #include "PlainDecoder.h"
 #include "jpeg/JpegBitReader.h"
 #include "jpeg/JpegKernels.h"
-#include "jpeg/JpegTables.h"
 #include "photogeo/JpegDecoder.h"
 
 using namespace pgjpeg;
@@ -49,18 +48,6 @@ EOutcome Outcome(F f) {
 }
 
 }  // namespace
-
-TEST(JpegKernels, BasisTableTellingValues) {
-    CJpegDecoder d;
-    for (int j = 0; j < 64; ++j) EXPECT_EQ(d.m_nBasis[0][j], 128);
-    const int row0[8] = {177, 150, 100, 35, -35, -100, -150, -177};
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(d.m_nBasis[1][x], row0[x]);
-    for (int x = 0; x < 8; ++x) {
-        EXPECT_EQ(d.m_nBasis[2][x], 177);
-        EXPECT_EQ(d.m_nBasis[2][8 + x], 150);
-    }
-    EXPECT_EQ(zigzag[2], 8);
-}
 
 TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsStatesAndErrors) {
     std::mt19937 rng(11);

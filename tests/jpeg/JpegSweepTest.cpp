@@ -11,6 +11,7 @@
 // refinement bit, replication or component order gives below 20 dB.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "JpegTestUtil.h"
@@ -34,9 +35,8 @@ const int kSizes[][2] = {{53, 35}, {17, 9}, {33, 31}, {1, 1}, {9, 17}, {75, 41},
 // factors above 2, whose band walk counts blocks by the specified rule) its own result.
 enum class Strict { same, refusedAtAnalysis, refusedUntouched, own };
 
-void Check(const SEncodeOptions& o, Strict strict, const std::string& what) {
+void Check(const std::vector<unsigned char>& jpeg, Strict strict, const std::string& what) {
     SCOPED_TRACE(what);
-    std::vector<unsigned char> jpeg = Encode(o);
     SDecodeResult ours = OurDecode(jpeg, nullptr, true);
     ASSERT_EQ(ours.analysis, 0);
     ASSERT_EQ(ours.decode, 0);
@@ -79,11 +79,12 @@ TEST(JpegSweep, SequentialQualitiesLayoutsRestartsAndTables) {
                 o.blackBand = n % 3 == 0 || quality == 100;
                 // Every MCU, every 4 MCUs, every MCU row.
                 const int mcusAcross = (o.width + 8 * o.h0 - 1) / (8 * o.h0);
-                const int intervals[4] = {0, 1, 4, o.components == 1 ? (o.width + 7) / 8 : mcusAcross};
+                const int intervals[4] = {0, 1, 4,
+                                          o.components == 1 ? (o.width + 7) / 8 : mcusAcross};
                 o.restartMcus = intervals[restart];
                 // At quality 1 the tables need 16 bits: an extended sequential frame.
                 o.baselineTables = quality != 1 || n % 2 == 0;
-                Check(o, o.baselineTables ? Strict::same : Strict::refusedAtAnalysis,
+                Check(Encode(o), o.baselineTables ? Strict::same : Strict::refusedAtAnalysis,
                       std::string(layout.name) + " q" + std::to_string(quality) + " restart " +
                           std::to_string(o.restartMcus) + " " + std::to_string(o.width) + "x" +
                           std::to_string(o.height) + (o.optimize ? " optimised" : ""));
@@ -106,11 +107,11 @@ TEST(JpegSweep, ProgressiveScripts) {
             o.restartMcus = n % 4 == 0 ? 1 + n % 3 : 0;
             std::string what = std::string(layout.name) + " q" + std::to_string(quality);
             o.simpleProgression = true;
-            Check(o, Strict::refusedUntouched, what + " successive approximation");
+            Check(Encode(o), Strict::refusedUntouched, what + " successive approximation");
             o.simpleProgression = false;
             o.restartMcus = 0;
             o.scans = SpectralScript(o.components, {2, 9, 30, 63});
-            Check(o, layout.h0 <= 2 && layout.v0 <= 2 ? Strict::same : Strict::own,
+            Check(Encode(o), layout.h0 <= 2 && layout.v0 <= 2 ? Strict::same : Strict::own,
                   what + " four bands");
             // Sequential, one scan per component (the default decoding reads only interleaved
             // sequential scans).
@@ -122,6 +123,25 @@ TEST(JpegSweep, ProgressiveScripts) {
             }
             o.scans = split;
             o.restartMcus = n % 3;
-            Check(o, o.components == 1 ? Strict::same : Strict::own, what + " one scan each");
+            Check(Encode(o), o.components == 1 ? Strict::same : Strict::own,
+                  what + " one scan each");
         }
+}
+
+// A table redefined between scans applies to the components whose first scan follows it; those
+// already scanned keep the table they began with (libjpeg-turbo's rule). Here luminance DC, then
+// (after both tables become flat 2 and 4) chroma DC.
+TEST(JpegSweep, TableRedefinedBetweenScans) {
+    SEncodeOptions o;
+    o.scans = SpectralScript(3, {9, 63});
+    o.scans[0].comps_in_scan = 1;
+    o.scans.insert(o.scans.begin() + 1, jpeg_scan_info{2, {1, 2}, 0, 0, 0, 0});
+    std::vector<unsigned char> jpeg = Encode(o), dqt = {0xFF, 0xDB, 0x00, 0x84, 0x00};
+    dqt.resize(69, 2);
+    dqt.push_back(0x01);
+    dqt.resize(134, 4);
+    const unsigned char sos[2] = {0xFF, 0xDA};
+    auto first = std::search(jpeg.begin(), jpeg.end(), sos, sos + 2);
+    jpeg.insert(std::search(first + 2, jpeg.end(), sos, sos + 2), dqt.begin(), dqt.end());
+    Check(jpeg, Strict::own, "luminance DC, chroma DC, two bands");
 }

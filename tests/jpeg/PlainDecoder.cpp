@@ -254,6 +254,7 @@ struct SPlain {
 // component (MCU-padded block grid).
 struct SPlainFull : SPlain {
     int mcusX = 0, mcusY = 0;
+    std::vector<int> quant[3];  // each component's table as its first scan found it
 
     int* Block(int c, int bx, int by) {
         return store[c].data() +
@@ -316,10 +317,13 @@ struct SPlainFull : SPlain {
             for (int j = 0; j < i; ++j)
                 if (comp[j] == c) throw EDataFormatError(nullptr, "scan");
             comp[i] = c;
+            const int* table = d.m_nQuant[d.m_Comp[c].byTq];
+            if (quant[c].empty()) quant[c].assign(table, table + 64);
         }
-        bool bad = sequential ? (ss != 0 || se != 63 || ah != 0 || al != 0)
-                              : ((ss == 0 && se != 0) || (ss != 0 && (n != 1 || se < ss || se > 63)) ||
-                                 al > 13 || (ah != 0 && ah != al + 1));
+        bool bad = sequential
+                       ? (ss != 0 || se != 63 || ah != 0 || al != 0)
+                       : ((ss == 0 && se != 0) || (ss != 0 && (n != 1 || se < ss || se > 63)) ||
+                          al > 13 || (ah != 0 && ah != al + 1));
         if (bad) throw EDataFormatError(nullptr, "scan");
         int unitsX = mcusX, unitsY = mcusY;
         if (n == 1) {
@@ -417,13 +421,14 @@ struct SPlainFull : SPlain {
             for (int x = 0; x < mcusX; ++x) {
                 if (*d.m_pContinue == 0) return;
                 for (int c = 0; c < d.m_nComponents; ++c) {
-                    const int* quant = d.m_nQuant[d.m_Comp[c].byTq];
+                    const int* q =
+                        quant[c].empty() ? d.m_nQuant[d.m_Comp[c].byTq] : quant[c].data();
                     for (int r = 0; r < d.m_Comp[c].byV; ++r)
                         for (int k = 0; k < d.m_Comp[c].byH; ++k) {
                             const int* blk =
                                 Block(c, x * d.m_Comp[c].byH + k, y * d.m_Comp[c].byV + r);
                             int coef[64];
-                            for (int j = 0; j < 64; ++j) coef[j] = Wrap(int64_t{quant[j]} * blk[j]);
+                            for (int j = 0; j < 64; ++j) coef[j] = Wrap(int64_t{q[j]} * blk[j]);
                             PlainTransform(d.m_nBasis, coef, shift, block);
                             Place(c, r, k);
                         }
@@ -522,12 +527,11 @@ int PlainDecode(CJpegDecoder& d, unsigned char* pRGB, bool full) {
         p.plane[0].assign(planeInts, 0);
         p.plane[1].assign(planeInts, 128);
         p.plane[2].assign(planeInts, 128);
-        if (d.m_nMaxPixels > 0 && int64_t{d.m_nWidth} * d.m_nHeight > d.m_nMaxPixels)
-            return -1;
+        if (d.m_nMaxPixels > 0 && int64_t{d.m_nWidth} * d.m_nHeight > d.m_nMaxPixels) return -1;
         if (full ? StreamsWhole(d) : d.m_nFrameType == 0xC0) {
             p.Baseline();
         } else if (full) {
-            SPlainFull f{p};
+            SPlainFull f{p, 0, 0, {}};
             f.Run();
         } else {
             p.Progressive();
