@@ -20,11 +20,11 @@
 #include "photogeo/JpegDecoder.h"
 #include "photogeo/Marker.h"
 
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
 #include <emmintrin.h>
 #endif
 
-using namespace pgjpeg;
+using namespace photogeo::jpeg;
 
 void CJpegDecoder::Decode() {
     int blocksX = (m_nWidth + 7) / 8;
@@ -112,7 +112,7 @@ void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
         int* dst = corner + row * planeWidth;
         if (hf == 1) {
             std::memcpy(dst, src, 8 * sizeof(int));
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
         } else if (hf == 2) {
             __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
             __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4));

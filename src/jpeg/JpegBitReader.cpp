@@ -12,9 +12,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "foundation/ByteReaderErrors.h"
 #include "jpeg/JpegTexts.h"
 
-namespace pgjpeg {
+namespace photogeo::jpeg {
 
 namespace {
 
@@ -134,7 +135,8 @@ void CJpegBitReader::Refill() {
     if (m_pLimit - m_pFill >= 8) {
         uint64_t word;
         std::memcpy(&word, m_pFill, 8);
-        // No 0xFF (the test is the same in either byte order) among the eight bytes: they are all data, take as many whole bytes as fit.
+        // No 0xFF (the test is the same in either byte order) among the eight bytes: they are all
+        // data, take as many whole bytes as fit.
         uint64_t inverted = ~word;
         bool hasFF = ((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) != 0;
         if (!hasFF) {
@@ -164,7 +166,7 @@ int CJpegBitReader::LimitReached() {
     m_acc = 0;
     m_nBits = 0;
     const unsigned char* p = m_pLimit;
-    if (p >= m_pEnd || p + 1 >= m_pEnd) throw EBufferError(kGetBits);
+    if (p >= m_pEnd || p + 1 >= m_pEnd) throw EBufferError(foundation::kErrGetBits);
     int marker = p[1];
     // It stays on the 0xFF with bit 7 current and no stuffed byte pending.
     Sync(p, 7, 1);
@@ -356,7 +358,8 @@ uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int n
             Refill();
             acc = m_acc;
             nBits = m_nBits;
-            if (nBits < 32) return written | DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
+            if (nBits < 32)
+                return written | DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
         }
         int32_t both = lookup.fastAC[acc >> (64 - kFast)];
         if (both != 0) {
@@ -480,4 +483,4 @@ unsigned char* CJpegBitReader::BytePosition() const {
     return pCur + 1;
 }
 
-}  // namespace pgjpeg
+}  // namespace photogeo::jpeg

@@ -22,7 +22,7 @@
 #include "photogeo/InBitStream.h"
 #include "photogeo/JpegDecoder.h"
 
-namespace pgjpeg {
+namespace photogeo::jpeg {
 
 // Lookup form of one SJpegHuffman table. Codes of up to kFastBits bits are found with one look
 // at the next kFastBits bits; longer ones by comparing against the first code of each length.
@@ -145,25 +145,25 @@ inline int Extend(int v, int s) {
     return v;
 }
 
-}  // namespace pgjpeg
+}  // namespace photogeo::jpeg
 
 // Decoding state of one DoDecode: the reader, the lookup form of every Huffman table, the
 // transform tables, the block being decoded, the kernels in use, and the bitmap size the caller
 // allocated for (taken when decoding starts, so that a line count met between progressive scans
 // cannot move the output past it).
 struct SJpegEntropy {
-    pgjpeg::CJpegBitReader reader;
-    pgjpeg::SHuffmanLookup lookup[2][4];
-    pgjpeg::STransformTables tables;
+    photogeo::jpeg::CJpegBitReader reader;
+    photogeo::jpeg::SHuffmanLookup lookup[2][4];
+    photogeo::jpeg::STransformTables tables;
     // The block being decoded: dequantised coefficients in zig-zag order, and a mask with the
     // bit of every non-zero one set (and perhaps of a few zero ones).
     alignas(32) int coef[64];
     uint64_t mask;
-    pgjpeg::DequantiseFn dequantise;
-    pgjpeg::TransformFn transform;
-    pgjpeg::TransformFn transformReplicated[2][2];
-    pgjpeg::ColourRowsFn colourRows;
-    pgjpeg::ColourRowsFn greyRows;
+    photogeo::jpeg::DequantiseFn dequantise;
+    photogeo::jpeg::TransformFn transform;
+    photogeo::jpeg::TransformFn transformReplicated[2][2];
+    photogeo::jpeg::ColourRowsFn colourRows;
+    photogeo::jpeg::ColourRowsFn greyRows;
     int nWidth;
     int nHeight;
     int nShift;
@@ -185,7 +185,8 @@ struct SJpegEntropy {
 
     void BuildLookups(const SJpegHuffman (&huff)[2][4]) {
         for (int c = 0; c < 2; ++c)
-            for (int t = 0; t < 4; ++t) pgjpeg::BuildHuffmanLookup(huff[c][t], lookup[c][t]);
+            for (int t = 0; t < 4; ++t)
+                photogeo::jpeg::BuildHuffmanLookup(huff[c][t], lookup[c][t]);
     }
 };
 

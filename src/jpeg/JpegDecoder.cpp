@@ -16,7 +16,7 @@
 #include "photogeo/InBitStream.h"
 #include "photogeo/Marker.h"
 
-using namespace pgjpeg;
+using namespace photogeo::jpeg;
 
 static_assert(sizeof(int) == 4, "the decoder's arithmetic is 32-bit");
 
@@ -167,7 +167,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
     m_pRGB = reinterpret_cast<unsigned char*>(pRGB);
     m_bPartial = false;
     m_pszError = kNoImage;
-    if ((m_nFlag & (1 | 2 | 16)) == 0 || !m_pStream) return -2;
+    if ((m_nFlag & (kFlagHuffman | kFlagQuantisation | kFlagScan)) == 0 || !m_pStream) return -2;
     m_pszError = nullptr;
     int result = 0;
     try {
@@ -187,7 +187,7 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         m_pEntropy->nHeight = m_nHeight;
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;
         m_pEntropy->BuildLookups(m_Huff);
-        pgjpeg::BuildTransformTables(m_nBasis, m_pEntropy->tables);
+        photogeo::jpeg::BuildTransformTables(m_nBasis, m_pEntropy->tables);
         if (!m_bFull)
             m_nFrameType == SOF0 ? Decode() : PgDecode();
         else if (StreamsWhole())
@@ -276,7 +276,7 @@ int CJpegDecoder::DoAnalysis() {
         m_nState = 1;
         while (m_nState == 1) {
             m_nFlag |= AnalysisMarker();
-            if (m_nFlag & 16) break;
+            if (m_nFlag & kFlagScan) break;
         }
         return 0;
     } catch (const EMemoryError&) {
@@ -339,14 +339,14 @@ int CJpegDecoder::AnalysisMarker() {
             throw ENotSupported(code, m_pStream->GetBytePosition());
         case DHT:
             AnalysisDHT(SegmentLength());
-            return 1;
+            return kFlagHuffman;
         case DQT:
             AnalysisDQT(SegmentLength());
-            return 2;
+            return kFlagQuantisation;
         case SOS:
             SegmentLength();
             AnalysisScan();
-            return 16;
+            return kFlagScan;
         case EOI:
             m_nState = 0;
             return 0;
@@ -391,7 +391,7 @@ int CJpegDecoder::AnalysisMarker() {
             pText[n] = 0;
             delete[] m_pComment;
             m_pComment = pText;
-            return 8;
+            return kFlagComment;
         }
         default:
             if (code >= APP1 && code <= APP15) {
@@ -412,7 +412,7 @@ void CJpegDecoder::AnalysisJFIF() {
     m_nYDensity[0] = m_pStream->GetWord();
     m_nThumbWidth = m_pStream->GetByte();
     m_nThumbHeight = m_pStream->GetByte();
-    m_nFlag |= 4;
+    m_nFlag |= kFlagJfif;
 }
 
 void CJpegDecoder::AnalysisJFXX() {

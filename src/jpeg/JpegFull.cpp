@@ -20,7 +20,7 @@
 #include "photogeo/JpegDecoder.h"
 #include "photogeo/Marker.h"
 
-using namespace pgjpeg;
+using namespace photogeo::jpeg;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The scalar and SSE2 forms of the decoder's kernels (dequantisation, block transform, colour
 // and greyscale output), and the choice between them and the AVX2 forms of JpegKernelsAvx2.cpp
-// (at run time on x86-64; elsewhere, or with PHOTOGEO_SIMD=0, the scalar forms). Called by the baseline and progressive decoders once per block and once
-// per MCU.
+// (at run time on x86-64; elsewhere, or with PHOTOGEO_SIMD=0, the scalar forms). Called by the
+// baseline and progressive decoders once per block and once per MCU.
 //
 // The transform adds value * basis image for each non-zero coefficient, by pairs of coefficients:
 // the basis entries are at most 256 in magnitude, so when the values fit in 16 bits one pmaddwd
@@ -11,11 +11,11 @@
 
 #include <cstdint>
 
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
 #include <emmintrin.h>
 #endif
 
-namespace pgjpeg {
+namespace photogeo::jpeg {
 
 static inline int Wrap(uint32_t v) {
     return static_cast<int>(v);
@@ -81,7 +81,7 @@ void GreyRowsScalar(const int* pY, const int*, const int*, int nPlaneStride, int
     }
 }
 
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
 void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride) {
     if (!FitsInt16(pCoef)) {
@@ -191,7 +191,7 @@ bool CpuHasAvx2() {
     return __builtin_cpu_supports("avx2") != 0;
 }
 
-#endif  // PGJPEG_X86_SIMD
+#endif  // PHOTOGEO_JPEG_X86_SIMD
 
 std::vector<SKernels> AllKernels() {
     std::vector<SKernels> all = {SKernels{DequantiseScalar,
@@ -199,7 +199,7 @@ std::vector<SKernels> AllKernels() {
                                           {{TransformScalar, nullptr}, {nullptr, nullptr}},
                                           ColourRowsScalar,
                                           GreyRowsScalar}};
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
     all.push_back(SKernels{DequantiseScalar,
                            TransformSse2,
                            {{TransformSse2, nullptr}, {nullptr, nullptr}},
@@ -221,4 +221,4 @@ const SKernels& Kernels() {
     return kernels;
 }
 
-}  // namespace pgjpeg
+}  // namespace photogeo::jpeg

@@ -10,17 +10,17 @@
 #include <cstdint>
 #include <vector>
 
-// PGJPEG_X86_SIMD: 1 where the SSE2 and AVX2 forms are compiled (x86-64 with SIMD enabled).
+// PHOTOGEO_JPEG_X86_SIMD: 1 where the SSE2 and AVX2 forms are compiled (x86-64 with SIMD enabled).
 #ifndef PHOTOGEO_SIMD
 #define PHOTOGEO_SIMD 1
 #endif
 #if PHOTOGEO_SIMD && (defined(__x86_64__) || defined(_M_X64))
-#define PGJPEG_X86_SIMD 1
+#define PHOTOGEO_JPEG_X86_SIMD 1
 #else
-#define PGJPEG_X86_SIMD 0
+#define PHOTOGEO_JPEG_X86_SIMD 0
 #endif
 
-namespace pgjpeg {
+namespace photogeo::jpeg {
 
 // The small helpers below have internal linkage: each file gets its own copy, so that the copy
 // compiled for AVX2 (JpegKernelsAvx2.cpp) is never the one another file calls.
@@ -136,7 +136,7 @@ void ColourRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneS
                       int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
 bool CpuHasAvx2();
 uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef);
 void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
@@ -164,6 +164,6 @@ void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStrid
 const int kColourMin = -512;
 const int kColourMax = 767;
 
-}  // namespace pgjpeg
+}  // namespace photogeo::jpeg
 
 #endif

@@ -9,12 +9,12 @@
 // interleave blue, green and red into 48 output bytes.
 #include "jpeg/JpegKernels.h"
 
-#if PGJPEG_X86_SIMD
+#if PHOTOGEO_JPEG_X86_SIMD
 #include <immintrin.h>
 
 #include <cstdint>
 
-namespace pgjpeg {
+namespace photogeo::jpeg {
 
 namespace {
 
@@ -328,6 +328,6 @@ void GreyRowsAvx2(const int* pY, const int*, const int*, int nPlaneStride, int n
     }
 }
 
-}  // namespace pgjpeg
+}  // namespace photogeo::jpeg
 
-#endif  // PGJPEG_X86_SIMD
+#endif  // PHOTOGEO_JPEG_X86_SIMD

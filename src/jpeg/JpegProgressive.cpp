@@ -16,7 +16,7 @@
 #include "photogeo/JpegDecoder.h"
 #include "photogeo/Marker.h"
 
-using namespace pgjpeg;
+using namespace photogeo::jpeg;
 
 void CJpegDecoder::PgDecode() {
     static const char* const kStoreText[3] = {kStore0, kStore1, kStore2};

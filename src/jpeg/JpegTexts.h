@@ -3,7 +3,7 @@
 #ifndef PHOTOGEO_JPEG_JPEGTEXTS_H
 #define PHOTOGEO_JPEG_JPEGTEXTS_H
 
-namespace pgjpeg {
+namespace photogeo::jpeg {
 
 inline constexpr char kMarkerError[] = "Marker error";
 // A segment whose length word is below 2 (it counts its own two bytes).
@@ -39,8 +39,6 @@ inline constexpr char kErrorMarker[] = "DecodeHuffman:Error Marker";
 inline constexpr char kWrongValue[] = "DecodeHuffman:wrong Huffman value";
 inline constexpr char kWrongRun[] = "DecodeHuffman:wrong Run length";
 inline constexpr char kLengthOver[] = "Decode1HuffmanCode:length over";
-// The byte reader's own text for entropy data that ends before a marker.
-inline constexpr char kGetBits[] = "GetBits";
 
 inline constexpr char kStore0[] = "Discaonert DCT0";
 inline constexpr char kStore1[] = "Discaonert DCT1";
@@ -49,6 +47,6 @@ inline constexpr char kErrorScanComp[] = "DecodeHuffman:Error Scan Comp";
 inline constexpr char kWrongCs[] = "DecodeHuffman:wrong Cs";
 inline constexpr char kUnknownMarker[] = "DecodeHuffman:Unknow Marker";
 
-}  // namespace pgjpeg
+}  // namespace photogeo::jpeg
 
 #endif

@@ -12,7 +12,7 @@
 #include "jpeg/JpegKernels.h"
 #include "photogeo/JpegDecoder.h"
 
-using namespace pgjpeg;
+using namespace photogeo::jpeg;
 
 namespace {
 
@@ -227,8 +227,8 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
                                       &expected[static_cast<size_t>(15 - r) * stride + 3 * i]);
         for (const SKernels& forms : AllKernels()) {
             std::vector<unsigned char> out(static_cast<size_t>(stride) * 16, 0x5A);
-            forms.colourRows(y.data(), cb.data(), cr.data(), kPlane, n, rows, out.data() + 15 * stride,
-                 -stride);
+            forms.colourRows(y.data(), cb.data(), cr.data(), kPlane, n, rows,
+                             out.data() + 15 * stride, -stride);
             ASSERT_EQ(out, expected) << "round " << round;
         }
     }
