@@ -155,6 +155,12 @@ fi
 have_magick=0
 command -v compare >/dev/null && command -v identify >/dev/null && have_magick=1
 [ $have_magick = 1 ] || echo "cli: ImageMagick is missing: decoded pixels are not compared" >&2
+# close NAME ORACLE OURS: ImageMagick's decoding as the oracle; the decoders differ only in rounding.
+close() {
+    local psnr
+    psnr=$(compare -metric PSNR "$2" "$3" null: 2>&1)
+    if awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 > 30) }'; then ok; else bad "$1: PSNR $psnr dB against ImageMagick"; fi
+}
 for f in tokyo-tower kyoto-garden lake-progressive no-exif; do
     expect 0 "decode $f" "$BIN" decode "$S/$f.jpg" "$WORK/$f.bmp"
     # Header and rows of three bytes a pixel, each padded to a multiple of four bytes.
@@ -163,12 +169,12 @@ for f in tokyo-tower kyoto-garden lake-progressive no-exif; do
     has "decode $f header" <(od -An -tu4 -j18 -N8 "$WORK/$f.bmp" | awk '{ print $1 "x" $2 }') "^${w}x${h}\$"
     [ $have_magick = 1 ] || continue
     has "decode $f is a BMP" <(identify -format '%m %w %h\n' "$WORK/$f.bmp") "^BMP3? $w $h\$"
-    # ImageMagick's own decoding as the oracle; the decoders differ only in rounding.
-    psnr=$(compare -metric PSNR "$S/$f.jpg" "$WORK/$f.bmp" null: 2>&1)
-    if awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 > 30) }'; then ok; else bad "decode $f: PSNR $psnr dB against ImageMagick"; fi
+    close "decode $f" "$S/$f.jpg" "$WORK/$f.bmp"
 done
-expect 0 "decode to PNG" "$BIN" decode --orient "$S/lake-progressive.jpg" "$WORK/lake.png"
-[ $have_magick = 0 ] || has "decode to PNG" <(identify -format '%m %w %h\n' "$WORK/lake.png") '^PNG 160 120$'
+# Orientation 6 (a quarter turn clockwise to stand upright) set on a copy by ExifTool.
+cp "$S/tokyo-tower.jpg" "$WORK/turned.jpg" && exiftool -q -n -Orientation=6 -overwrite_original "$WORK/turned.jpg"
+expect 0 "decode --orient to PNG" "$BIN" decode --orient "$WORK/turned.jpg" "$WORK/turned.png"
+[ $have_magick = 0 ] || { convert "$WORK/turned.jpg" -auto-orient "$WORK/upright.png" && close "decode --orient" "$WORK/upright.png" "$WORK/turned.png"; }
 expect 0 "decode --info progressive" "$BIN" decode --info "$S/lake-progressive.jpg"
 has "decode --info progressive" "$WORK/out" '^  frame +progressive \(SOF2\)$'
 has "decode --info size" "$WORK/out" '^  size +160 x 120$'

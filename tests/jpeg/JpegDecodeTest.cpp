@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "JpegTestUtil.h"
 #include "photogeo/JpegDecoder.h"
@@ -122,31 +123,19 @@ TEST(JpegDecode, UnsupportedCodingAndComponentCountsAreRefused) {
 
 TEST(JpegDecode, LayoutsWithoutAnIntegerReplicationAreRefused) {
     SEncodeOptions o;  // 4:2:0: luminance 2x2, chroma 1x1
-    std::vector<unsigned char> jpeg = Encode(o);
-    long sof = FindMarker(jpeg, 0xC0);
+    const std::vector<unsigned char> jpeg = Encode(o);
+    const long sof = FindMarker(jpeg, 0xC0), sos = FindMarker(jpeg, 0xDA), luma = sof + 11;
     ASSERT_GT(sof, 0);
-    const long lumaSampling = sof + 11;
-    for (unsigned char sampling : {0x02, 0x20}) {  // a zero horizontal or vertical factor
+    // A zero horizontal or vertical factor; a chroma factor of 2 under a luminance maximum of 3;
+    // a scan of four components; scan table selectors of 3.
+    const std::vector<std::pair<long, unsigned char>> patches[] = {
+        {{luma, 0x02}},    {{luma, 0x20}},    {{luma, 0x31}, {luma + 3, 0x21}},
+        {{sos + 4, 0x04}}, {{sos + 6, 0x30}}, {{sos + 6, 0x03}}};
+    for (const auto& patch : patches) {
         std::vector<unsigned char> patched = jpeg;
-        patched[lumaSampling] = sampling;
-        EXPECT_EQ(OurDecode(patched).analysis, -2);
+        for (const auto& [at, value] : patch) patched[static_cast<size_t>(at)] = value;
+        EXPECT_EQ(OurDecode(patched).analysis, -2) << "byte " << patch[0].first - sof;
     }
-    // A chroma factor of 2 with a luminance maximum of 3 does not divide it.
-    std::vector<unsigned char> patched = jpeg;
-    patched[lumaSampling] = 0x31;
-    patched[lumaSampling + 3] = 0x21;
-    EXPECT_EQ(OurDecode(patched).analysis, -2);
-    // A scan of four components, and a scan table selector of 3.
-    long sos = FindMarker(jpeg, 0xDA);
-    patched = jpeg;
-    patched[sos + 4] = 4;
-    EXPECT_EQ(OurDecode(patched).analysis, -2);
-    patched = jpeg;
-    patched[sos + 6] = 0x30;
-    EXPECT_EQ(OurDecode(patched).analysis, -2);
-    patched = jpeg;
-    patched[sos + 6] = 0x03;
-    EXPECT_EQ(OurDecode(patched).analysis, -2);
 }
 
 TEST(JpegDecode, MemoryLimitsAndCoefficientStoresThatFollowTheData) {
