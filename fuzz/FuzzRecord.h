@@ -1,10 +1,8 @@
 // Shared by the EXIF write and patch fuzz targets: a property record and the other arguments of
 // CExif::RewriteData drawn from the fuzzer's input, and the reading of a TIFF block that may
 // fail part-way.
-//
-// The values stay inside the ranges a host can hand over (latitude within +-90 degrees,
-// longitude within +-180, altitude within +-100 km, bearing within 0-360), so that what the
-// round trip gives back can be predicted from them; texts are short byte strings without NUL.
+// The values stay inside the ranges a host can hand over; texts are short byte strings without
+// NUL.
 #ifndef PHOTOGEO_FUZZ_FUZZRECORD_H
 #define PHOTOGEO_FUZZ_FUZZRECORD_H
 

@@ -21,54 +21,21 @@
 
 namespace {
 
-// Files of one run in a private directory on tmpfs (/dev/shm, else /tmp), removed at exit. The
-// write-back operations replace their target through a temporary file in the same directory.
-class ScratchFiles {
-public:
-    ScratchFiles() {
-        for (const char* base : {"/dev/shm", "/tmp"}) {
-            std::string templ = std::string(base) + "/photogeo-fuzz-XXXXXX";
-            if (mkdtemp(&templ[0]) != nullptr) {
-                dir_ = templ;
-                break;
-            }
-        }
-        if (dir_.empty()) std::abort();
-        input_ = dir_ + "/photo.jpg";
-        output_ = dir_ + "/copy.jpg";
-        patched_ = dir_ + "/patched.jpg";
-        html_ = dir_ + "/comment.html";
+// Files of one run in a private directory on tmpfs (/dev/shm, else /tmp). The write-back
+// operations replace their target through a temporary file in the same directory.
+std::string ScratchDir() {
+    for (const char* base : {"/dev/shm", "/tmp"}) {
+        std::string dir = std::string(base) + "/photogeo-fuzz-XXXXXX";
+        if (mkdtemp(&dir[0]) != nullptr) return dir;
     }
-    ~ScratchFiles() {
-        for (const std::string& path : {input_, output_, patched_, html_}) unlink(path.c_str());
-        rmdir(dir_.c_str());
-    }
-    ScratchFiles(const ScratchFiles&) = delete;
-    ScratchFiles& operator=(const ScratchFiles&) = delete;
+    std::abort();
+}
 
-    static void Fill(const std::string& path, const uint8_t* data, size_t size) {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (f == nullptr) std::abort();
-        if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
-        std::fclose(f);
-    }
-    static long Size(const std::string& path) {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
-    }
-
-    const char* Input() const { return input_.c_str(); }
-    const char* Output() const { return output_.c_str(); }
-    const char* Patched() const { return patched_.c_str(); }
-    const char* Html() const { return html_.c_str(); }
-
-private:
-    std::string dir_;
-    std::string input_;
-    std::string output_;
-    std::string patched_;
-    std::string html_;
-};
+void Fill(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr || (size > 0 && std::fwrite(data, 1, size, f) != size)) std::abort();
+    std::fclose(f);
+}
 
 bool HasSoi(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 1 < size; ++i) {
@@ -89,22 +56,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static ScratchFiles files;
+    static const std::string dir = ScratchDir();
+    static const std::string input = dir + "/photo.jpg", output = dir + "/copy.jpg",
+                             patched = dir + "/patched.jpg", html = dir + "/comment.html";
     if (size > (1u << 20)) return 0;
-    ScratchFiles::Fill(files.Input(), data, size);
+    Fill(input, data, size);
 
     {
         CExifIfdCoder coder;
         int width = -7;
         int height = -7;
-        if (coder.GetJPEGInfo(files.Input(), width, height) != 1) std::abort();
+        if (coder.GetJPEGInfo(input.c_str(), width, height) != 1) std::abort();
         if ((width != -7 || height != -7) && (width < 0 || height < 0)) std::abort();
-        if (coder.QuickDecoder(files.Input(), static_cast<int>(size & 1)) != 1) std::abort();
+        if (coder.QuickDecoder(input.c_str(), static_cast<int>(size & 1)) != 1) std::abort();
         if (coder.m_nStatus != 1 && coder.m_nStatus != 2) std::abort();
     }
 
     CExifIfdCoder coder;
-    if (coder.Decoder(files.Input()) != 1) std::abort();
+    if (coder.Decoder(input.c_str()) != 1) std::abort();
     if (coder.m_nStatus != 1 && coder.m_nStatus != 2) std::abort();
     if (coder.m_nStatus == 1 && !HasSoi(data, size)) std::abort();
 
@@ -118,12 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     (void)coder.GetMagVar();
     (void)coder.GetTrueDir();
-    CheckResult(coder.PullupHtml(files.Html()));
+    CheckResult(coder.PullupHtml(html.c_str()));
 
-    CheckResult(coder.Coder(files.Input(), files.Output(), static_cast<int>(size & 2),
+    CheckResult(coder.Coder(input.c_str(), output.c_str(), static_cast<int>(size & 2),
                             static_cast<int>(size & 4)));
-    ScratchFiles::Fill(files.Patched(), data, size);
-    CheckResult(coder.OverwriteGPS(files.Patched()));
-    if (ScratchFiles::Size(files.Patched()) != static_cast<long>(size)) std::abort();
+    Fill(patched, data, size);
+    CheckResult(coder.OverwriteGPS(patched.c_str()));
+    struct stat st;
+    if (stat(patched.c_str(), &st) != 0 || st.st_size != static_cast<off_t>(size)) std::abort();
     return 0;
 }

@@ -20,38 +20,20 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-namespace {
-
-void CheckAtEnd(const CInBitStream& stream, const std::vector<unsigned char>& block) {
-    if (stream.GetPosition() != block.data() + block.size()) std::abort();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     const int length = static_cast<int>(size);
-
-    std::vector<unsigned char> block(data, data + size);
-    CExif exif;
-    SExifProperty prop{};
-    {
+    CExif exif, quick;
+    SExifProperty prop{}, quick_prop{};
+    for (CExif* reader : {&exif, &quick}) {
+        std::vector<unsigned char> block(data, data + size);
         CInBitStream stream(block.data(), length);
         try {
-            exif.ReadExif(&stream, length, &prop);
-            CheckAtEnd(stream, block);
-        } catch (const EBufferError&) {
-        }
-    }
-
-    std::vector<unsigned char> quick_block(data, data + size);
-    CExif quick;
-    SExifProperty quick_prop{};
-    {
-        CInBitStream stream(quick_block.data(), length);
-        try {
-            quick.ReadQuickExif(&stream, length, &quick_prop, static_cast<int>(size & 1));
-            CheckAtEnd(stream, quick_block);
+            if (reader == &exif)
+                exif.ReadExif(&stream, length, &prop);
+            else
+                quick.ReadQuickExif(&stream, length, &quick_prop, static_cast<int>(size & 1));
+            if (stream.GetPosition() != block.data() + block.size()) std::abort();
         } catch (const EBufferError&) {
         }
     }

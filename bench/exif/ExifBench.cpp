@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "exif/ExifTestUtil.h"
+#include "support/ExifTestUtil.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ double Rate(int iterations, const std::function<void()>& once) {
 
 int main(int argc, char** argv) {
     const int iterations = argc > 1 ? std::atoi(argv[1]) : 20000;
-    exiftest::Bytes block = exiftest::MakeSampleBlock({});
+    exiftest::Bytes block = exiftest::SampleBlock(true);
     const int size = static_cast<int>(block.size());
     CExif exif;
     SExifProperty prop{};

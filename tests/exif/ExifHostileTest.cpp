@@ -11,7 +11,7 @@
 #include <memory>
 #include <random>
 
-#include "exif/ExifTestUtil.h"
+#include "support/ExifTestUtil.h"
 
 using namespace exiftest;
 
@@ -79,9 +79,7 @@ bool Exercise(const unsigned char* p, size_t n) {
 
 TEST(Hostile, EveryTruncationOfAValidBlock) {
     for (bool intel : {true, false}) {
-        SampleOptions o;
-        o.bIntel = intel;
-        const Bytes block = MakeSampleBlock(o);
+        const Bytes block = SampleBlock(intel);
         CExif full;
         SExifProperty all{};
         ASSERT_TRUE(ReadBlock(full, block, all));
@@ -112,9 +110,7 @@ TEST(Hostile, EveryTruncationOfAValidBlock) {
 TEST(Hostile, RandomCorruptionsWithAFixedSeed) {
     std::mt19937 rng(20261206);
     for (bool intel : {true, false}) {
-        SampleOptions o;
-        o.bIntel = intel;
-        const Bytes block = MakeSampleBlock(o);
+        const Bytes block = SampleBlock(intel);
         for (int round = 0; round < 1500; ++round) {
             Bytes b = block;
             const int changes = 1 + static_cast<int>(rng() % 8);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "exif/ExifTestUtil.h"
+#include "support/ExifTestUtil.h"
 #include "photogeo/ExifIfdCoder.h"
 
 namespace {

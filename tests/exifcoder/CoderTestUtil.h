@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "exif/Exiv2Oracle.h"
+#include "support/Exiv2Oracle.h"
 #include "support/Files.h"
 
 namespace codertest {

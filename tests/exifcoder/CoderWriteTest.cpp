@@ -17,7 +17,7 @@
 #include <random>
 #include <set>
 
-#include "exif/ExifTestUtil.h"
+#include "support/ExifTestUtil.h"
 #include "exifcoder/CoderTestUtil.h"
 #include "photogeo/ExifIfdCoder.h"
 

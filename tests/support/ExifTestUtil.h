@@ -1,15 +1,15 @@
 // Shared helpers of the EXIF tests: a realistic sample block in either byte order, a text
 // dump of the property record and of the entry table (for whole-record comparisons), and a
 // CExif subclass that opens the protected table queries to the tests.
-#ifndef PHOTOGEO_TESTS_EXIF_EXIFTESTUTIL_H
-#define PHOTOGEO_TESTS_EXIF_EXIFTESTUTIL_H
+#ifndef PHOTOGEO_TESTS_SUPPORT_EXIFTESTUTIL_H
+#define PHOTOGEO_TESTS_SUPPORT_EXIFTESTUTIL_H
 
 #include <map>
 #include <set>
 #include <string>
 #include <utility>
 
-#include "exif/TiffBuilder.h"
+#include "support/TiffBuilder.h"
 #include "photogeo/Exif.h"
 
 namespace exiftest {
@@ -23,18 +23,12 @@ public:
     using CExif::GetTag;
 };
 
-struct SampleOptions {
-    bool bIntel = true;
-    bool bGps = true;
-    bool bJpegThumbnail = true;
-};
-
-// A block with about 80 entries: IFD0 (texts, rationals, copyright), Exif (every decoded
-// item, an ASCII comment, an Interoperability directory), GPS (every tag 0-26) and IFD1 with
-// a small JPEG thumbnail.
-Bytes MakeSampleBlock(const SampleOptions& options);
-// The sample's JPEG thumbnail bytes.
-Bytes SampleThumbnail();
+// The sample block of tests/data/exif (sample-le.tiff, sample-be.tiff), about 80 entries:
+// IFD0 (texts, rationals, a two-part copyright), Exif (every decoded item, an ASCII comment, an
+// Interoperability directory), GPS (every tag 0-26) and IFD1 with a 73-byte JPEG thumbnail
+// that ends the block.
+Bytes SampleBlock(bool bIntel);
+constexpr size_t kSampleThumbnailSize = 73;
 
 // Every flag and every value of the record as text, one item a line.
 std::string DumpRecord(const SExifProperty& r);

@@ -1,125 +1,23 @@
 // Shared helpers of the EXIF tests (see ExifTestUtil.h).
-#include "exif/ExifTestUtil.h"
+#include "support/ExifTestUtil.h"
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 namespace exiftest {
 
-Bytes SampleThumbnail() {
-    Bytes t = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
-    for (int i = 0; i < 64; ++i) t.push_back(static_cast<uint8_t>(1 + i % 7));
-    t.push_back(0xFF);
-    t.push_back(0xD9);
-    return t;
-}
-
-Bytes MakeSampleBlock(const SampleOptions& o) {
-    TiffBuilder b(o.bIntel);
-    const int ifd0 = b.Ifd0();
-    const int ifd1 = b.Ifd1();
-    const int exif = b.AddDir(false);
-    const int interop = b.AddDir(false);
-    const int gps = b.AddDir(false);
-
-    b.Ascii(ifd0, 270, "Mt. Fuji from the lake");
-    b.Ascii(ifd0, 271, "MAKERCO");
-    b.Ascii(ifd0, 272, "CAM-1");
-    b.Short(ifd0, 274, {6});
-    b.Rational(ifd0, 282, {{72, 1}});
-    b.Rational(ifd0, 283, {{350, 5}});
-    b.Short(ifd0, 296, {2});
-    b.Ascii(ifd0, 305, "fw 1.0");
-    b.Ascii(ifd0, 306, "2007:05:06 07:08:09");
-    b.Rational(ifd0, 318, {{313, 1000}, {329, 1000}});
-    b.Rational(ifd0, 319, {{64, 100}, {33, 100}, {21, 100}, {71, 100}, {15, 100}, {6, 100}});
-    b.Rational(ifd0, 529, {{299, 1000}, {587, 1000}, {114, 1000}});
-    b.Short(ifd0, 531, {2});
-    b.Rational(ifd0, 532, {{0, 1}, {255, 1}, {128, 1}, {255, 1}, {128, 1}, {255, 1}});
-    const std::string copyright("Taro\0Hanako", 11);
-    b.Ascii(ifd0, 33432, copyright);
-    b.Pointer(ifd0, 34665, exif);
-    if (o.bGps) b.Pointer(ifd0, 34853, gps);
-
-    b.Rational(exif, 33434, {{1, 250}});
-    b.Rational(exif, 33437, {{28, 10}});
-    b.Short(exif, 34850, {2});
-    b.Short(exif, 34855, {200, 400});
-    b.Undefined(exif, 36864, {'0', '2', '2', '0'});
-    b.Ascii(exif, 36867, "2007:05:06 07:08:09");
-    b.Ascii(exif, 36868, "2008:12:31 23:59:58");
-    b.Undefined(exif, 37121, {1, 2, 3, 0});
-    b.Rational(exif, 37122, {{4, 1}});
-    b.Rational(exif, 37377, {{0xFFFFFFF6u, 1}}, 10);
-    b.Rational(exif, 37378, {{297, 100}});
-    b.Rational(exif, 37379, {{0xFFFFFFFFu, 3}}, 10);
-    b.Rational(exif, 37380, {{2, 3}}, 10);
-    b.Rational(exif, 37381, {{3, 1}});
-    b.Rational(exif, 37382, {{1234, 100}});
-    b.Short(exif, 37383, {5});
-    b.Short(exif, 37384, {10});
-    b.Short(exif, 37385, {16});
-    b.Rational(exif, 37386, {{63, 10}});
-    Bytes comment = {'A', 'S', 'C', 'I', 'I', 0, 0, 0};
-    for (char c : std::string("a comment")) comment.push_back(static_cast<uint8_t>(c));
-    b.Undefined(exif, 37510, comment);
-    b.Undefined(exif, 40960, {'0', '1', '0', '0'});
-    b.Short(exif, 40961, {1});
-    b.Long(exif, 40962, {640});
-    b.Short(exif, 40963, {480});
-    b.Ascii(exif, 40964, "SND00001.WAV");
-    b.Pointer(exif, 40965, interop);
-    b.Rational(exif, 41486, {{3000, 1}});
-    b.Rational(exif, 41487, {{2000, 1}});
-    b.Short(exif, 41488, {3});
-    b.Rational(exif, 41493, {{100, 1}});
-    b.Short(exif, 41495, {2});
-    b.Undefined(exif, 41728, {3});
-    b.Undefined(exif, 41729, {1});
-
-    b.Ascii(interop, 1, "R98");
-    b.Undefined(interop, 2, {'0', '1', '0', '0'});
-
-    b.Byte(gps, 0, {2, 2, 0, 0});
-    b.Ascii(gps, 1, "N");
-    b.Rational(gps, 2, {{35, 1}, {21, 1}, {3030, 100}});
-    b.Ascii(gps, 3, "E");
-    b.Rational(gps, 4, {{138, 1}, {43, 1}, {4500, 100}});
-    b.Byte(gps, 5, {0});
-    b.Rational(gps, 6, {{377600, 100}});
-    b.Rational(gps, 7, {{12, 1}, {34, 1}, {56, 1}});
-    b.Ascii(gps, 8, "05");
-    b.Ascii(gps, 9, "A");
-    b.Ascii(gps, 10, "3");
-    b.Rational(gps, 11, {{25, 10}});
-    b.Ascii(gps, 12, "K");
-    b.Rational(gps, 13, {{0, 1}});
-    b.Ascii(gps, 14, "T");
-    b.Rational(gps, 15, {{9000, 100}});
-    b.Ascii(gps, 16, "M");
-    b.Rational(gps, 17, {{12345, 100}});
-    b.Ascii(gps, 18, "WGS-84");
-    b.Ascii(gps, 19, "S");
-    b.Rational(gps, 20, {{10, 1}, {30, 1}, {0, 1}});
-    b.Ascii(gps, 21, "W");
-    b.Rational(gps, 22, {{20, 1}, {15, 1}, {0, 1}});
-    b.Ascii(gps, 23, "T");
-    b.Rational(gps, 24, {{4500, 100}});
-    b.Ascii(gps, 25, "K");
-    b.Rational(gps, 26, {{1500, 1000}});
-
-    b.Short(ifd1, 259, {6});
-    b.Rational(ifd1, 282, {{72, 1}});
-    b.Rational(ifd1, 283, {{72, 1}});
-    b.Short(ifd1, 296, {2});
-    if (o.bJpegThumbnail) {
-        const Bytes thumb = SampleThumbnail();
-        b.BlobOffsets(ifd1, 513, {b.Blob(thumb)});
-        b.Long(ifd1, 514, {static_cast<uint32_t>(thumb.size())});
-    }
-    return b.Build();
+Bytes SampleBlock(bool bIntel) {
+    std::ifstream in(std::string(PHOTOGEO_TEST_DATA) +
+                         (bIntel ? "/exif/sample-le.tiff" : "/exif/sample-be.tiff"),
+                     std::ios::binary);
+    Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (b.empty()) throw std::runtime_error("sample block missing");
+    return b;
 }
 
 namespace {

@@ -1,5 +1,5 @@
 // The test-side TIFF block builder (see TiffBuilder.h).
-#include "exif/TiffBuilder.h"
+#include "support/TiffBuilder.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 // Exiv2 wrapper for the EXIF tests (see Exiv2Oracle.h). The Exiv2 0.27 headers use
 // std::auto_ptr, which C++17 deprecates; the warning is silenced for this file only.
-#include "exif/Exiv2Oracle.h"
+#include "support/Exiv2Oracle.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"

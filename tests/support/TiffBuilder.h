@@ -3,8 +3,8 @@
 // sub-directories, a main-directory chain, and raw blobs (thumbnails, strips) whose offsets
 // entries can refer to. Layout: header, then the directories in the order they were made,
 // each followed by its values, then the blobs.
-#ifndef PHOTOGEO_TESTS_EXIF_TIFFBUILDER_H
-#define PHOTOGEO_TESTS_EXIF_TIFFBUILDER_H
+#ifndef PHOTOGEO_TESTS_SUPPORT_TIFFBUILDER_H
+#define PHOTOGEO_TESTS_SUPPORT_TIFFBUILDER_H
 
 #include <cstdint>
 #include <string>

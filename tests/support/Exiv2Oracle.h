@@ -1,12 +1,12 @@
 // Exiv2 as an independent reader of TIFF blocks and JPEG files: a block is wrapped as a JPEG
 // APP1 segment in memory and every EXIF datum Exiv2 finds is returned as key -> text value.
-#ifndef PHOTOGEO_TESTS_EXIF_EXIV2ORACLE_H
-#define PHOTOGEO_TESTS_EXIF_EXIV2ORACLE_H
+#ifndef PHOTOGEO_TESTS_SUPPORT_EXIV2ORACLE_H
+#define PHOTOGEO_TESTS_SUPPORT_EXIV2ORACLE_H
 
 #include <map>
 #include <string>
 
-#include "exif/TiffBuilder.h"
+#include "support/TiffBuilder.h"
 
 namespace exiftest {
 

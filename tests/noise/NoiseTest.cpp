@@ -1,0 +1,247 @@
+// CPerlinNoise, CPerlinCloud and CPerlinBump: the hash against its published values, the octave
+// sums and the textures against the values recorded in tests/data/noise, the per-point octave
+// rules, and the fills' row sampler against the plain per-pixel path a fill takes when it
+// cannot allocate, with guard bytes around the caller's buffer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <sstream>
+#include <vector>
+
+#include "noise/NoiseLattice.h"
+#include "photogeo/PerlinNoise.h"
+
+namespace {
+bool failAllocations = false;  // set while a fill must run without working memory
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (!failAllocations)
+        if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+struct Probe : CPerlinBump {
+    using CPerlinNoise::m_nInterpolate;
+    using CPerlinNoise::Noise;
+    using CPerlinNoise::SmoothNoise2D;
+};
+struct CloudProbe : CPerlinCloud {
+    using CPerlinCloud::CloudExpCurve;
+    using CPerlinCloud::m_nInterpolate;
+};
+
+uint64_t Fnv(uint64_t h, const void* p, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        h = (h ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211u;
+    return h;
+}
+constexpr uint64_t kFnvBasis = 14695981039346656037u;
+
+// Fills a width x height texture inside guard bytes, once with working memory and once without;
+// both must agree and leave the guards alone. Returns the texture.
+template <class Fill>
+std::vector<unsigned char> FillBothWays(int width, int height, Fill fill) {
+    constexpr size_t kGuard = 64;
+    std::vector<unsigned char> result[2];
+    for (int starved : {0, 1}) {
+        std::vector<unsigned char> buffer(2 * kGuard + static_cast<size_t>(width) * height, 0xA5);
+        failAllocations = starved;
+        fill(buffer.data() + kGuard);
+        failAllocations = false;
+        EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + kGuard,
+                                [](unsigned char c) { return c == 0xA5; }) &&
+                    std::all_of(buffer.end() - kGuard, buffer.end(),
+                                [](unsigned char c) { return c == 0xA5; }));
+        result[starved].assign(buffer.begin() + kGuard, buffer.end() - kGuard);
+    }
+    EXPECT_EQ(result[0], result[1]) << "row sampler and per-pixel path differ";
+    return result[0];
+}
+
+TEST(PerlinNoise, PublishedHashValuesAndLatticeWrap) {
+    Probe p;
+    EXPECT_EQ(p.Noise(0, 0), -0.2817909838631749);
+    EXPECT_EQ(p.Noise(1, 0), -0.2263730512931943);
+    EXPECT_EQ(p.Noise(0, 1), -0.505917620845139);
+    // Products that wrap around 32 bits, and negative coordinates.
+    EXPECT_EQ(p.Noise(255, 255), -0.7294157044962049);
+    EXPECT_EQ(p.Noise(-7, 3), -0.15504317451268435);
+    EXPECT_EQ(p.Noise(100000, -3000), -0.9404039802029729);
+    EXPECT_EQ(p.SmoothNoise2D(-1, 300), p.SmoothNoise2D(255, 44));
+    EXPECT_EQ(p.SmoothNoise2D(-2147483647 - 1, 2147483647), p.SmoothNoise2D(0, 255));
+    // The smoothed lattice as recorded (a digest of its 65536 doubles).
+    EXPECT_EQ(Fnv(kFnvBasis, noise_lattice::Smoothed(), 65536 * sizeof(double)),
+              0x2f1c1c9286419e96u);
+}
+
+TEST(PerlinNoise, OctaveSumsMatchTheRecordInEveryMode) {
+    std::ifstream in(PHOTOGEO_TEST_DATA "/noise/perlin-values.txt");
+    std::string line;
+    int checked = 0;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        int mode, octaves;
+        std::string x, y, want;
+        fields >> mode >> x >> y >> octaves >> want;
+        Probe p;
+        p.CPerlinNoise::Create(0.6, 11.0, 7.0, 3.0);
+        p.m_nInterpolate = mode;
+        const double got = p.PerlinNoise2D(std::stod(x), std::stod(y), octaves);
+        // Edge mode takes the square root of a negative fraction left of the origin.
+        if (want == "nan" || want == "-nan")
+            EXPECT_TRUE(std::isnan(got)) << line;
+        else
+            EXPECT_EQ(got, std::strtod(want.c_str(), nullptr)) << line;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 105);
+}
+
+TEST(PerlinNoise, TilingOctaveClampsAndOctaveCount) {
+    Probe p;
+    p.CPerlinNoise::Create(2.0 / 3.0, 37.5, 12.25, 3.0);
+    for (int mode : {0, 1}) {
+        p.m_nInterpolate = mode;
+        for (double x : {0.0, 10.1, 500.7}) {
+            const double v = p.PerlinNoise2D(x, x * 0.37 + 1.0, 12);
+            EXPECT_NEAR(p.PerlinNoise2D(x + 256 * 37.5, x * 0.37 + 1.0, 12), v, 1e-9);
+            EXPECT_NEAR(p.PerlinNoise2D(x, x * 0.37 + 1.0 + 3 * 256 * 12.25, 12), v, 1e-9);
+        }
+    }
+    EXPECT_EQ(p.PerlinNoise2D(3.3, 4.4, -8), 0.0);
+    EXPECT_EQ(p.PerlinNoise2D(3.3, 4.4, 1000), p.PerlinNoise2D(3.3, 4.4, 20));
+
+    // The finer axis decides; log2 of 1/5 (-2.3) truncates toward zero; a zero footprint
+    // gives a bounded count.
+    CPerlinNoise n;
+    n.Create(0.5, 64.0, 32.0, 0.0);
+    const double cases[][3] = {{64, 32, 1}, {16, 8, 3}, {64, 8, 3}, {320, 160, -1}};
+    for (const auto& c : cases) {
+        double px = c[0], py = c[1];
+        EXPECT_EQ(n.GetOctaves(px, py), c[2]) << c[0] << " x " << c[1];
+    }
+    double zero = 0.0, alsoZero = 0.0;
+    EXPECT_GT(n.GetOctaves(zero, alsoZero), 20);
+}
+
+TEST(PerlinCloud, CurveAndPointOctaveRules) {
+    CloudProbe c;
+    c.Create(2.0 / 3.0, 16.0, 16.0, 100.0, 0.7, 5);
+    EXPECT_EQ(c.CloudExpCurve(0.0), 0.0);
+    EXPECT_EQ(c.CloudExpCurve(100.0), 0.0);
+    EXPECT_EQ(c.CloudExpCurve(101.0), 255.0 - 0.7 * 255.0);
+    // Pixel sizes equal to the scales give one octave, raised to the minimum of 4; fine pixels
+    // are capped at 12.
+    CPerlinNoise n;
+    n.Create(2.0 / 3.0, 16.0, 16.0, 5.0);
+    auto density = [](double v) { return std::min(255.0, std::max(0.0, (v + 1) * 255 * 0.5)); };
+    for (double x : {0.5, 13.25, 400.0})
+        EXPECT_EQ(c.PerlinCloud2D(x, 2 * x, 16.0, 16.0),
+                  c.CloudExpCurve(density(n.PerlinNoise2D(x, 2 * x, 4))));
+    EXPECT_EQ(c.m_nInterpolate, 0);
+    EXPECT_EQ(c.PerlinCloud2D(3.0, 4.0, 1e-6, 1e-6),
+              c.CloudExpCurve(density(n.PerlinNoise2D(3.0, 4.0, 12))));
+    // With a low persistence the fourth amplitude is below 0.05: cosine blending is chosen.
+    c.Create(0.3, 16.0, 16.0, 127.0, 0.5, 0);
+    c.PerlinCloud2D(1.0, 1.0, 16.0, 16.0);
+    EXPECT_EQ(c.m_nInterpolate, 1);
+}
+
+TEST(PerlinBump, PointOctaveClampsDetailAndRidge) {
+    Probe b;
+    b.Create(0.5, 0.4, 8.0, 1.0, 0);
+    CPerlinNoise n;
+    n.Create(0.5, 32.0, 32.0, 1.0);
+    const double x = 5.75, y = 9.5;
+    auto clamp = [](double h) { return std::min(1.0, std::max(-1.0, h)); };
+    // Asked octaves -> summed octaves: at least 1, one more than asked, at most 12.
+    const int octaves[][2] = {{-9, 1}, {0, 2}, {1, 2}, {5, 6}, {20, 12}};
+    for (const auto& o : octaves)
+        EXPECT_EQ(b.PerlinBump2D(o[0], x, y, 0, 0, 0), clamp(n.PerlinNoise2D(x, y, o[1]) * 0.4));
+    EXPECT_EQ(b.PerlinBump2D(3, x, y, 0, 0, -2.0), b.PerlinBump2D(3, x, y, 0, 0, 0));
+    const double detail = n.PerlinNoise2D(x * 128, y * 128, 3) * 0.8 * 0.4 * 0.25;
+    EXPECT_EQ(b.PerlinBump2D(3, x, y, 0, 0, 0.8), clamp(n.PerlinNoise2D(x, y, 4) * 0.4 + detail));
+    b.Create(0.5, 0.4, 8.0, 1.0, 1);
+    const double far = n.PerlinNoise2D(x + 10, y + 10, 4) * 0.4;
+    EXPECT_EQ(b.PerlinBump2D(3, x, y, 0, 0, 0),
+              clamp(1 - 2 * std::fabs(n.PerlinNoise2D(x, y, 4) * 0.4 - far)));
+}
+
+TEST(PerlinFill, TexturesMatchThePlainPathAndTheRecord) {
+    // 300 columns cross the row sampler's column tiles; negative origins exercise the wrap
+    // toward zero; 20 octaves are more than the tables hold.
+    const int w = 300, h = 23;
+    uint64_t digest = kFnvBasis;
+    for (int octaves : {1, 6, 20}) {
+        for (int mode : {0, 1, 2}) {
+            CloudProbe c;
+            c.Create(0.55, 40.0, 25.0, 90.0, 0.8, 7);
+            c.m_nInterpolate = mode;
+            const auto t = FillBothWays(
+                w, h, [&](unsigned char* p) { c.FillTexture(p, w, h, octaves, 3.5, 1000.25); });
+            digest = Fnv(digest, t.data(), t.size());
+        }
+        for (int ridge : {0, 1}) {
+            for (double res : {0.0, 2.5}) {
+                CPerlinBump b;
+                b.Create(0.6, 2.0, 10.0, -3.0, ridge);
+                const auto t = FillBothWays(w, h, [&](unsigned char* p) {
+                    b.FillTexture(p, w, h, octaves, res, 1.0, 20.0, -1.5);
+                });
+                digest = Fnv(digest, t.data(), t.size());
+            }
+        }
+    }
+    EXPECT_EQ(digest, 0x4e179e8b6e4eba1du);
+}
+
+TEST(PerlinFill, FlatEmptyAndClampedFills) {
+    CPerlinCloud c;
+    c.Create(0.5, 30.0, 30.0, 127.0, 0.5, 0);
+    auto cloud = [&](int octaves) {
+        return FillBothWays(17, 5,
+                            [&](unsigned char* p) { c.FillTexture(p, 17, 5, octaves, 0, 0); });
+    };
+    EXPECT_EQ(cloud(1000), cloud(20));
+    // No octaves: a flat density of 127.5 through the curve.
+    EXPECT_EQ(cloud(-4), std::vector<unsigned char>(17 * 5, 74));
+    // A flat bump is mid-grey, ridged too (2 * |0 - 0| = 0).
+    for (int ridge : {0, 1}) {
+        CPerlinBump b;
+        b.Create(0.5, ridge ? 1.0 : 0.0, 4.0, 0.0, ridge);
+        EXPECT_EQ(FillBothWays(33, 4,
+                               [&](unsigned char* p) {
+                                   b.FillTexture(p, 33, 4, ridge ? 0 : 6, 1.0, 1.0, 0.0, 0.0);
+                               }),
+                  std::vector<unsigned char>(33 * 4, 127));
+    }
+    // Empty sizes and a null buffer write nothing.
+    CPerlinBump b;
+    b.Create(0.5, 1.5, 2.0, 0.0, 1);
+    std::vector<unsigned char> untouched(16, 0xA5);
+    for (auto size : {std::make_pair(0, 5), std::make_pair(5, 0), std::make_pair(-3, 4)}) {
+        c.FillTexture(untouched.data(), size.first, size.second, 4, 0.0, 0.0);
+        b.FillTexture(untouched.data(), size.first, size.second, 4, 1.0, 1.0, 0.0, 0.0);
+    }
+    EXPECT_EQ(untouched, std::vector<unsigned char>(16, 0xA5));
+    c.FillTexture(nullptr, 4, 4, 4, 0.0, 0.0);
+    b.FillTexture(nullptr, 4, 4, 4, 1.0, 1.0, 0.0, 0.0);
+}
+
+}  // namespace
