@@ -347,6 +347,12 @@ TEST(Directory, DeletionMarksAndDeepCopies) {
     EXPECT_EQ(e.GetTag(DIR_IFD0, 270), -1);
     EXPECT_EQ(e.GetTotalSize(), before);
     EXPECT_EQ(e.m_aEntry.size(), 2u);
+    // A write is clipped to the entry: the last three bytes of a big-endian number.
+    e.m_bIntel = 0;
+    const int six = e.AddDirect(DIR_IFD0, 1, 3, 3, nullptr);
+    e.SetDirEntry(0x11223344, six, 3, 4);
+    EXPECT_EQ(Bytes(e.m_aEntry[six].pData, e.m_aEntry[six].pData + 6),
+              (Bytes{0, 0, 0, 0x22, 0x33, 0x44}));
 
     CExif a;
     SExifProperty r{};

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "support/ExifTestUtil.h"
 #include "photogeo/ExifIfdCoder.h"
+#include "support/ExifTestUtil.h"
 
 namespace {
 
@@ -42,6 +42,8 @@ TEST(Bearing, TrueDirectionCorrectsOnlyMagneticBearings) {
     EXPECT_EQ(coder.GetTrueDir(), 355.0);
     p.dGPSImgDirection = 365.0;
     EXPECT_EQ(coder.GetTrueDir(), 5.0);
+    p.dGPSImgDirection = 360.0;
+    EXPECT_EQ(coder.GetTrueDir(), 0.0);
     p.dGPSImgDirection = 355.0;
     p.bGPSPosition = 1;
     p.dGPSLatitude = 35.0;
