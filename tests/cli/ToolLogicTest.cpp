@@ -77,6 +77,8 @@ TEST(Dates, OffsetsAndDays) {
     EXPECT_EQ(ParseUtcOffset("-03:30", "x"), -12600);
     EXPECT_EQ(ParseUtcOffset("+0545", "x"), 20700);
     EXPECT_EQ(ParseUtcOffset("Z", "x"), 0);
+    EXPECT_EQ(ParseUtcOffset("+14:00", "x"), 50400);  // the widest zone in use
+    EXPECT_THROW(ParseUtcOffset("+15:00", "x"), UsageError);
     EXPECT_THROW(ParseUtcOffset("9", "x"), UsageError);
     EXPECT_THROW(ParseUtcOffset("+09:75", "x"), UsageError);
     EXPECT_EQ(ParseIsoDay("2038-01-19", "x"), 2147472000);
@@ -125,6 +127,9 @@ TEST(Track, CrossesTheAntimeridianTheShortWay) {
     ASSERT_EQ(FindFix(track, 25, 1000, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lon, 179.5);
     ASSERT_EQ(FindFix(track, 75, 1000, fix), FixOutcome::kFound);
+    EXPECT_DOUBLE_EQ(fix.lon, -179.5);
+    std::swap(track[0].time, track[1].time);  // eastward, from -179 to 179
+    ASSERT_EQ(FindFix({track[1], track[0]}, 25, 1000, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lon, -179.5);
 }
 

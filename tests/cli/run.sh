@@ -225,12 +225,12 @@ has "bearing 1965 legacy" "$WORK/err" "outside the legacy model's 1970-2038"
 G="$WORK/geotag"
 mkdir -p "$G"
 expect 0 "geotag copy" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 --alt 12.7 \
-    --dir 355 --dir-ref M --datum TOKYO --title 'テスト写真' --comment '日本語のコメント' -o "$G/new.jpg"
+    --dir 360 --dir-ref M --datum TOKYO --title 'テスト写真' --comment '日本語のコメント' -o "$G/new.jpg"
 has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12\.7 m -> '
 near "geotag latitude" "$(exiftool -n -s3 -GPSLatitude "$G/new.jpg")" 35.5 0.00001
 near "geotag longitude" "$(exiftool -n -s3 -GPSLongitude "$G/new.jpg")" -139.25 0.00001
 near "geotag altitude" "$(exiftool -n -s3 -GPSAltitude "$G/new.jpg")" 12.7 0
-near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 355 0
+near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 360 0
 has "geotag direction ref" <(exiftool -n -s3 -GPSImgDirectionRef "$G/new.jpg") '^M$'
 has "geotag datum" <(exiftool -s3 -GPSMapDatum "$G/new.jpg") '^TOKYO$'
 has "geotag title and comment" <(exiftool -s3 -ImageDescription -UserComment "$G/new.jpg" | paste -sd " ") '^テスト写真 日本語のコメント$'

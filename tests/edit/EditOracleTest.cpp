@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "edit/EditCases.h"
-#include "exif/Exiv2Oracle.h"
+#include "support/Exiv2Oracle.h"
 #include "support/ExifTool.h"
 #include "support/Files.h"
 

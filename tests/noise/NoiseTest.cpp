@@ -85,7 +85,7 @@ TEST(PerlinNoise, PublishedHashValuesAndLatticeWrap) {
     EXPECT_EQ(p.SmoothNoise2D(-1, 300), p.SmoothNoise2D(255, 44));
     EXPECT_EQ(p.SmoothNoise2D(-2147483647 - 1, 2147483647), p.SmoothNoise2D(0, 255));
     // The smoothed lattice as recorded (a digest of its 65536 doubles).
-    EXPECT_EQ(Fnv(kFnvBasis, noise_lattice::Smoothed(), 65536 * sizeof(double)),
+    EXPECT_EQ(Fnv(kFnvBasis, photogeo::noise::Smoothed(), 65536 * sizeof(double)),
               0x2f1c1c9286419e96u);
 }
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "exif/TiffBuilder.h"
+#include "support/TiffBuilder.h"
 #include "support/Files.h"
 
 namespace testsupport {
