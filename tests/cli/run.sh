@@ -230,7 +230,8 @@ has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12
 near "geotag latitude" "$(exiftool -n -s3 -GPSLatitude "$G/new.jpg")" 35.5 0.00001
 near "geotag longitude" "$(exiftool -n -s3 -GPSLongitude "$G/new.jpg")" -139.25 0.00001
 near "geotag altitude" "$(exiftool -n -s3 -GPSAltitude "$G/new.jpg")" 12.7 0
-near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 360 0
+# A bearing of 360 is north, stored as 0 (EXIF directions run 0 to 359.99).
+near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 0 0
 has "geotag direction ref" <(exiftool -n -s3 -GPSImgDirectionRef "$G/new.jpg") '^M$'
 has "geotag datum" <(exiftool -s3 -GPSMapDatum "$G/new.jpg") '^TOKYO$'
 has "geotag title and comment" <(exiftool -s3 -ImageDescription -UserComment "$G/new.jpg" | paste -sd " ") '^テスト写真 日本語のコメント$'
