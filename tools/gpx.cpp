@@ -1,4 +1,4 @@
-// GPX reading and track interpolation of the command-line tool (see gpx.h).
+// GPX reading, segment merging and track interpolation of the command-line tool (see gpx.h).
 #include "gpx.h"
 
 #include <algorithm>
@@ -15,6 +15,16 @@
 namespace cli {
 
 namespace {
+
+using Segments = std::vector<std::vector<TrackPoint>>;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kEarthRadiusMetres = 6371008.8;  // mean radius (IUGG)
+
+void SortByTime(std::vector<TrackPoint>& points) {
+    std::stable_sort(points.begin(), points.end(),
+                     [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });
+}
 
 // An element's name without its namespace prefix.
 const char* LocalName(const pugi::xml_node& node) {
@@ -45,12 +55,15 @@ std::string Trim(const std::string& text) {
     return b == std::string::npos ? "" : text.substr(b, e - b + 1);
 }
 
-// Collects the <trkpt> elements below node, depth first, in document order.
-bool Collect(const pugi::xml_node& node, std::vector<TrackPoint>& points, std::string& cause) {
+// Collects the timed points named pointName below node: the ones sharing a parent element make
+// one segment, in document order.
+bool Collect(const pugi::xml_node& node, const char* pointName, Segments& segments,
+             std::string& cause) {
+    std::vector<TrackPoint> segment;
     for (pugi::xml_node child : node.children()) {
         if (child.type() != pugi::node_element) continue;
-        if (std::strcmp(LocalName(child), "trkpt") != 0) {
-            if (!Collect(child, points, cause)) return false;
+        if (std::strcmp(LocalName(child), pointName) != 0) {
+            if (!Collect(child, pointName, segments, cause)) return false;
             continue;
         }
         TrackPoint point{};
@@ -69,14 +82,14 @@ bool Collect(const pugi::xml_node& node, std::vector<TrackPoint>& points, std::s
         }
         pugi::xml_node eleNode = Child(child, "ele");
         point.hasEle = eleNode && ParseNumber(eleNode.child_value(), point.ele);
-        points.push_back(point);
+        segment.push_back(point);
     }
+    if (!segment.empty()) segments.push_back(std::move(segment));
     return true;
 }
 
-}  // namespace
-
-bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::string& cause) {
+// The segments of a GPX file: its tracks, else its routes and waypoints.
+bool ReadGpx(const std::string& path, Segments& segments, std::string& cause) {
     std::vector<unsigned char> data;
     if (!ReadWholeFile(path, data)) {
         cause = "cannot read: " + ErrnoText(errno);
@@ -89,28 +102,21 @@ bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::stri
                 std::to_string(parsed.offset);
         return false;
     }
-    points.clear();
-    if (!Collect(doc, points, cause)) return false;
-    std::stable_sort(points.begin(), points.end(),
-                     [](const TrackPoint& a, const TrackPoint& b) { return a.time < b.time; });
+    segments.clear();
+    if (!Collect(doc, "trkpt", segments, cause)) return false;
+    if (segments.empty()) {
+        if (!Collect(doc, "rtept", segments, cause) || !Collect(doc, "wpt", segments, cause)) {
+            return false;
+        }
+    }
+    for (std::vector<TrackPoint>& segment : segments) SortByTime(segment);
     return true;
 }
 
-FixOutcome FindFix(const std::vector<TrackPoint>& points, double t, double maxGap, Fix& fix) {
-    if (points.empty() || t < points.front().time || t > points.back().time) {
-        return FixOutcome::kOutside;
-    }
-    auto after = std::lower_bound(points.begin(), points.end(), t,
-                                  [](const TrackPoint& p, double v) { return p.time < v; });
-    const TrackPoint& b = *after;
-    if (b.time == t) {
-        fix = {b.lat, b.lon, b.hasEle, b.ele, 0.0};
-        return FixOutcome::kFound;
-    }
-    // t lies strictly inside the track, so a point before it exists.
-    const TrackPoint& a = *(after - 1);
-    double gap = std::min(t - a.time, b.time - t);
-    if (gap > maxGap) return FixOutcome::kTooFar;
+double Radians(double degrees) { return degrees * kPi / 180.0; }
+
+// The position at t between a and b (a.time < t < b.time).
+Fix Interpolate(const TrackPoint& a, const TrackPoint& b, double t) {
     double f = (t - a.time) / (b.time - a.time);
     double dLon = b.lon - a.lon;
     if (dLon > 180.0) dLon -= 360.0;
@@ -118,12 +124,100 @@ FixOutcome FindFix(const std::vector<TrackPoint>& points, double t, double maxGa
     double lon = a.lon + f * dLon;
     if (lon > 180.0) lon -= 360.0;
     if (lon < -180.0) lon += 360.0;
+    Fix fix;
     fix.lat = a.lat + f * (b.lat - a.lat);
     fix.lon = lon;
     fix.hasEle = a.hasEle && b.hasEle;
     fix.ele = fix.hasEle ? a.ele + f * (b.ele - a.ele) : 0.0;
-    fix.gap = gap;
-    return FixOutcome::kFound;
+    fix.gap = std::min(t - a.time, b.time - t);
+    return fix;
+}
+
+Fix AtPoint(const TrackPoint& p, double t) {
+    return {p.lat, p.lon, p.hasEle, p.hasEle ? p.ele : 0.0, std::fabs(t - p.time)};
+}
+
+// The best position one segment offers for t, whatever its gap.
+Fix FromSegment(const std::vector<TrackPoint>& points, double t, double maxDistance) {
+    if (t <= points.front().time) return AtPoint(points.front(), t);
+    if (t >= points.back().time) return AtPoint(points.back(), t);
+    auto after = std::lower_bound(points.begin(), points.end(), t,
+                                  [](const TrackPoint& p, double v) { return p.time < v; });
+    const TrackPoint& b = *after;
+    const TrackPoint& a = *(after - 1);
+    if (b.time == t) return AtPoint(b, t);
+    bool jump = maxDistance > 0.0 && DistanceMetres(a.lat, a.lon, b.lat, b.lon) > maxDistance;
+    if (jump) return t - a.time <= b.time - t ? AtPoint(a, t) : AtPoint(b, t);
+    return Interpolate(a, b, t);
+}
+
+}  // namespace
+
+double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
+    double dLat = Radians(lat2 - lat1);
+    double dLon = Radians(lon2 - lon1);
+    double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
+               std::cos(Radians(lat1)) * std::cos(Radians(lat2)) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2.0 * kEarthRadiusMetres * std::asin(std::sqrt(std::min(1.0, h)));
+}
+
+bool Track::AddGpx(const std::string& path, std::string& cause) {
+    Segments segments;
+    if (!ReadGpx(path, segments, cause)) return false;
+    if (segments.empty()) {
+        cause = "has no track, route or waypoint with a time";
+        return false;
+    }
+    for (std::vector<TrackPoint>& segment : segments) m_segments.push_back(std::move(segment));
+    return true;
+}
+
+void Track::AddSegment(std::vector<TrackPoint> points) {
+    if (points.empty()) return;
+    SortByTime(points);
+    m_segments.push_back(std::move(points));
+}
+
+double Track::Begin() const {
+    double t = m_segments.front().front().time;
+    for (const auto& segment : m_segments) t = std::min(t, segment.front().time);
+    return t;
+}
+
+double Track::End() const {
+    double t = m_segments.front().back().time;
+    for (const auto& segment : m_segments) t = std::max(t, segment.back().time);
+    return t;
+}
+
+FixOutcome Track::Locate(double t, const TrackLimits& limits, Fix& fix) const {
+    if (Empty() || t < Begin() || t > End()) return FixOutcome::kOutside;
+    bool found = false;
+    for (const auto& segment : m_segments) {
+        Fix candidate = FromSegment(segment, t, limits.maxDistance);
+        if (candidate.gap <= limits.maxGap && (!found || candidate.gap < fix.gap)) {
+            fix = candidate;
+            found = true;
+        }
+    }
+    return found ? FixOutcome::kFound : FixOutcome::kTooFar;
+}
+
+bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::string& cause) {
+    Segments segments;
+    if (!ReadGpx(path, segments, cause)) return false;
+    points.clear();
+    for (const auto& segment : segments) points.insert(points.end(), segment.begin(), segment.end());
+    SortByTime(points);
+    return true;
+}
+
+FixOutcome FindFix(const std::vector<TrackPoint>& points, double t, double maxGap, Fix& fix) {
+    Track track;
+    track.AddSegment(points);
+    TrackLimits limits;
+    limits.maxGap = maxGap;
+    return track.Locate(t, limits, fix);
 }
 
 }  // namespace cli

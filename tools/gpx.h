@@ -1,6 +1,9 @@
-// GPX track reading and the position of a moment on the track, for "photogeo geotag --gpx".
-// The XML is parsed with pugixml; every <trkpt> of every track and segment that has a time is
-// taken, whatever namespace prefix the file uses, and the points are ordered by time.
+// GPX reading and the position of a moment on a track, for "photogeo geotag --gpx" and
+// "photogeo track". The XML is parsed with pugixml, whatever namespace prefix the file uses.
+// A track is a set of segments, each a run of timed points in time order: a GPX <trkseg> (or
+// the points of one parent element), else, in a file without track points, each <rte> and the
+// file's <wpt> points. Positions are interpolated only inside a segment, never across the gap
+// between two segments or two files.
 #ifndef PHOTOGEO_TOOLS_GPX_H
 #define PHOTOGEO_TOOLS_GPX_H
 
@@ -17,26 +20,58 @@ struct TrackPoint {
     double ele;  // metres
 };
 
-// Reads the track points of a GPX file, sorted by time. False with a plain-words cause when the
-// file cannot be read, is not well-formed XML, or holds a point with a malformed coordinate or
-// time. Points without a time are left out (they cannot be matched to a photo).
-bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::string& cause);
-
 enum class FixOutcome {
     kFound,
-    kOutside,  // before the first or after the last point
-    kTooFar,   // between two points, but farther than the allowed gap from both
+    kOutside,  // before the track's first point or after its last
+    kTooFar,   // inside, but no usable point within the allowed gap
 };
 
 struct Fix {
     double lat, lon;
     bool hasEle;
     double ele;
-    double gap;  // seconds to the nearer of the two points used
+    double gap;  // seconds to the nearer of the points used
 };
 
-// The position at time t, interpolated linearly between the two points around it (longitude
-// across the 180th meridian the short way). Elevation only when both points have one.
+struct TrackLimits {
+    double maxGap = 300.0;     // seconds: largest distance in time to a track point
+    double maxDistance = 0.0;  // metres: two neighbouring points farther apart are a jump, not
+                               // joined by a line; 0 = no limit
+};
+
+class Track {
+public:
+    // Adds the segments of a GPX file. False with a plain-words cause when the file cannot be
+    // read, is not well-formed XML, holds a point with a malformed coordinate or time, or has no
+    // timed point at all; the track is then unchanged. Points without a time are left out.
+    bool AddGpx(const std::string& path, std::string& cause);
+    // Adds one segment; the points are put in time order. An empty one is ignored.
+    void AddSegment(std::vector<TrackPoint> points);
+
+    bool Empty() const { return m_segments.empty(); }
+    double Begin() const;  // time of the first point; only when not Empty()
+    double End() const;    // time of the last point
+
+    // The position at time t. Inside a segment it is interpolated linearly between the two
+    // points around t (longitude across the 180th meridian the short way, elevation only when
+    // both have one) when the nearer of them is within maxGap. Between two segments, or across
+    // a jump longer than maxDistance, it is the nearer end point's position when that end is
+    // within maxGap. Where segments overlap, the one with a point nearest in time to t wins.
+    FixOutcome Locate(double t, const TrackLimits& limits, Fix& fix) const;
+
+private:
+    std::vector<std::vector<TrackPoint>> m_segments;
+};
+
+// Great-circle distance between two points in metres (mean Earth radius).
+double DistanceMetres(double lat1, double lon1, double lat2, double lon2);
+
+// The timed points of a GPX file, all segments merged in time order (for callers that want the
+// points, not positions between them). Same causes as Track::AddGpx, but an untimed file is
+// not an error.
+bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::string& cause);
+
+// Locate on a single segment made of points.
 FixOutcome FindFix(const std::vector<TrackPoint>& points, double t, double maxGap, Fix& fix);
 
 }  // namespace cli

@@ -133,6 +133,70 @@ TEST(Track, CrossesTheAntimeridianTheShortWay) {
     EXPECT_DOUBLE_EQ(fix.lon, -179.5);
 }
 
+// Two files: a track with three segments (a 143 km gap between the first two; the third jumps
+// 111 km between its points) and a waypoint file overlapping the first segment with closer points.
+TEST(Track, KeepsToSegmentsAcrossFilesGapsAndJumps) {
+    const double base = 1204156800;  // 2008-02-28T00:00:00Z
+    auto point = [&](const char* name, double t, double lat, double lon, const char* extra = "") {
+        char text[256];
+        std::snprintf(text, sizeof text, "<%s lat='%g' lon='%g'>%s<time>%s</time></%s>", name, lat,
+                      lon, extra, IsoUtc(base + t).c_str(), name);
+        return std::string(text);
+    };
+    std::string tracks = WriteTemp("segments.gpx",
+        "<gpx><trk><trkseg>" + point("trkpt", 0, 35, 135, "<ele>10</ele>") +
+        point("trkpt", 100, 35, 135.1, "<ele>20</ele>") + "</trkseg><trkseg>" +
+        point("trkpt", 1000, 36, 136) + point("trkpt", 1100, 36, 136.1) + "</trkseg><trkseg>" +
+        point("trkpt", 2000, 0, 0) + point("trkpt", 2100, 0, 1) + "</trkseg></trk></gpx>");
+    std::string waypoints = WriteTemp("waypoints.gpx", "<gpx>" + point("wpt", 45, 40, 140) +
+                                                           point("wpt", 55, 40, 140.2) + "</gpx>");
+    std::string untimed = WriteTemp("untimed.gpx", "<gpx><wpt lat='1' lon='2'/></gpx>");
+    Track track;
+    std::string cause;
+    ASSERT_TRUE(track.AddGpx(tracks, cause)) << cause;
+    ASSERT_TRUE(track.AddGpx(waypoints, cause)) << cause;
+    EXPECT_FALSE(track.AddGpx(untimed, cause));
+    EXPECT_NE(cause.find("no track, route or waypoint"), std::string::npos) << cause;
+    for (const std::string& path : {tracks, waypoints, untimed}) std::remove(path.c_str());
+    EXPECT_EQ(track.Begin(), base);
+    EXPECT_EQ(track.End(), base + 2100);
+
+    const FixOutcome kFound = FixOutcome::kFound, kTooFar = FixOutcome::kTooFar;
+    struct Case {
+        double t, maxGap, maxDistance;
+        FixOutcome outcome;
+        double lat, lon, gap;
+    } cases[] = {
+        {10, 300, 0, kFound, 35, 135.01, 10},      // inside the first segment
+        {50, 300, 0, kFound, 40, 140.1, 5},        // the waypoints' closer neighbours win
+        {500, 300, 0, kTooFar, 0, 0, 0},           // no line across the gap
+        {500, 400, 0, kFound, 35, 135.1, 400},     // the nearer end within the gap
+        {950, 300, 0, kFound, 36, 136, 50},        // the next segment's first point
+        {2030, 300, 0, kFound, 0, 0.3, 30},        // no distance limit: interpolated
+        {2030, 300, 50000, kFound, 0, 0, 30},      // a jump: the nearer end
+        {2050, 40, 50000, kTooFar, 0, 0, 0},       // a jump, both ends too far
+        {-1, 1e9, 0, FixOutcome::kOutside, 0, 0, 0},
+        {2101, 1e9, 0, FixOutcome::kOutside, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Fix fix{};
+        TrackLimits limits;
+        limits.maxGap = c.maxGap;
+        limits.maxDistance = c.maxDistance;
+        ASSERT_EQ(track.Locate(base + c.t, limits, fix), c.outcome) << c.t;
+        if (c.outcome != kFound) continue;
+        EXPECT_NEAR(fix.lat, c.lat, 1e-9) << c.t;
+        EXPECT_NEAR(fix.lon, c.lon, 1e-9) << c.t;
+        EXPECT_DOUBLE_EQ(fix.gap, c.gap) << c.t;
+    }
+    Fix fix{};
+    ASSERT_EQ(track.Locate(base + 10, {}, fix), kFound);
+    EXPECT_TRUE(fix.hasEle);
+    EXPECT_DOUBLE_EQ(fix.ele, 11.0);  // altitude interpolated too
+    // One degree of the equator, against the published mean radius.
+    EXPECT_NEAR(DistanceMetres(0, 0, 0, 1), 111195.08, 0.01);
+}
+
 TEST(Gpx, ReadsPointsOfAllSegmentsInTimeOrderWhateverThePrefix) {
     std::string path = WriteTemp("prefixed.gpx", R"(<?xml version="1.0"?>
 <g:gpx xmlns:g="http://www.topografix.com/GPX/1/1">
