@@ -14,6 +14,7 @@ extern const Command kInfoCommand;
 extern const Command kKanjiCommand;
 extern const Command kMagvarCommand;
 extern const Command kNoiseCommand;
+extern const Command kTrackCommand;
 
 }  // namespace cli
 

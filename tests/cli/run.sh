@@ -314,6 +314,26 @@ has "gpx broken track" "$WORK/err" 'broken\.gpx: not well-formed XML'
 expect 2 "gpx with a typed position" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --lat 1 --lon 2 "$S/lake-progressive.jpg" -o "$T"
 expect 2 "gpx bad offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset 9 "$S/lake-progressive.jpg" -o "$T"
 
+# --- track: export and round trip -------------------------------------------------------------
+# The photos tagged above, exported and read back by geotag on fresh copies: the same positions.
+R="$WORK/track"
+mkdir -p "$R"
+expect 0 "track gpx" "$BIN" track "$T"/*.jpg "$S/no-exif.jpg" -o "$WORK/photos.gpx"
+has "track leaves out a photo without a position" "$WORK/err" 'no-exif\.jpg: records no position'
+has "track gpx point" "$WORK/photos.gpx" '<trkpt lat="35\.04300000" lon="135\.73200000"><ele>67\.000</ele><time>2008-02-28T02:12:30Z</time><name>lake-progressive\.jpg</name><link href=".*/lake-progressive\.jpg"/>'
+expect 0 "track round trip" "$BIN" geotag --gpx "$WORK/photos.gpx" --max-gap 0 "$S/kyoto-garden.jpg" "$S/lake-progressive.jpg" -o "$R"
+for f in kyoto-garden lake-progressive; do
+    for tag in GPSLatitude GPSLongitude GPSAltitude; do
+        near "track round trip $f $tag" "$(exiftool -n -s3 -$tag "$R/$f.jpg")" "$(exiftool -n -s3 -$tag "$T/$f.jpg")" 0.000001
+    done
+done
+expect 0 "track geojson" "$BIN" track "$T"/*.jpg -o - --format geojson
+has "track geojson" <(python3 -c 'import json,sys; d=json.load(sys.stdin); print(" ".join("%s:%.3f,%.3f" % (f["properties"]["name"], *f["geometry"]["coordinates"][:2]) for f in d["features"]))' <"$WORK/out") '^kyoto-garden\.jpg:135\.729,35\.039 lake-progressive\.jpg:135\.732,35\.043$'
+expect 0 "track csv by extension" "$BIN" track "$T/lake-progressive.jpg" -o "$WORK/photos.csv"
+has "track csv" "$WORK/photos.csv" '^.*lake-progressive\.jpg,2008-02-28T02:12:30Z,35\.04300000,135\.73200000,67\.000$'
+expect 2 "track - needs --format" "$BIN" track "$T"/*.jpg -o -
+expect 2 "track unknown extension" "$BIN" track "$T"/*.jpg -o "$WORK/photos.txt"
+
 # --- noise -----------------------------------------------------------------------------------
 expect 0 "noise cloud" "$BIN" noise cloud "$WORK/cloud.pgm"
 has "noise cloud header" <(head -c 15 "$WORK/cloud.pgm" | tr '\n' ' '; echo) '^P5 256 256 255 $'
