@@ -5,16 +5,15 @@
 //
 // User comments come in three codes: ASCII (or undefined) kept as stored, JIS converted to
 // Shift-JIS by nkf, and UNICODE (UTF-16, little-endian units whatever the block's order)
-// converted to Shift-JIS (CP932) by iconv, a character without a Shift-JIS form becoming "?".
-#include <iconv.h>
-
-#include <cerrno>
+// converted to Shift-JIS (CP932) by foundation/TextCodec.h, a character without a Shift-JIS form
+// becoming "?".
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "exif/ExifReadPass.h"
+#include "foundation/TextCodec.h"
 #include "photogeo/Nkf.h"
 
 namespace {
@@ -35,42 +34,6 @@ std::string TextUpToNul(const unsigned char* p, size_t nLength) {
     const void* nul = std::memchr(p, 0, nLength);
     const size_t n = nul ? static_cast<const unsigned char*>(nul) - p : nLength;
     return std::string(reinterpret_cast<const char*>(p), n);
-}
-
-// UTF-16LE units, up to the first zero unit, as CP932. A unit (or surrogate pair) that has no
-// CP932 form, and a lone surrogate, becomes one "?".
-std::string Utf16LeToShiftJis(const unsigned char* p, size_t nUnits) {
-    size_t units = 0;
-    while (units < nUnits && (p[2 * units] | p[2 * units + 1]) != 0) ++units;
-    std::string out;
-    iconv_t cd = iconv_open("CP932", "UTF-16LE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
-    char* in = reinterpret_cast<char*>(const_cast<unsigned char*>(p));
-    size_t inLeft = 2 * units;
-    char buffer[256];
-    while (inLeft > 0) {
-        char* o = buffer;
-        size_t oLeft = sizeof(buffer);
-        const size_t rc = iconv(cd, &in, &inLeft, &o, &oLeft);
-        out.append(buffer, o - buffer);
-        if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
-        // EILSEQ (no CP932 form) or EINVAL (a high surrogate cut off at the end).
-        out += '?';
-        const unsigned unit =
-            static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8);
-        size_t skip = 2;
-        if (unit >= 0xD800 && unit < 0xDC00 && inLeft >= 4) {
-            const unsigned low =
-                static_cast<unsigned char>(in[2]) | (static_cast<unsigned char>(in[3]) << 8);
-            if (low >= 0xDC00 && low < 0xE000) skip = 4;
-        }
-        if (skip > inLeft) skip = inLeft;
-        in += skip;
-        inLeft -= skip;
-    }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    iconv_close(cd);
-    return out;
 }
 
 }  // namespace
@@ -175,7 +138,8 @@ void CExif::ReadPass::CommentRule(const Entry& e, int& bFlag, CString& str) {
         out[out.size() - 1] = 0;
         str = out.data();
     } else if (code == CommentCode::kUnicode) {
-        str = Utf16LeToShiftJis(text.data(), (count - kCommentCodeSize) / 2).c_str();
+        const size_t nUnits = (count - kCommentCodeSize) / 2;
+        str = photogeo::foundation::Utf16LeToShiftJis(text.data(), nUnits).c_str();
     } else {
         str = reinterpret_cast<const char*>(text.data());
     }
