@@ -6,11 +6,14 @@
 #include "info_listing.h"
 
 #include <photogeo/ExifIfdCoder.h>
+#include <photogeo/GeomagneticField.h>
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "dates.h"
 #include "input_file.h"
 #include "item_keys.h"
 #include "photo.h"
@@ -38,6 +42,11 @@ const std::pair<int, int> kItemRanges[] = {{0, 13}, {101, 112}, {201, 209}, {301
 const int kTextItems[] = {0, 1, 2, 3, 4, 11, 13, 204, 322};
 const char kUnreadable[] = "(unreadable)";
 const char kAbsent[] = "-";
+const int kItemDateTimeOriginal = 5;
+const int kItemDateTime = 6;
+const int kItemLatitude = 8;
+const int kItemLongitude = 9;
+const int kItemDateTimeDigitized = 306;
 
 // Tags read for the raw values.
 enum Tag {
@@ -108,6 +117,15 @@ public:
             return static_cast<double>(static_cast<int32_t>(num)) / static_cast<int32_t>(den);
         }
         return std::nullopt;
+    }
+
+    // A live entry of that directory and tag, of any type.
+    bool Has(int dir, int tag) const {
+        if (dir != DIR_IFD0 && dir < 0) return false;
+        for (const SExifEntry& e : m_exif.m_aEntry) {
+            if (e.nParent == dir && e.nTag == tag && e.pData != nullptr) return true;
+        }
+        return false;
     }
 
 private:
@@ -226,11 +244,13 @@ Json NorthRef(const std::optional<std::string>& ref) {
     return nullptr;
 }
 
+enum class State { kRecorded, kAbsent, kUnreadable };
+
 struct Listed {
     int item;
     std::string label;  // Shift-JIS
-    std::string value;  // Shift-JIS
-    bool absent;        // listed only because of --all
+    std::string value;  // Shift-JIS, as the listing gives it
+    State state;        // kAbsent: listed only because of --all
 };
 
 std::vector<Listed> ListItems(CExifIfdCoder& coder, bool all) {
@@ -239,9 +259,9 @@ std::vector<Listed> ListItems(CExifIfdCoder& coder, bool all) {
         for (int item = range.first; item <= range.second; ++item) {
             CString name, value;
             if (coder.Listup(item, name, value, 0)) {
-                listed.push_back({item, name.str(), value.str(), false});
+                listed.push_back({item, name.str(), value.str(), State::kRecorded});
             } else if (all && coder.Listup(item, name, value, 1)) {
-                listed.push_back({item, name.str(), kAbsent, true});
+                listed.push_back({item, name.str(), value.str(), State::kAbsent});
             }
         }
     }
@@ -255,8 +275,76 @@ const char* KeyOf(int item) {
     return "unknown";
 }
 
-// A listed value as UTF-8 for people, with unreadable numbers said in words.
+// Where the listing's value rests on the record's coarser view, the raw value decides: both
+// coordinates are listed once GPSLatitude is there, so a coordinate the table lacks is taken
+// off (shown as absent with --all); dates are shown from their EXIF text, so no time zone turns
+// them; a value stored but unreadable is marked so.
+void CorrectListing(const Entries& e, const Json& raw, std::vector<Listed>& items, bool all) {
+    struct Source {
+        int item;
+        const char* key;
+        int dir;
+        int tag;
+    };
+    const Source kSources[] = {
+        {kItemLatitude, "latitude", e.GpsDir(), kTagGpsLatitude},
+        {kItemLongitude, "longitude", e.GpsDir(), kTagGpsLongitude},
+        {kItemDateTimeOriginal, "date_time_original", e.ExifDir(), kTagDateTimeOriginal},
+        {kItemDateTime, "date_time", e.Ifd0(), kTagDateTime},
+        {kItemDateTimeDigitized, "date_time_digitized", e.ExifDir(), kTagDateTimeDigitized},
+    };
+    for (Listed& item : items) {
+        for (const Source& source : kSources) {
+            if (item.item != source.item || item.state != State::kRecorded) continue;
+            const Json& value = raw[source.key];
+            if (!e.Has(source.dir, source.tag)) {
+                item.state = State::kAbsent;
+            } else if (value.is_null()) {
+                item.state = State::kUnreadable;
+            } else if (value.is_string()) {
+                // "YYYY-MM-DDTHH:MM:SS" in the listing's form "YYYY/MM/DD HH:MM:SS".
+                std::string date = value.get<std::string>().substr(0, 19);
+                std::replace(date.begin(), date.end(), '-', '/');
+                date[10] = ' ';
+                item.value = date;
+            }
+        }
+    }
+    if (!all) {
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [](const Listed& i) { return i.state == State::kAbsent; }),
+                    items.end());
+    }
+}
+
+// The declination at the photo's place and shooting time (IGRF-14), or null. The shooting time
+// is the wall clock less the recorded offset; without one the wall clock is taken as UTC rather
+// than read in the TZ zone, so that the output does not depend on where it is made: the field
+// changes by well under a thousandth of a degree in a day.
+Json Declination(const Json& raw) {
+    const Json& when = raw["date_time_original"];
+    if (raw["latitude"].is_null() || raw["longitude"].is_null() || when.is_null()) return nullptr;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int offsetHours = 0, offsetMinutes = 0;
+    char sign = '+';
+    std::sscanf(when.get<std::string>().c_str(), "%d-%d-%dT%d:%d:%d%c%d:%d", &year, &month, &day,
+                &hour, &minute, &second, &sign, &offsetHours, &offsetMinutes);
+    int offset = (sign == '-' ? -1 : 1) * (offsetHours * 3600 + offsetMinutes * 60);
+    int64_t utc = WallClockAsUtc(year, month, day, hour, minute, second) - offset;
+    std::time_t t = static_cast<std::time_t>(utc);
+    std::tm u{};
+    if (gmtime_r(&t, &u) == nullptr) return nullptr;
+    photogeo::UtcDateTime at{u.tm_year + 1900, u.tm_mon + 1, u.tm_mday, u.tm_hour, u.tm_min, u.tm_sec};
+    double height = raw["altitude"].is_null() ? 0.0 : raw["altitude"].get<double>();
+    photogeo::GeomagneticResult field = photogeo::Igrf14Field(
+        raw["latitude"].get<double>(), raw["longitude"].get<double>(), height, at);
+    return field ? Json(field.field.declination) : Json(nullptr);
+}
+
+// A listed value as UTF-8 for people, with absent and unreadable values said in words.
 std::string DisplayValue(const Listed& item) {
+    if (item.state == State::kAbsent) return kAbsent;
+    if (item.state == State::kUnreadable) return kUnreadable;
     std::string text = ListedText(item.value);
     if (std::find(std::begin(kTextItems), std::end(kTextItems), item.item) != std::end(kTextItems)) {
         return text;
@@ -266,8 +354,8 @@ std::string DisplayValue(const Listed& item) {
                : text;
 }
 
-Json InfoJson(const std::string& file, CExifIfdCoder& coder, const std::vector<Listed>& items,
-              int width, int height) {
+// The JSON object of one photo, with an empty "items" in its place for the caller to fill.
+Json InfoJson(const std::string& file, CExifIfdCoder& coder, int width, int height) {
     // A fresh coder's table is empty, so a photo without EXIF gives null everywhere below.
     Entries e(coder.m_Exif);
     Json j;
@@ -277,9 +365,7 @@ Json InfoJson(const std::string& file, CExifIfdCoder& coder, const std::vector<L
     j["exif"] = coder.m_nStatus == 1;
     j["width"] = width >= 0 ? Json(width) : Json(nullptr);
     j["height"] = height >= 0 ? Json(height) : Json(nullptr);
-    Json listed = Json::object();
-    for (const Listed& item : items) listed[KeyOf(item.item)] = DisplayValue(item);
-    j["items"] = listed;
+    j["items"] = Json::object();
     int gps = e.GpsDir(), ex = e.ExifDir(), ifd0 = e.Ifd0();
     j["latitude"] = Coordinate(e, kTagGpsLatitude, kTagGpsLatitudeRef, 'S', 90);
     j["longitude"] = Coordinate(e, kTagGpsLongitude, kTagGpsLongitudeRef, 'W', 180);
@@ -295,6 +381,7 @@ Json InfoJson(const std::string& file, CExifIfdCoder& coder, const std::vector<L
     j["date_time"] = LocalDate(e.Ascii(ifd0, kTagDateTime), e.Ascii(ex, kTagOffsetTime));
     j["date_time_digitized"] =
         LocalDate(e.Ascii(ex, kTagDateTimeDigitized), e.Ascii(ex, kTagOffsetTimeDigitized));
+    j["declination"] = Declination(j);
     j["gps_time"] = GpsTime(e);
     j["exposure_time"] = Number(Positive(e.Rational(ex, kTagExposureTime)));
     j["f_number"] = Number(Positive(e.Rational(ex, kTagFNumber)));
@@ -319,7 +406,9 @@ void PrintText(std::FILE* out, const std::string& file, CExifIfdCoder& coder,
     std::size_t labelWidth = 0;
     for (const Listed& item : items) {
         std::string label = sjis ? item.label : SjisToUtf8(item.label);
-        std::string value = sjis ? item.value : TerminalText(DisplayValue(item));
+        std::string value = !sjis                           ? TerminalText(DisplayValue(item))
+                            : item.state == State::kRecorded ? item.value
+                                                             : DisplayValue(item);
         labelWidth = std::max(labelWidth, sjis ? DisplayWidthSjis(label) : DisplayWidthUtf8(label));
         rows.emplace_back(std::move(label), std::move(value));
     }
@@ -334,11 +423,6 @@ void PrintText(std::FILE* out, const std::string& file, CExifIfdCoder& coder,
 
 }  // namespace
 
-void UseRecordedWallClock() {
-    setenv("TZ", "UTC0", 1);
-    tzset();
-}
-
 bool ListPhoto(const std::string& file, const InfoOptions& options, bool first, std::FILE* out,
                std::string& cause) {
     InputFile input;
@@ -349,8 +433,13 @@ bool ListPhoto(const std::string& file, const InfoOptions& options, bool first, 
     int width = -1, height = -1;
     coder.GetJPEGInfo(input.Path().c_str(), width, height);
     std::vector<Listed> items = ListItems(coder, options.all && !options.json);
+    Json j = InfoJson(file, coder, width, height);
+    // The quick read keeps no table to correct the listing from.
+    if (!options.quick || options.json) CorrectListing(Entries(coder.m_Exif), j, items, options.all);
     if (options.json) {
-        std::string line = InfoJson(file, coder, items, width, height).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+        Json& listed = j["items"];
+        for (const Listed& item : items) listed[KeyOf(item.item)] = DisplayValue(item);
+        std::string line = j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
         std::fputs(line.c_str(), out);
     } else {
         if (!first) std::fputc('\n', out);

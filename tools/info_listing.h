@@ -24,11 +24,6 @@ struct InfoOptions {
 bool ListPhoto(const std::string& file, const InfoOptions& options, bool first, std::FILE* out,
                std::string& cause);
 
-// The wall-clock date-times of the EXIF items are listed as recorded, whatever the TZ
-// variable says: call once before reading any photo (it sets TZ to UTC for the process, under
-// which the library's local-time conversion of those texts is exact).
-void UseRecordedWallClock();
-
 }  // namespace cli
 
 #endif

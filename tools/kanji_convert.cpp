@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "cli.h"
@@ -80,6 +82,51 @@ std::string Nkf(const std::string& text, const std::string& options) {
         if (length + 1 < capacity) return std::string(output.data(), length);
         capacity *= 2;
     }
+}
+
+// iconv gives the IBM extensions (first bytes 0xFA-0xFC) for the characters that CP932 holds
+// twice; the converter carries only their NEC forms (row 13 and the NEC-selected rows 0xED and
+// 0xEE), which are what Windows and most encoders write. Maps each character's UTF-8 to its NEC
+// form, row 13 first, built once from iconv's own table.
+const std::map<std::string, std::string>& NecForms() {
+    static const std::map<std::string, std::string> forms = [] {
+        std::map<std::string, std::string> m;
+        const std::pair<unsigned, unsigned> kRows[] = {{0x87, 0x87}, {0xED, 0xEE}};
+        for (const auto& rows : kRows) {
+            for (unsigned lead = rows.first; lead <= rows.second; ++lead) {
+                for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                    std::string sjis{static_cast<char>(lead), static_cast<char>(trail)}, utf8;
+                    std::size_t at = 0;
+                    if (trail != 0x7F && Iconv("UTF-8", "CP932", sjis, utf8, at)) m.emplace(utf8, sjis);
+                }
+            }
+        }
+        return m;
+    }();
+    return forms;
+}
+
+// Replaces the IBM-extension characters of Shift-JIS text by their NEC forms where CP932 has one.
+std::string PreferNecForms(const std::string& sjis) {
+    const unsigned char kFirstIbm = 0xFA, kLastIbm = 0xFC;
+    std::string out;
+    out.reserve(sjis.size());
+    for (std::size_t i = 0; i < sjis.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(sjis[i]);
+        bool twoBytes = (c >= 0x81 && c <= 0x9F) || c >= 0xE0;
+        if (!twoBytes || i + 1 >= sjis.size()) {
+            out += sjis[i];
+            continue;
+        }
+        std::string pair = sjis.substr(i++, 2), utf8;
+        std::size_t at = 0;
+        if (c >= kFirstIbm && c <= kLastIbm && Iconv("UTF-8", "CP932", pair, utf8, at)) {
+            auto nec = NecForms().find(utf8);
+            if (nec != NecForms().end()) pair = nec->second;
+        }
+        out += pair;
+    }
+    return out;
 }
 
 // nkf carries JIS X 0208 and NEC's rows of CP932 but drops the double-byte characters with a
@@ -196,6 +243,7 @@ std::string ConvertKanji(const std::string& text, KanjiCode from, KanjiCode to,
             std::snprintf(where, sizeof where, "byte %zu: U+%04lX", at + 1, CodePointAt(input, at));
             throw ConversionError(std::string(where) + " has no Shift-JIS (CP932) form");
         }
+        sjis = PreferNecForms(sjis);
         std::size_t dropped = FirstDroppedByNkf(sjis);
         if (dropped != std::string::npos) {
             // Map the Shift-JIS offset back to the UTF-8 one for the message.
@@ -205,8 +253,8 @@ std::string ConvertKanji(const std::string& text, KanjiCode from, KanjiCode to,
             std::snprintf(where, sizeof where, "byte %zu: U+%04lX", head.size() + 1,
                           CodePointAt(input, head.size()));
             throw ConversionError(std::string(where) +
-                                  " is an IBM extension or user-defined character, which the "
-                                  "converter does not carry");
+                                  " is a user-defined character, which the converter does not "
+                                  "carry");
         }
         input.swap(sjis);
         letters += 'S';
