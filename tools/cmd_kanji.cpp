@@ -1,110 +1,103 @@
-// "photogeo kanji": standard input to standard output through the library's nkf converter
-// (JIS, Shift-JIS and EUC-JP in, one of them out).
-#include <photogeo/Nkf.h>
-
-#include <climits>
+// "photogeo kanji": a text file or standard input to standard output, between JIS, Shift-JIS,
+// EUC-JP and UTF-8, through the conversion of kanji_convert.h.
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include "cli.h"
 #include "commands.h"
+#include "kanji_convert.h"
 
 namespace cli {
 
 namespace {
 
-const char kUsage[] = "Usage: photogeo kanji [--to sjis|euc|jis] [--options NKF-OPTIONS] < IN > OUT\n";
+const char kUsage[] =
+    "Usage: photogeo kanji [--from CODE] [--to CODE] [--options NKF-OPTIONS] [IN|-]\n";
 const char kIntro[] =
-    "Converts Japanese text from standard input to standard output. The input encoding (JIS\n"
-    "with escape sequences, Shift-JIS or EUC-JP) is detected; half-width katakana are widened.\n";
+    "Converts Japanese text from IN (standard input when it is missing or -) to standard\n"
+    "output, between JIS (ISO-2022-JP), Shift-JIS (CP932), EUC-JP and UTF-8. Half-width\n"
+    "katakana are widened unless the converter option x is given.\n";
 const char kFooter[] =
     "Converter options, for example:\n"
-    "  S, E, J  take the input as Shift-JIS, EUC-JP or JIS\n"
     "  x        keep half-width katakana\n"
     "  Z1       full-width ASCII and space to ASCII\n"
-    "  f60      fold lines at 60 columns\n"
+    "  f60      fold lines at 60 columns (1 to 511)\n"
     "  c, d     add CR before LF / drop CR\n"
+    "A letter the converter does not know is refused.\n"
     "\n"
-    "The text may not contain NUL bytes.\n"
-    "Example: photogeo kanji --to sjis < memo-euc.txt > memo-sjis.txt\n";
+    "UTF-8 passes through CP932: a character without a CP932 form (most emoji, for\n"
+    "example) or a user-defined one is an error. The text may not contain NUL bytes.\n"
+    "Exit status: 0 converted; 1 the input cannot be read or converted, or the output\n"
+    "cannot be written; 2 wrong usage.\n"
+    "Example: photogeo kanji --from euc --to utf8 memo-euc.txt > memo.txt\n";
 
-// Every output byte comes from at most one input byte plus shift sequences and folding: eight
-// bytes a byte is ample, and the conversion is simply repeated with more room when it is not.
-const std::size_t kInitialGrowth = 8;
 const std::size_t kMaxInput = 64u << 20;
+const char kStdin[] = "-";
 
 struct Options {
+    std::string from = "auto";
     std::string to = "jis";
     std::string options;
+    std::string in = kStdin;
 };
 
-int Run(const Options& o) {
-    const std::string& to = o.to;
-    std::string options;
-    if (to == "sjis") {
-        options = "s";
-    } else if (to == "euc") {
-        options = "e";
-    } else if (to == "jis") {
-        options = "j";
-    } else {
-        throw UsageError("--to must be sjis, euc or jis");
+// The whole input; false with the cause reported.
+bool ReadInput(const std::string& name, const std::string& shown, std::string& text) {
+    std::FILE* in = name == kStdin ? stdin : std::fopen(name.c_str(), "rb");
+    if (in == nullptr) {
+        ReportFileError(shown, "cannot open: " + ErrnoText(errno));
+        return false;
     }
-    // The output letter goes last so that it wins over one in the user's options.
-    options = o.options + options;
-
-    std::vector<unsigned char> input;
-    unsigned char chunk[65536];
+    char chunk[65536];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        input.insert(input.end(), chunk, chunk + n);
-        if (input.size() > kMaxInput) {
-            ReportFileError("(standard input)", "too large (more than 64 MiB)");
-            return kExitFileFailed;
-        }
+    while (text.size() <= kMaxInput && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+        text.append(chunk, n);
     }
-    if (!input.empty() && std::memchr(input.data(), 0, input.size()) != nullptr) {
-        ReportFileError("(standard input)",
-                        "contains a NUL byte, which the converter cannot carry");
-        return kExitFileFailed;
+    int err = errno;
+    bool failed = std::ferror(in) != 0;
+    if (in != stdin) std::fclose(in);
+    if (failed) {
+        ReportFileError(shown, "cannot read: " + ErrnoText(err));
+    } else if (text.size() > kMaxInput) {
+        ReportFileError(shown, "too large (more than 64 MiB)");
+    } else if (text.find('\0') != std::string::npos) {
+        ReportFileError(shown, "contains a NUL byte, which the converter cannot carry");
+    } else {
+        return true;
     }
-    input.push_back(0);
+    return false;
+}
 
-    std::size_t capacity = input.size() * kInitialGrowth + 64;
-    std::vector<char> output;
-    for (;;) {
-        output.assign(capacity, 0);
-        int rc = nkf(input.data(), output.data(), static_cast<int>(capacity), options.c_str());
-        if (rc != 0) {
-            throw UsageError("the options '" + o.options +
-                             "' cannot be combined with that output (Latin-1 input needs JIS "
-                             "output and no x)");
-        }
-        std::size_t length = std::strlen(output.data());
-        if (length + 1 < capacity) {
-            std::fwrite(output.data(), 1, length, stdout);
-            break;
-        }
-        if (capacity > INT_MAX / 2) {
-            ReportFileError("(standard input)", "output too large to convert in one piece");
-            return kExitFileFailed;
-        }
-        capacity *= 2;
-    }
-    if (std::fflush(stdout) != 0) {
-        ReportFileError("(standard output)", "cannot write");
+int Run(const Options& o) {
+    KanjiCode from = ParseKanjiCode(o.from, "--from", true);
+    KanjiCode to = ParseKanjiCode(o.to, "--to", false);
+    CheckNkfOptions(o.options);
+    std::string shown = o.in == kStdin ? "(standard input)" : o.in;
+    std::string input;
+    if (!ReadInput(o.in, shown, input)) return kExitFileFailed;
+    std::string output;
+    try {
+        output = ConvertKanji(input, from, to, o.options);
+    } catch (const ConversionError& e) {
+        ReportFileError(shown, e.what());
         return kExitFileFailed;
     }
+    std::fwrite(output.data(), 1, output.size(), stdout);
     return kExitOk;
 }
 
 std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto o = std::make_shared<Options>();
-    app.add_option("--to", o->to, "output encoding: sjis, euc or jis (default jis)")
-        ->option_text("ENC");
+    app.add_option("IN", o->in, "the text to convert (default: standard input)");
+    app.add_option("--from", o->from,
+                   "input code: auto (default), jis, sjis, euc or utf8; auto takes valid UTF-8 "
+                   "with non-ASCII bytes for UTF-8 and tells the others apart by their bytes")
+        ->option_text("CODE");
+    app.add_option("--to", o->to, "output code: jis (default), sjis, euc or utf8")
+        ->option_text("CODE");
     app.add_option("--options", o->options, "further converter options (see below)")
         ->option_text("OPTS");
     return [o] { return Run(*o); };
@@ -112,7 +105,8 @@ std::function<int()> Setup(CLI::App& app) {
 
 }  // namespace
 
-const Command kKanjiCommand = {"kanji", "convert Japanese text between JIS, Shift-JIS and EUC-JP",
+const Command kKanjiCommand = {"kanji",
+                               "convert Japanese text between JIS, Shift-JIS, EUC-JP and UTF-8",
                                Setup};
 
 }  // namespace cli

@@ -8,8 +8,6 @@
 #include <photogeo/ExifIfdCoder.h>
 #include <photogeo/GeomagneticField.h>
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -30,8 +28,6 @@
 namespace cli {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 const int kSchemaVersion = 1;
 
@@ -423,7 +419,7 @@ void PrintText(std::FILE* out, const std::string& file, CExifIfdCoder& coder,
 
 }  // namespace
 
-bool ListPhoto(const std::string& file, const InfoOptions& options, bool first, std::FILE* out,
+bool ListPhoto(const std::string& file, const InfoOptions& options, bool first,
                std::string& cause) {
     InputFile input;
     if (!input.Open(file, cause)) return false;
@@ -439,11 +435,10 @@ bool ListPhoto(const std::string& file, const InfoOptions& options, bool first, 
     if (options.json) {
         Json& listed = j["items"];
         for (const Listed& item : items) listed[KeyOf(item.item)] = DisplayValue(item);
-        std::string line = j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-        std::fputs(line.c_str(), out);
+        PrintJsonLine(j);
     } else {
-        if (!first) std::fputc('\n', out);
-        PrintText(out, file, coder, items, width, height, options.sjis);
+        if (!first) std::fputc('\n', stdout);
+        PrintText(stdout, file, coder, items, width, height, options.sjis);
     }
     return true;
 }

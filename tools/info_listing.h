@@ -5,7 +5,6 @@
 #ifndef PHOTOGEO_TOOLS_INFO_LISTING_H
 #define PHOTOGEO_TOOLS_INFO_LISTING_H
 
-#include <cstdio>
 #include <string>
 
 namespace cli {
@@ -17,11 +16,12 @@ struct InfoOptions {
     bool sjis = false;   // text in the library's Shift-JIS
 };
 
-// Reads the photo named file ("-": standard input) and prints its listing to out; first says
+// Reads the photo named file ("-": standard input) and prints its listing to standard output;
+// first says
 // whether it is the first listing (text listings are separated by a blank line). Returns false,
 // with the cause in plain words, when the file cannot be read or is not a JPEG file; nothing is
 // printed then.
-bool ListPhoto(const std::string& file, const InfoOptions& options, bool first, std::FILE* out,
+bool ListPhoto(const std::string& file, const InfoOptions& options, bool first,
                std::string& cause);
 
 }  // namespace cli

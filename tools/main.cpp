@@ -3,6 +3,7 @@
 // status (0 success, 1 some file failed, 2 wrong usage).
 #include <photogeo/Version.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -49,9 +50,20 @@ const cli::Command* FindCommand(const std::string& name) {
     return nullptr;
 }
 
-}  // namespace
+// The data a command writes to standard output must arrive: a failed write (a full disk, a
+// closed descriptor) fails the run, except a reader that went away (EPIPE), which is the
+// reader's choice.
+int FinishStandardOutput(int status) {
+    errno = 0;
+    bool failed = std::fflush(stdout) != 0;
+    int err = errno;
+    if ((!failed && !std::ferror(stdout)) || err == EPIPE) return status;
+    cli::ReportFileError("(standard output)",
+                         "cannot write" + (err != 0 ? ": " + cli::ErrnoText(err) : std::string()));
+    return status == cli::kExitUsage ? status : cli::kExitFileFailed;
+}
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     if (argc < 2) {
         PrintProgramHelp(stderr);
         return cli::kExitUsage;
@@ -107,4 +119,10 @@ int main(int argc, char** argv) {
         cli::ReportError(std::string(command->name) + ": " + e.what());
         return cli::kExitFileFailed;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return FinishStandardOutput(Main(argc, argv));
 }

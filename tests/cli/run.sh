@@ -86,7 +86,7 @@ expect 0 "kanji widens kana" "$BIN" kanji --to euc --options S <"$WORK/hw.sjis"
 has "kanji widens kana" <(iconv -f EUC-JP -t UTF-8 "$WORK/out") '^カタカナ$'
 expect 0 "kanji keeps kana" "$BIN" kanji --to sjis --options Sx <"$WORK/hw.sjis"
 same "kanji keeps kana" "$WORK/out" "$WORK/hw.sjis"
-expect 2 "kanji bad encoding" "$BIN" kanji --to utf8 </dev/null
+expect 2 "kanji bad encoding" "$BIN" kanji --to utf16 </dev/null
 expect 2 "kanji Latin-1 to Shift-JIS" "$BIN" kanji --to sjis --options l </dev/null
 printf 'a\0b' >"$WORK/nul.txt"
 expect 1 "kanji NUL byte" "$BIN" kanji <"$WORK/nul.txt"
@@ -108,7 +108,7 @@ cp "$WORK/out" "$WORK/info.txt"
 has "info size header" "$WORK/info.txt" '/tokyo-tower\.jpg \(160 x 120\)$'
 has "info title" "$WORK/info.txt" '^  タイトル +Tokyo Tower from Shiba Park$'
 has "info little-endian camera items" "$WORK/info.txt" '^  露出モード +プログラムＡＥ$'
-has "info DMS latitude" "$WORK/info.txt" "^  緯度 +N 35ﾟ39'30\.9\"$"
+has "info DMS latitude" "$WORK/info.txt" "^  緯度 +N 35°39'30\.9\"$"
 has "info magnetic bearing" "$WORK/info.txt" '^  方位 +123\.45度\(磁方位\)$'
 has "info big-endian JIS comment" "$WORK/info.txt" '^  コメント +京都の庭園、池の北側から$'
 has "info big-endian true bearing" "$WORK/info.txt" '^  方位 +270\.00度\(真方位\)$'
@@ -116,14 +116,15 @@ has "info UNICODE comment" "$WORK/info.txt" '^  コメント +湖のほとりで
 has "info without EXIF" "$WORK/info.txt" '^  \(no EXIF data\)$'
 # Shift-JIS output is the same listing before conversion.
 expect 0 "info --sjis" "$BIN" info --sjis "$S"/*.jpg
-iconv -f CP932 -t UTF-8 "$WORK/out" >"$WORK/info-sjis.txt"
+# (apart from the degree sign, which the library writes as a half-width kana mark)
+iconv -f CP932 -t UTF-8 "$WORK/out" | sed -E 's/([0-9])ﾟ/\1°/g' >"$WORK/info-sjis.txt"
 same "info --sjis" "$WORK/info-sjis.txt" "$WORK/info.txt"
 # The quick read gives the position but not the camera.
 expect 0 "info --quick" "$BIN" info --quick "$S/tokyo-tower.jpg"
 has "info --quick" "$WORK/out" '^  緯度 '
 if grep -q 'メーカー' "$WORK/out"; then bad "info --quick lists the maker"; else ok; fi
 expect 0 "info --all" "$BIN" info --all "$S/no-exif.jpg"
-has "info --all" "$WORK/out" '^  測地系 +WGS84$'
+has "info --all" "$WORK/out" '^  測地系 +-$'
 # A failing file is named with its cause, and the others are still listed.
 expect 1 "info missing file" "$BIN" info "$S/missing.jpg" "$S/tokyo-tower.jpg" "$S/kyoto-walk.gpx"
 has "info missing file" "$WORK/err" 'missing\.jpg: cannot open: No such file or directory'
@@ -136,7 +137,7 @@ if [ $have_jq = 1 ]; then
     cp "$WORK/out" "$WORK/info.json"
     if jq -e . "$WORK/info.json" >/dev/null; then ok; else bad "info --json is not JSON"; fi
     T='select(.file|endswith("tokyo-tower.jpg"))'
-    has "json date" <(jqv "$T|.date_time_original" "$WORK/info.json") '^2008-02-28T10:15:00\+09:00$'
+    has "json date" <(jqv "$T|.date_time_original" "$WORK/info.json") '^2008-02-28T10:15:00$'
     has "json size" <(jqv "$T|\"\(.width)x\(.height)\"" "$WORK/info.json") '^160x120$'
     has "json direction ref" <(jqv "$T|.direction_ref" "$WORK/info.json") '^M$'
     has "json item text" <(jqv "$T|.items.exposure_time" "$WORK/info.json") '^1/250秒$'
@@ -236,7 +237,7 @@ has "geotag direction ref" <(exiftool -n -s3 -GPSImgDirectionRef "$G/new.jpg") '
 has "geotag datum" <(exiftool -s3 -GPSMapDatum "$G/new.jpg") '^TOKYO$'
 has "geotag title and comment" <(exiftool -s3 -ImageDescription -UserComment "$G/new.jpg" | paste -sd " ") '^テスト写真 日本語のコメント$'
 expect 0 "geotag round trip" "$BIN" info "$G/new.jpg"
-has "geotag round trip longitude" "$WORK/out" "^  経度 +W139ﾟ15'00\.0\"$"
+has "geotag round trip longitude" "$WORK/out" "^  経度 +W139°15'00\.0\"$"
 # --rebuild: the block rebuilt by the library, texts in Shift-JIS, whole metres.
 expect 0 "geotag --rebuild" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 --alt 12.7 --title 'テスト写真' --rebuild -o "$G/rebuilt.jpg"
 near "geotag --rebuild altitude" "$(exiftool -n -s3 -GPSAltitude "$G/rebuilt.jpg")" 12 0
