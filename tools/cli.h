@@ -26,7 +26,7 @@
 
 namespace cli {
 
-enum ExitStatus { kExitOk = 0, kExitFileFailed = 1, kExitUsage = 2 };
+enum ExitStatus { kExitOk = 0, kExitFileFailed = 1, kExitUsage = 2, kExitNothingDone = 3 };
 
 // A wrong command line: the text says what is wrong, main() adds a pointer to --help.
 class UsageError : public std::runtime_error {

@@ -46,7 +46,8 @@ const char kIntro[] =
 const char kFooter[] =
     "Each photo is reported on standard output (standard error with -o -). Exit status 1 when\n"
     "a photo could not be read or written, the others still being processed; a failed photo\n"
-    "is left as it was. Skipped photos are not failures.\n"
+    "is left as it was. Skipped photos are not failures, but when every photo is skipped\n"
+    "the exit status is 3 (nothing done).\n"
     "Example: photogeo geotag photo.jpg --lat 35.6586 --lon 139.7454 -o tagged.jpg\n";
 
 // EXIF tags the command reads or checks.
@@ -496,6 +497,7 @@ int Run(const Arguments& a) {
     }
 
     int status = kExitOk;
+    std::size_t skipped = 0;
     Progress progress(files.size());
     for (const std::string& file : files) {
         progress.Step(file);
@@ -519,6 +521,7 @@ int Run(const Arguments& a) {
             std::fprintf(report, "%s\n", line.c_str());
         };
         auto skip = [&](const std::string& why) {
+            ++skipped;
             if (a.json) {
                 print("skipped", why);
             } else {
@@ -599,6 +602,8 @@ int Run(const Arguments& a) {
         std::fprintf(report, "%s: %s%s %s%s\n", file.c_str(), options.dryRun ? "would write " : "",
                      Describe(r).c_str(), place.c_str(), note.c_str());
     }
+    // Every photo skipped and none failed: nothing was done, which a script should notice.
+    if (status == kExitOk && !files.empty() && skipped == files.size()) return kExitNothingDone;
     return status;
 }
 

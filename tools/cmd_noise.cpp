@@ -92,12 +92,13 @@ std::function<int()> Setup(CLI::App& app) {
         ->check(Range(-1000000, 1000000));
     CLI::Option* cover = app.add_option(
         "--cover", o->cover, "cloud: density 0..255 taken away before the curve (default 100)");
-    cover->check(Range());
+    const double kMaxCover = 255;
+    cover->check(Range(0, kMaxCover));
     CLI::Option* sharpness = app.add_option(
         "--sharpness", o->sharpness,
         "cloud: base of the exponential curve, 0..1 (default 0.97; lower values give harder "
         "edges)");
-    sharpness->check(Range());
+    sharpness->check(Range(0, 1));
     CLI::Option* height =
         app.add_option("--height", o->height, "bump: factor applied to the noise (default 1.5)");
     height->check(Range());

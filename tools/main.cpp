@@ -40,7 +40,7 @@ void PrintProgramHelp(std::FILE* out) {
                  "\n"
                  "Run 'photogeo COMMAND --help' for the options of a command.\n"
                  "Exit status: 0 success; 1 a file failed (the other files were still\n"
-                 "processed); 2 wrong usage.\n");
+                 "processed); 2 wrong usage; 3 nothing done (every photo skipped).\n");
 }
 
 const cli::Command* FindCommand(const std::string& name) {

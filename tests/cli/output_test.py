@@ -109,7 +109,9 @@ try:
     with open("/dev/full", "wb") as full:
         rc = subprocess.run([BIN, "info", base], stdout=full, stderr=subprocess.PIPE)
     check(rc.returncode == 1 and b"No space left" in rc.stderr, "info > /dev/full must fail")
-    check(run("info").returncode == 2 and run("info", "--bogus", base).returncode == 2, "usage errors")
+    for args in [("info",), ("info", "--bogus", base), ("noise", "cloud", "--cover", "300", "-"),
+                 ("noise", "cloud", "--sharpness", "2", "-")]:
+        check(run(*args).returncode == 2, f"{args}: wrong usage expected")
 
     # --- the other commands' --json --------------------------------------------------------------
     cases = [("bearing", "--json", base, os.path.join(SRC, "samples/kyoto-garden.jpg")),
