@@ -296,6 +296,10 @@ bool ThroughCoder(const std::vector<unsigned char>& photo, const photogeo::ExifL
     result = std::move(written.value());
     if (mode == Mode::kPatch && reordered) {
         // A patch keeps every length: the patched segment stands right after SOI.
+        if (result.size() != photo.size()) {
+            cause = "the patch changed the file's length";
+            return false;
+        }
         std::vector<unsigned char> back = photo;
         std::copy_n(result.begin() + 2, where.segmentSize,
                     back.begin() + static_cast<std::ptrdiff_t>(where.segmentOffset));

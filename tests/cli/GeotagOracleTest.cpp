@@ -92,6 +92,19 @@ TEST(GeotagOracle, OnlyTheAskedItemsChangeAndTheToolReadsThemBack) {
     EXPECT_EQ(read, cases.size());
     Tool("bearing '" + outputs + "1.jpg' >/dev/null", status);
     EXPECT_EQ(status, 0);
+    // A patch reaches the EXIF block behind the XMP packet and puts it back in its place.
+    const testsupport::Bytes unpatched = testsupport::ReadFile(outputs + "1.jpg");
+    Tool("geotag --patch --lat 1.5 --lon 2.5 '" + outputs + "1.jpg'", status);
+    EXPECT_EQ(status, 0);
+    const auto patched = testsupport::ReadWithExiftool({outputs + "1.jpg"}).front().tags;
+    EXPECT_EQ(patched.at("GPS:GPSLatitude").front() + " " + patched.at("GPS:GPSLongitude").front(),
+              "1.5 2.5");
+    // Only the position's few bytes differ: nothing moved.
+    const testsupport::Bytes after = testsupport::ReadFile(outputs + "1.jpg");
+    ASSERT_EQ(after.size(), unpatched.size());
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < after.size(); ++i) differing += after[i] != unpatched[i];
+    EXPECT_LT(differing, 64u);
     // The GPX mode reads each shooting time behind the XMP packet as well.
     std::ofstream(dir.Path("track.gpx"))
         << "<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><time>1990-01-01T00:00:00Z</time>"
