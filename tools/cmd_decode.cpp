@@ -40,9 +40,10 @@ constexpr int kSchemaVersion = 1;  // docs/json-schema.json
 constexpr double kDefaultMegapixels = 250;
 constexpr uint16_t kTagOrientation = 0x0112;
 
+// The whole image; "-" reads standard input.
 bool Load(const std::string& file, std::vector<char>& data) {
     std::vector<unsigned char> bytes;
-    if (!ReadWholeFile(file, bytes)) {
+    if (!ReadWholeFile(file == "-" ? "/dev/stdin" : file, bytes)) {
         ReportFileError(file, "cannot read: " + ErrnoText(errno));
         return false;
     }
@@ -304,7 +305,7 @@ int Run(const Options& o) {
 std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto o = std::make_shared<Options>();
-    app.add_option("FILE", o->files, "IN.jpg and OUT.bmp (a new or regular file, - for standard output), or with --info the images")->required();
+    app.add_option("FILE", o->files, "IN.jpg (- for standard input) and OUT.bmp (a new or regular file, - for standard output), or with --info the images")->required();
     CLI::Option* info = app.add_flag(
         "--info", o->info, "frame type, size, components, precision, JFIF data and comment");
     app.add_flag("--quant", o->quant,

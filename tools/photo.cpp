@@ -76,8 +76,9 @@ bool ReadPhoto(const std::string& path, CExifIfdCoder& coder, bool quick, std::s
         scratch.emplace(std::move(copy.value()));
     }
     const std::string& read = scratch ? scratch->Path() : path;
+    errno = 0;
     const int ok = quick ? coder.QuickDecoder(read.c_str(), 0) : coder.Decoder(read.c_str());
-    if (!ok) cause = "cannot open";
+    if (!ok) cause = "cannot open" + (errno != 0 ? ": " + ErrnoText(errno) : std::string());
     return ok != 0;
 }
 

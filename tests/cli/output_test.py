@@ -106,6 +106,7 @@ try:
     piped = run("info", "-", stdin=open(base, "rb").read())
     check(piped.returncode == 0 and piped.stdout.split(b"\n")[1:] == run("info", base).stdout.split(b"\n")[1:],
           "info - reads standard input")
+    check(run("decode", "--info", "-", stdin=open(base, "rb").read()).returncode == 0, "decode - reads standard input")
     with open("/dev/full", "wb") as full:
         rc = subprocess.run([BIN, "info", base], stdout=full, stderr=subprocess.PIPE)
     check(rc.returncode == 1 and b"No space left" in rc.stderr, "info > /dev/full must fail")
