@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "text_out.h"
 #include "commands.h"
 #include "image_files.h"
 
@@ -142,7 +143,9 @@ int PrintInfo(const std::string& file, bool quant, bool json, bool strict) {
     } else if (prop.m_nJfifType == 2) {
         std::printf("  JFXX         extension code 0x%02X\n", prop.m_nJfxxCode);
     }
-    if (prop.m_pComment) std::printf("  comment      %s\n", SjisToUtf8(prop.m_pComment).c_str());
+    if (prop.m_pComment) {
+        std::printf("  comment      %s\n", TerminalText(SjisToUtf8(prop.m_pComment)).c_str());
+    }
     if (tables) {
         for (int t = 0; t < 2; ++t) {
             std::printf("  quantisation table of component %d\n", t + 1);

@@ -56,7 +56,7 @@ try:
     shutil.copy(base, hard)
     exiftool("-OffsetTimeOriginal=+05:30", "-Make=Photogeo   ", "-ImageDescription=red\x1b[31m\ttext",
              "-Orientation#=6", "-Flash#=25", "-ISO=3200", "-FocalLength=4.5", "-ExposureTime=1/8000",
-             "-GPSDateStamp=2008:02:28", "-GPSLatitude=12.5", "-GPSLatitudeRef=S", hard)
+             "-GPSDateStamp=2008:02:28", "-GPSLatitude=12.5", "-GPSLatitudeRef=S", "-Comment=a\rb", hard)
     latonly = os.path.join(work, "lat-only.jpg")
     shutil.copy(os.path.join(SRC, "samples/no-exif.jpg"), latonly)
     exiftool("-GPSLatitude=35.5", "-GPSLatitudeRef=N", latonly)
@@ -97,6 +97,7 @@ try:
     text = run("info", "--all", hard, zero, os.path.join(SRC, "samples/no-exif.jpg")).stdout.decode()
     check("red\\x1B[31m\\ttext" in text and "\x1b" not in text, "control characters escaped")
     check("(unreadable)" in text and "nan" not in text, "unreadable seconds")
+    check(b"a\\rb" in run("decode", "--info", hard).stdout, "decode --info escapes the comment")
     check(not re.search(r" +$", text, re.M), "trailing blanks in the listing")
     check("1970" not in text.split("no-exif.jpg")[1] and "0°00'" not in text, "--all invents values")
     sjis = run("info", "--sjis", base).stdout
