@@ -20,9 +20,12 @@ void Put(Bytes& out, const Bytes& more) {
 Bytes AppSegment(unsigned char marker, const Bytes& payload) {
     const size_t length = payload.size() + 2;
     if (length > 0xFFFF) throw std::length_error("segment too long");
-    Bytes s = {0xFF, marker, static_cast<unsigned char>(length >> 8),
-               static_cast<unsigned char>(length & 0xFF)};
-    Put(s, payload);
+    Bytes s(4 + payload.size());
+    s[0] = 0xFF;
+    s[1] = marker;
+    s[2] = static_cast<unsigned char>(length >> 8);
+    s[3] = static_cast<unsigned char>(length & 0xFF);
+    std::copy(payload.begin(), payload.end(), s.begin() + 4);
     return s;
 }
 
