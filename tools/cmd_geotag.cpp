@@ -35,7 +35,8 @@ namespace {
 const char kUsage[] =
     "Usage: photogeo geotag FILE... --lat D --lon D [--alt M] [--dir DEG] [--dir-ref T|M]\n"
     "                       [--datum TEXT] [--title TEXT] [--comment TEXT] MODE\n"
-    "       photogeo geotag --gpx TRACK.gpx [--offset +HH:MM] [--max-gap SECONDS] FILE... MODE\n"
+    "       photogeo geotag --gpx TRACK.gpx... [--offset +HH:MM] [--max-gap SECONDS]\n"
+    "                       [--max-distance METRES] FILE... MODE\n"
     "MODE:  -o OUT | --in-place | --patch   (add --rebuild, --keep-time or --dry-run)\n";
 const char kIntro[] =
     "Writes a position and other items into the EXIF of JPEG photos. Only the items asked for\n"
@@ -71,8 +72,9 @@ const std::size_t kMaxDatum = 79;  // the record keeps the datum in 80 bytes, NU
 struct Arguments {
     const CLI::App* app = nullptr;
     std::vector<std::string> files;
-    double lat = 0.0, lon = 0.0, alt = 0.0, dir = 0.0, maxGap = 300.0;
-    std::string dirRef, datum, title, comment, gpx, offset, out;
+    double lat = 0.0, lon = 0.0, alt = 0.0, dir = 0.0, maxGap = 300.0, maxDistance = 0.0;
+    std::string dirRef, datum, title, comment, offset, out;
+    std::vector<std::string> gpx;
     bool inPlace = false, patch = false, rebuild = false, dryRun = false, keepTime = false;
     bool json = false;
 
@@ -487,15 +489,14 @@ int Run(const Arguments& a) {
     std::optional<int> offset;
     if (a.given("--offset")) offset = ParseUtcOffset(a.offset, "--offset");
 
-    std::vector<TrackPoint> track;
-    if (gpx) {
+    Track track;
+    TrackLimits limits;
+    limits.maxGap = a.maxGap;
+    limits.maxDistance = a.maxDistance;
+    for (const std::string& path : a.gpx) {
         std::string cause;
-        if (!LoadGpx(a.gpx, track, cause)) {
-            ReportFileError(a.gpx, cause);
-            return kExitFileFailed;
-        }
-        if (track.empty()) {
-            ReportFileError(a.gpx, "has no track points with a time");
+        if (!track.AddGpx(path, cause)) {
+            ReportFileError(path, cause);
             return kExitFileFailed;
         }
     }
@@ -564,10 +565,10 @@ int Run(const Arguments& a) {
             }
             if (a.json) object["shot_at"] = IsoUtc(when);
             Fix fix{};
-            FixOutcome outcome = FindFix(track, when, a.maxGap, fix);
+            FixOutcome outcome = track.Locate(when, limits, fix);
             if (outcome == FixOutcome::kOutside) {
                 skip("shot at " + IsoUtc(when) + ", outside the track (" +
-                     IsoUtc(track.front().time) + " to " + IsoUtc(track.back().time) + ")");
+                     IsoUtc(track.Begin()) + " to " + IsoUtc(track.End()) + ")");
                 continue;
             }
             if (outcome == FixOutcome::kTooFar) {
@@ -647,7 +648,12 @@ std::function<int()> Setup(CLI::App& app) {
                        "take each photo's position (and altitude) from the track, interpolated "
                        "at its shooting time (DateTimeOriginal), which becomes the GPS time; "
                        "photos outside the track or farther than the gap from a track point are "
-                       "skipped")
+                       "skipped. Repeat it for several tracks: positions are interpolated only "
+                       "within a track segment; between segments or files a photo takes the "
+                       "nearer end's position when it lies within the gap, and where tracks "
+                       "overlap the one with a point nearest in time wins")
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
             ->option_text("TRACK.gpx")
             ->excludes(lat)
             ->excludes(lon);
@@ -661,6 +667,12 @@ std::function<int()> Setup(CLI::App& app) {
         ->check(Range(0.0))
         ->needs(gpx)
         ->option_text("SECONDS");
+    app.add_option("--max-distance", a->maxDistance,
+                   "two neighbouring track points farther apart than this are a jump: no "
+                   "position is interpolated between them (default 0, no limit)")
+        ->check(Range(0.0))
+        ->needs(gpx)
+        ->option_text("METRES");
     app.add_option("-o,--out", a->out,
                    "write a copy: OUT is a file, - for standard output, or a directory for "
                    "several photos; an existing OUT (or DIR/NAME) must be a regular file")

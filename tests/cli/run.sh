@@ -315,6 +315,18 @@ has "gpx broken track" "$WORK/err" 'broken\.gpx: not well-formed XML'
 expect 2 "gpx with a typed position" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --lat 1 --lon 2 "$S/lake-progressive.jpg" -o "$T"
 expect 2 "gpx bad offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset 9 "$S/lake-progressive.jpg" -o "$T"
 
+# Several tracks: Tokyo from a second file; a photo in the gap between files takes no line across it.
+printf '<gpx><trk><trkseg><trkpt lat="35.65" lon="139.74"><time>2008-02-28T01:10:00Z</time></trkpt><trkpt lat="35.67" lon="139.76"><time>2008-02-28T01:20:00Z</time></trkpt></trkseg><trkseg><trkpt lat="35.0" lon="138.0"><time>2008-02-28T03:10:00Z</time></trkpt><trkpt lat="35.1" lon="138.1"><time>2008-02-28T03:20:00Z</time></trkpt></trkseg></trk></gpx>' >"$WORK/tokyo.gpx"
+expect 0 "gpx two files" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --gpx "$WORK/tokyo.gpx" "$S/tokyo-tower.jpg" "$S/lake-progressive.jpg" "$S/html-comment.jpg" -o "$T" -n
+has "gpx two files: the second" "$WORK/out" 'tokyo-tower\.jpg: would write 35\.660000, 139\.750000'
+has "gpx two files: the first" "$WORK/out" 'lake-progressive\.jpg: would write 35\.043000'
+has "gpx two files: no line across the gap" "$WORK/out" 'html-comment\.jpg: skipped, .*more than 300 s'
+expect 0 "gpx gap end" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --gpx "$WORK/tokyo.gpx" --max-gap 600 "$S/html-comment.jpg" -o "$T" -n
+has "gpx gap end" "$WORK/out" 'html-comment\.jpg: would write 35\.000000, 138\.000000 .*600 s from a track point'
+# Its neighbours lie 287 m apart: over --max-distance, the photo takes the earlier one (a tie).
+expect 0 "gpx --max-distance" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-distance 250 "$S/lake-progressive.jpg" -o "$T" -n
+has "gpx --max-distance" "$WORK/out" 'lake-progressive\.jpg: would write 35\.042000, 135\.731000'
+
 # --- track: export and round trip -------------------------------------------------------------
 # The photos tagged above, exported and read back by geotag on fresh copies: the same positions.
 R="$WORK/track"
