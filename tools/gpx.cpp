@@ -16,7 +16,7 @@ namespace cli {
 
 namespace {
 
-using Segments = std::vector<std::vector<TrackPoint>>;
+using SegmentList = std::vector<std::vector<TrackPoint>>;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kEarthRadiusMetres = 6371008.8;  // mean radius (IUGG)
@@ -57,7 +57,7 @@ std::string Trim(const std::string& text) {
 
 // Collects the timed points named pointName below node: the ones sharing a parent element make
 // one segment, in document order.
-bool Collect(const pugi::xml_node& node, const char* pointName, Segments& segments,
+bool Collect(const pugi::xml_node& node, const char* pointName, SegmentList& segments,
              std::string& cause) {
     std::vector<TrackPoint> segment;
     for (pugi::xml_node child : node.children()) {
@@ -89,7 +89,7 @@ bool Collect(const pugi::xml_node& node, const char* pointName, Segments& segmen
 }
 
 // The segments of a GPX file: its tracks, else its routes and waypoints.
-bool ReadGpx(const std::string& path, Segments& segments, std::string& cause) {
+bool ReadGpx(const std::string& path, SegmentList& segments, std::string& cause) {
     std::vector<unsigned char> data;
     if (!ReadWholeFile(path, data)) {
         cause = "cannot read: " + ErrnoText(errno);
@@ -162,7 +162,7 @@ double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
 }
 
 bool Track::AddGpx(const std::string& path, std::string& cause) {
-    Segments segments;
+    SegmentList segments;
     if (!ReadGpx(path, segments, cause)) return false;
     if (segments.empty()) {
         cause = "has no track, route or waypoint with a time";
@@ -201,23 +201,6 @@ FixOutcome Track::Locate(double t, const TrackLimits& limits, Fix& fix) const {
         }
     }
     return found ? FixOutcome::kFound : FixOutcome::kTooFar;
-}
-
-bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::string& cause) {
-    Segments segments;
-    if (!ReadGpx(path, segments, cause)) return false;
-    points.clear();
-    for (const auto& segment : segments) points.insert(points.end(), segment.begin(), segment.end());
-    SortByTime(points);
-    return true;
-}
-
-FixOutcome FindFix(const std::vector<TrackPoint>& points, double t, double maxGap, Fix& fix) {
-    Track track;
-    track.AddSegment(points);
-    TrackLimits limits;
-    limits.maxGap = maxGap;
-    return track.Locate(t, limits, fix);
 }
 
 }  // namespace cli

@@ -51,6 +51,8 @@ public:
     bool Empty() const { return m_segments.empty(); }
     double Begin() const;  // time of the first point; only when not Empty()
     double End() const;    // time of the last point
+    // The segments, each in time order, in the order they were added.
+    const std::vector<std::vector<TrackPoint>>& Segments() const { return m_segments; }
 
     // The position at time t. Inside a segment it is interpolated linearly between the two
     // points around t (longitude across the 180th meridian the short way, elevation only when
@@ -65,14 +67,6 @@ private:
 
 // Great-circle distance between two points in metres (mean Earth radius).
 double DistanceMetres(double lat1, double lon1, double lat2, double lon2);
-
-// The timed points of a GPX file, all segments merged in time order (for callers that want the
-// points, not positions between them). Same causes as Track::AddGpx, but an untimed file is
-// not an error.
-bool LoadGpx(const std::string& path, std::vector<TrackPoint>& points, std::string& cause);
-
-// Locate on a single segment made of points.
-FixOutcome FindFix(const std::vector<TrackPoint>& points, double t, double maxGap, Fix& fix);
 
 }  // namespace cli
 

@@ -93,43 +93,47 @@ TEST(Dates, LocalTimeFollowsTz) {
 }
 
 TEST(Track, InterpolatesBetweenThePointsAroundTheMoment) {
-    std::vector<TrackPoint> track = {Point(100, 35.0, 135.0), Point(200, 36.0, 137.0),
-                                     Point(400, 36.0, 139.0)};
-    track[0].hasEle = track[1].hasEle = true;
-    track[0].ele = 10;
-    track[1].ele = 30;
+    std::vector<TrackPoint> points = {Point(100, 35.0, 135.0), Point(200, 36.0, 137.0),
+                                      Point(400, 36.0, 139.0)};
+    points[0].hasEle = points[1].hasEle = true;
+    points[0].ele = 10;
+    points[1].ele = 30;
+    Track track;
+    track.AddSegment(points);
     Fix fix{};
-    ASSERT_EQ(FindFix(track, 150, 60, fix), FixOutcome::kFound);
+    ASSERT_EQ(track.Locate(150, {60, 0}, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lat, 35.5);
     EXPECT_DOUBLE_EQ(fix.lon, 136.0);
     EXPECT_TRUE(fix.hasEle);
     EXPECT_DOUBLE_EQ(fix.ele, 20.0);
     EXPECT_DOUBLE_EQ(fix.gap, 50.0);
     // Elevation only when both neighbours have one.
-    ASSERT_EQ(FindFix(track, 250, 60, fix), FixOutcome::kFound);
+    ASSERT_EQ(track.Locate(250, {60, 0}, fix), FixOutcome::kFound);
     EXPECT_FALSE(fix.hasEle);
     EXPECT_DOUBLE_EQ(fix.lon, 137.5);
     // The ends and the points themselves are inside; an exact hit needs no gap.
-    ASSERT_EQ(FindFix(track, 100, 0, fix), FixOutcome::kFound);
+    ASSERT_EQ(track.Locate(100, {0, 0}, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lat, 35.0);
-    ASSERT_EQ(FindFix(track, 400, 0, fix), FixOutcome::kFound);
+    ASSERT_EQ(track.Locate(400, {0, 0}, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lon, 139.0);
-    EXPECT_EQ(FindFix(track, 99.5, 1000, fix), FixOutcome::kOutside);
-    EXPECT_EQ(FindFix(track, 400.5, 1000, fix), FixOutcome::kOutside);
-    EXPECT_EQ(FindFix(track, 300, 99, fix), FixOutcome::kTooFar);
-    EXPECT_EQ(FindFix(track, 300, 100, fix), FixOutcome::kFound);
-    EXPECT_EQ(FindFix({}, 0, 1000, fix), FixOutcome::kOutside);
+    EXPECT_EQ(track.Locate(99.5, {1000, 0}, fix), FixOutcome::kOutside);
+    EXPECT_EQ(track.Locate(400.5, {1000, 0}, fix), FixOutcome::kOutside);
+    EXPECT_EQ(track.Locate(300, {99, 0}, fix), FixOutcome::kTooFar);
+    EXPECT_EQ(track.Locate(300, {100, 0}, fix), FixOutcome::kFound);
+    EXPECT_EQ(Track().Locate(0, {1000, 0}, fix), FixOutcome::kOutside);
 }
 
 TEST(Track, CrossesTheAntimeridianTheShortWay) {
-    std::vector<TrackPoint> track = {Point(0, 0.0, 179.0), Point(100, 0.0, -179.0)};
+    Track track;
+    track.AddSegment({Point(0, 0.0, 179.0), Point(100, 0.0, -179.0)});
     Fix fix{};
-    ASSERT_EQ(FindFix(track, 25, 1000, fix), FixOutcome::kFound);
+    ASSERT_EQ(track.Locate(25, {1000, 0}, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lon, 179.5);
-    ASSERT_EQ(FindFix(track, 75, 1000, fix), FixOutcome::kFound);
+    ASSERT_EQ(track.Locate(75, {1000, 0}, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lon, -179.5);
-    std::swap(track[0].time, track[1].time);  // eastward, from -179 to 179
-    ASSERT_EQ(FindFix({track[1], track[0]}, 25, 1000, fix), FixOutcome::kFound);
+    Track eastward;  // from -179 to 179
+    eastward.AddSegment({Point(0, 0.0, -179.0), Point(100, 0.0, 179.0)});
+    ASSERT_EQ(eastward.Locate(25, {1000, 0}, fix), FixOutcome::kFound);
     EXPECT_DOUBLE_EQ(fix.lon, -179.5);
 }
 
@@ -197,7 +201,7 @@ TEST(Track, KeepsToSegmentsAcrossFilesGapsAndJumps) {
     EXPECT_NEAR(DistanceMetres(0, 0, 0, 1), 111195.08, 0.01);
 }
 
-TEST(Gpx, ReadsPointsOfAllSegmentsInTimeOrderWhateverThePrefix) {
+TEST(Gpx, ReadsTimedPointsBySegmentWhateverThePrefix) {
     std::string path = WriteTemp("prefixed.gpx", R"(<?xml version="1.0"?>
 <g:gpx xmlns:g="http://www.topografix.com/GPX/1/1">
  <g:trk><g:trkseg>
@@ -207,17 +211,19 @@ TEST(Gpx, ReadsPointsOfAllSegmentsInTimeOrderWhateverThePrefix) {
   <g:trkpt lat=" 35.1" lon="135.1"><g:time> 2008-02-28T01:55:00Z </g:time></g:trkpt>
  </g:trkseg></g:trk>
 </g:gpx>)");
-    std::vector<TrackPoint> points;
+    Track track;
     std::string cause;
-    ASSERT_TRUE(LoadGpx(path, points, cause)) << cause;
+    ASSERT_TRUE(track.AddGpx(path, cause)) << cause;
     std::remove(path.c_str());
-    ASSERT_EQ(points.size(), 2u);  // the point without a time is left out
-    EXPECT_DOUBLE_EQ(points[0].lat, 35.1);
-    EXPECT_FALSE(points[0].hasEle);
-    EXPECT_DOUBLE_EQ(points[1].lon, 135.2);
-    EXPECT_TRUE(points[1].hasEle);
-    EXPECT_DOUBLE_EQ(points[1].ele, 12.5);
-    EXPECT_EQ(points[1].time - points[0].time, 300.0);
+    const auto& segments = track.Segments();
+    ASSERT_EQ(segments.size(), 2u);  // the point without a time is left out
+    ASSERT_EQ(segments[0].size(), 1u);
+    EXPECT_DOUBLE_EQ(segments[0][0].lon, 135.2);
+    EXPECT_TRUE(segments[0][0].hasEle);
+    EXPECT_DOUBLE_EQ(segments[0][0].ele, 12.5);
+    EXPECT_DOUBLE_EQ(segments[1][0].lat, 35.1);
+    EXPECT_FALSE(segments[1][0].hasEle);
+    EXPECT_EQ(track.End() - track.Begin(), 300.0);
 }
 
 TEST(Gpx, RefusesMalformedFilesWithACause) {
@@ -233,16 +239,16 @@ TEST(Gpx, RefusesMalformedFilesWithACause) {
         {"<gpx><trk>", "not well-formed XML"},
     };
     for (const Case& c : cases) {
-        std::vector<TrackPoint> points;
+        Track track;
         std::string cause;
         std::string path = WriteTemp("bad.gpx", c.text);
-        EXPECT_FALSE(LoadGpx(path, points, cause)) << c.text;
+        EXPECT_FALSE(track.AddGpx(path, cause)) << c.text;
         EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
         std::remove(path.c_str());
     }
-    std::vector<TrackPoint> points;
+    Track track;
     std::string cause;
-    EXPECT_FALSE(LoadGpx(TempPath("missing.gpx"), points, cause));
+    EXPECT_FALSE(track.AddGpx(TempPath("missing.gpx"), cause));
     EXPECT_NE(cause.find("cannot read"), std::string::npos);
 }
 
