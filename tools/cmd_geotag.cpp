@@ -27,6 +27,7 @@
 #include "dates.h"
 #include "gpx.h"
 #include "photo.h"
+#include "photo_gps.h"
 
 namespace cli {
 
@@ -137,47 +138,12 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::optional<std::string> Text(const photogeo::ExifTags& tags, photogeo::ExifDirectory d,
-                                uint16_t tag) {
-    std::optional<photogeo::TagValue> v = tags.Find(d, tag);
-    return v ? std::optional<std::string>(v->Text()) : std::nullopt;
-}
-
-// A rational triple (degrees, minutes, seconds or hours, minutes, seconds) as one number.
-std::optional<double> Sexagesimal(const photogeo::ExifTags& tags, uint16_t tag) {
-    std::optional<photogeo::TagValue> v = tags.Find(photogeo::ExifDirectory::kGps, tag);
-    if (!v || v->count < 3) return std::nullopt;
-    std::optional<double> a = v->Rational(0), b = v->Rational(1), c = v->Rational(2);
-    if (!a || !b || !c) return std::nullopt;
-    return *a + *b / 60.0 + *c / 3600.0;
-}
-
-std::optional<double> Coordinate(const photogeo::ExifTags& tags, uint16_t refTag, uint16_t tag,
-                                 char negative) {
-    std::optional<double> value = Sexagesimal(tags, tag);
-    std::optional<std::string> ref = Text(tags, photogeo::ExifDirectory::kGps, refTag);
-    if (!value || !ref || ref->empty()) return std::nullopt;
-    return (*ref)[0] == negative ? -*value : *value;
-}
-
-// "YYYY:MM:DD HH:MM:SS" as its six fields; false for another text or an impossible date.
-bool WallClock(const std::string& text, int f[6]) {
-    int used = 0;
-    if (std::sscanf(text.c_str(), "%4d:%2d:%2d %2d:%2d:%2d%n", &f[0], &f[1], &f[2], &f[3], &f[4],
-                    &f[5], &used) != 6 ||
-        used != 19) {
-        return false;
-    }
-    return f[0] >= 1 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] < 24 &&
-           f[4] < 60 && f[5] <= 60;
-}
-
 // The GPS items the photo has, as a fix to build on.
 photogeo::GpsFix ExistingFix(const photogeo::ExifTags& tags, bool& hasPosition) {
     using photogeo::ExifDirectory;
     photogeo::GpsFix fix;
-    std::optional<double> lat = Coordinate(tags, kGpsLatitudeRef, kGpsLatitude, 'S');
-    std::optional<double> lon = Coordinate(tags, kGpsLongitudeRef, kGpsLongitude, 'W');
+    std::optional<double> lat = GpsCoordinate(tags, kGpsLatitudeRef, kGpsLatitude, 'S');
+    std::optional<double> lon = GpsCoordinate(tags, kGpsLongitudeRef, kGpsLongitude, 'W');
     hasPosition = lat && lon;
     fix.latitude = lat.value_or(0.0);
     fix.longitude = lon.value_or(0.0);
@@ -188,14 +154,14 @@ photogeo::GpsFix ExistingFix(const photogeo::ExifTags& tags, bool& hasPosition) 
     }
     if (std::optional<photogeo::TagValue> dir = tags.Find(ExifDirectory::kGps, kGpsImgDirection)) {
         fix.imageDirection = dir->Rational(0);
-        std::optional<std::string> ref = Text(tags, ExifDirectory::kGps, kGpsImgDirectionRef);
+        std::optional<std::string> ref = TagText(tags, ExifDirectory::kGps, kGpsImgDirectionRef);
         fix.magneticNorth = ref && ref->compare(0, 1, "M") == 0;
     }
-    fix.mapDatum = Text(tags, ExifDirectory::kGps, kGpsMapDatum).value_or("");
+    fix.mapDatum = TagText(tags, ExifDirectory::kGps, kGpsMapDatum).value_or("");
     int f[6];
-    std::optional<std::string> date = Text(tags, ExifDirectory::kGps, kGpsDateStamp);
-    std::optional<double> time = Sexagesimal(tags, kGpsTimeStamp);
-    if (date && time && WallClock(*date + " 00:00:00", f)) {
+    std::optional<std::string> date = TagText(tags, ExifDirectory::kGps, kGpsDateStamp);
+    std::optional<double> time = GpsSexagesimal(tags, kGpsTimeStamp);
+    if (date && time && ExifWallClock(*date, false, f)) {
         fix.timeUtc = static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], 0, 0, 0)) + *time * 3600;
     }
     return fix;
@@ -213,7 +179,8 @@ bool LosslessChanges(const photogeo::ExifTags& tags, const Request& r,
             fix.altitude.reset();
             fix.timeUtc = r.fixTime;
         } else if (!hasPosition) {
-            cause = "has no position to add the altitude, bearing or datum to; give --lat and --lon";
+            cause =
+                "has no position to add the altitude, bearing or datum to; give --lat and --lon";
             return false;
         }
         if (r.alt) fix.altitude = r.alt;
@@ -313,15 +280,16 @@ bool ThroughCoder(const std::vector<unsigned char>& photo, const photogeo::ExifL
 // Checks that every item asked for is in the new photo, the position at the right place.
 bool Arrived(const std::vector<unsigned char>& photo, const Request& r, std::string& cause) {
     using photogeo::ExifDirectory;
-    photogeo::Result<photogeo::ExifTags> tags = photogeo::ExifTags::FromJpeg(photo.data(), photo.size());
+    photogeo::Result<photogeo::ExifTags> tags =
+        photogeo::ExifTags::FromJpeg(photo.data(), photo.size());
     if (!tags) {
         cause = "the new EXIF block cannot be read: " + tags.error().message;
         return false;
     }
     const photogeo::ExifTags& t = tags.value();
     if (r.lat) {
-        std::optional<double> lat = Coordinate(t, kGpsLatitudeRef, kGpsLatitude, 'S');
-        std::optional<double> lon = Coordinate(t, kGpsLongitudeRef, kGpsLongitude, 'W');
+        std::optional<double> lat = GpsCoordinate(t, kGpsLatitudeRef, kGpsLatitude, 'S');
+        std::optional<double> lon = GpsCoordinate(t, kGpsLongitudeRef, kGpsLongitude, 'W');
         if (!lat || !lon || std::fabs(*lat - *r.lat) > kPositionTolerance ||
             std::fabs(*lon - *r.lon) > kPositionTolerance) {
             cause = "the position would not arrive";
@@ -354,11 +322,12 @@ bool Arrived(const std::vector<unsigned char>& photo, const Request& r, std::str
 // clock offset from --offset, else from OffsetTimeOriginal, else the TZ time zone.
 bool ShootingTime(const photogeo::ExifTags& tags, const std::optional<int>& offset, double& utc) {
     int f[6];
-    std::optional<std::string> text = Text(tags, photogeo::ExifDirectory::kExif, kTagDateTimeOriginal);
-    if (!text || !WallClock(*text, f)) return false;
+    std::optional<std::string> text =
+        TagText(tags, photogeo::ExifDirectory::kExif, kTagDateTimeOriginal);
+    if (!text || !ExifWallClock(*text, true, f)) return false;
     std::optional<int> recorded;
     if (std::optional<std::string> zone =
-            Text(tags, photogeo::ExifDirectory::kExif, kTagOffsetTimeOriginal)) {
+            TagText(tags, photogeo::ExifDirectory::kExif, kTagOffsetTimeOriginal)) {
         try {
             recorded = ParseUtcOffset(*zone, "OffsetTimeOriginal");
         } catch (const UsageError&) {
@@ -410,7 +379,8 @@ Json WrittenPosition(const std::vector<unsigned char>& photo) {
     position["longitude"] = fix.longitude;
     position["altitude"] = orNull(fix.altitude);
     position["direction"] = orNull(fix.imageDirection);
-    position["direction_ref"] = fix.imageDirection ? Json(fix.magneticNorth ? "M" : "T") : Json(nullptr);
+    position["direction_ref"] =
+        fix.imageDirection ? Json(fix.magneticNorth ? "M" : "T") : Json(nullptr);
     position["time"] = fix.timeUtc ? Json(IsoUtc(*fix.timeUtc)) : Json(nullptr);
     return position;
 }
@@ -549,8 +519,10 @@ int Run(const Arguments& a) {
             continue;
         }
         const std::vector<unsigned char>& bytes = photo.value();
-        photogeo::Result<photogeo::ExifLocation> where = photogeo::LocateExif(bytes.data(), bytes.size());
-        photogeo::Result<photogeo::ExifTags> tags = photogeo::ExifTags::FromJpeg(bytes.data(), bytes.size());
+        photogeo::Result<photogeo::ExifLocation> where =
+            photogeo::LocateExif(bytes.data(), bytes.size());
+        photogeo::Result<photogeo::ExifTags> tags =
+            photogeo::ExifTags::FromJpeg(bytes.data(), bytes.size());
         if (!where || !tags) {
             fail(!where ? where.error().message : tags.error().message);
             continue;
@@ -567,8 +539,8 @@ int Run(const Arguments& a) {
             Fix fix{};
             FixOutcome outcome = track.Locate(when, limits, fix);
             if (outcome == FixOutcome::kOutside) {
-                skip("shot at " + IsoUtc(when) + ", outside the track (" +
-                     IsoUtc(track.Begin()) + " to " + IsoUtc(track.End()) + ")");
+                skip("shot at " + IsoUtc(when) + ", outside the track (" + IsoUtc(track.Begin()) +
+                     " to " + IsoUtc(track.End()) + ")");
                 continue;
             }
             if (outcome == FixOutcome::kTooFar) {
@@ -702,7 +674,7 @@ std::function<int()> Setup(CLI::App& app) {
 
 }  // namespace
 
-const Command kGeotagCommand = {
-    "geotag", "write a position (typed or from a GPX track) into photos", Setup};
+const Command kGeotagCommand = {"geotag",
+                                "write a position (typed or from a GPX track) into photos", Setup};
 
 }  // namespace cli

@@ -22,50 +22,18 @@ const uint16_t kGpsTimeStamp = 0x07, kGpsDateStamp = 0x1D;
 const uint16_t kTagDateTimeOriginal = 0x9003, kTagOffsetTimeOriginal = 0x9011;
 const int kSecondsPerHour = 3600;
 
-std::optional<std::string> Text(const photogeo::ExifTags& tags, ExifDirectory d, uint16_t tag) {
-    std::optional<photogeo::TagValue> v = tags.Find(d, tag);
-    return v ? std::optional<std::string>(v->Text()) : std::nullopt;
-}
-
-// Degrees, minutes, seconds (or hours, minutes, seconds) as one number.
-std::optional<double> Sexagesimal(const photogeo::ExifTags& tags, uint16_t tag) {
-    std::optional<photogeo::TagValue> v = tags.Find(ExifDirectory::kGps, tag);
-    if (!v || v->count < 3) return std::nullopt;
-    std::optional<double> a = v->Rational(0), b = v->Rational(1), c = v->Rational(2);
-    if (!a || !b || !c) return std::nullopt;
-    return *a + *b / 60.0 + *c / 3600.0;
-}
-
-std::optional<double> Coordinate(const photogeo::ExifTags& tags, uint16_t refTag, uint16_t tag,
-                                 char negative) {
-    std::optional<double> value = Sexagesimal(tags, tag);
-    std::optional<std::string> ref = Text(tags, ExifDirectory::kGps, refTag);
-    if (!value || !ref || ref->empty()) return std::nullopt;
-    return (*ref)[0] == negative ? -*value : *value;
-}
-
-// "YYYY:MM:DD HH:MM:SS" (the time part optional) as six fields.
-bool WallClock(const std::string& text, bool withTime, int f[6]) {
-    int used = 0;
-    f[3] = f[4] = f[5] = 0;
-    int fields = withTime ? std::sscanf(text.c_str(), "%4d:%2d:%2d %2d:%2d:%2d%n", &f[0], &f[1],
-                                        &f[2], &f[3], &f[4], &f[5], &used)
-                          : std::sscanf(text.c_str(), "%4d:%2d:%2d%n", &f[0], &f[1], &f[2], &used);
-    if (fields != (withTime ? 6 : 3) || used != (withTime ? 19 : 10)) return false;
-    return f[0] >= 1 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] < 24 &&
-           f[4] < 60 && f[5] <= 60;
-}
-
 std::optional<double> ShotTime(const photogeo::ExifTags& tags) {
     int f[6];
-    std::optional<std::string> date = Text(tags, ExifDirectory::kGps, kGpsDateStamp);
-    std::optional<double> hours = Sexagesimal(tags, kGpsTimeStamp);
-    if (date && hours && WallClock(*date, false, f)) {
-        return static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], 0, 0, 0)) + *hours * kSecondsPerHour;
+    std::optional<std::string> date = TagText(tags, ExifDirectory::kGps, kGpsDateStamp);
+    std::optional<double> hours = GpsSexagesimal(tags, kGpsTimeStamp);
+    if (date && hours && ExifWallClock(*date, false, f)) {
+        return static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], 0, 0, 0)) +
+               *hours * kSecondsPerHour;
     }
-    std::optional<std::string> text = Text(tags, ExifDirectory::kExif, kTagDateTimeOriginal);
-    if (!text || !WallClock(*text, true, f)) return std::nullopt;
-    if (std::optional<std::string> zone = Text(tags, ExifDirectory::kExif, kTagOffsetTimeOriginal)) {
+    std::optional<std::string> text = TagText(tags, ExifDirectory::kExif, kTagDateTimeOriginal);
+    if (!text || !ExifWallClock(*text, true, f)) return std::nullopt;
+    if (std::optional<std::string> zone =
+            TagText(tags, ExifDirectory::kExif, kTagOffsetTimeOriginal)) {
         try {
             int offset = ParseUtcOffset(*zone, "OffsetTimeOriginal");
             return static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], f[3], f[4], f[5]) - offset);
@@ -86,9 +54,44 @@ std::optional<double> ShotTime(const photogeo::ExifTags& tags) {
 
 }  // namespace
 
+std::optional<std::string> TagText(const photogeo::ExifTags& tags, photogeo::ExifDirectory d,
+                                   uint16_t tag) {
+    std::optional<photogeo::TagValue> v = tags.Find(d, tag);
+    return v ? std::optional<std::string>(v->Text()) : std::nullopt;
+}
+
+// Degrees, minutes, seconds (or hours, minutes, seconds) as one number.
+std::optional<double> GpsSexagesimal(const photogeo::ExifTags& tags, uint16_t tag) {
+    std::optional<photogeo::TagValue> v = tags.Find(photogeo::ExifDirectory::kGps, tag);
+    if (!v || v->count < 3) return std::nullopt;
+    std::optional<double> a = v->Rational(0), b = v->Rational(1), c = v->Rational(2);
+    if (!a || !b || !c) return std::nullopt;
+    return *a + *b / 60.0 + *c / 3600.0;
+}
+
+std::optional<double> GpsCoordinate(const photogeo::ExifTags& tags, uint16_t refTag, uint16_t tag,
+                                    char negative) {
+    std::optional<double> value = GpsSexagesimal(tags, tag);
+    std::optional<std::string> ref = TagText(tags, photogeo::ExifDirectory::kGps, refTag);
+    if (!value || !ref || ref->empty()) return std::nullopt;
+    return (*ref)[0] == negative ? -*value : *value;
+}
+
+// "YYYY:MM:DD HH:MM:SS" (the time part optional) as six fields.
+bool ExifWallClock(const std::string& text, bool withTime, int f[6]) {
+    int used = 0;
+    f[3] = f[4] = f[5] = 0;
+    int fields = withTime ? std::sscanf(text.c_str(), "%4d:%2d:%2d %2d:%2d:%2d%n", &f[0], &f[1],
+                                        &f[2], &f[3], &f[4], &f[5], &used)
+                          : std::sscanf(text.c_str(), "%4d:%2d:%2d%n", &f[0], &f[1], &f[2], &used);
+    if (fields != (withTime ? 6 : 3) || used != (withTime ? 19 : 10)) return false;
+    return f[0] >= 1 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] < 24 &&
+           f[4] < 60 && f[5] <= 60;
+}
+
 std::optional<PhotoGps> ReadPhotoGps(const photogeo::ExifTags& tags) {
-    std::optional<double> lat = Coordinate(tags, kGpsLatitudeRef, kGpsLatitude, 'S');
-    std::optional<double> lon = Coordinate(tags, kGpsLongitudeRef, kGpsLongitude, 'W');
+    std::optional<double> lat = GpsCoordinate(tags, kGpsLatitudeRef, kGpsLatitude, 'S');
+    std::optional<double> lon = GpsCoordinate(tags, kGpsLongitudeRef, kGpsLongitude, 'W');
     if (!lat || !lon) return std::nullopt;
     PhotoGps gps;
     gps.lat = *lat;

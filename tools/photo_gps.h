@@ -5,9 +5,23 @@
 
 #include <photogeo/ExifEdit.h>
 
+#include <cstdint>
 #include <optional>
+#include <string>
 
 namespace cli {
+
+// The readers below are shared with geotag. TagText: a tag's text, or nothing when absent.
+std::optional<std::string> TagText(const photogeo::ExifTags& tags, photogeo::ExifDirectory d,
+                                   uint16_t tag);
+// A GPS rational triple (degrees or hours, minutes, seconds) as one number.
+std::optional<double> GpsSexagesimal(const photogeo::ExifTags& tags, uint16_t tag);
+// A signed coordinate: negative when the reference tag starts with the letter negative.
+std::optional<double> GpsCoordinate(const photogeo::ExifTags& tags, uint16_t refTag, uint16_t tag,
+                                    char negative);
+// "YYYY:MM:DD HH:MM:SS" (withTime) or "YYYY:MM:DD" as six fields; false for another text or an
+// impossible date.
+bool ExifWallClock(const std::string& text, bool withTime, int f[6]);
 
 struct PhotoGps {
     double lat = 0.0, lon = 0.0;  // degrees, south and west negative
