@@ -11,12 +11,15 @@
 #include <photogeo/ExifIfdCoder.h>
 #include <photogeo/SafeFile.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,17 +31,19 @@
 #include "gpx.h"
 #include "photo.h"
 #include "photo_gps.h"
+#include "photo_walk.h"
 
 namespace cli {
 
 namespace {
 
 const char kUsage[] =
-    "Usage: photogeo geotag FILE... --lat D --lon D [--alt M] [--dir DEG] [--dir-ref T|M]\n"
+    "Usage: photogeo geotag FILE|DIR... [-r] --lat D --lon D [--alt M] [--dir DEG] [--dir-ref T|M]\n"
     "                       [--datum TEXT] [--title TEXT] [--comment TEXT] MODE\n"
     "       photogeo geotag --gpx TRACK.gpx... [--offset +HH:MM] [--max-gap SECONDS]\n"
     "                       [--max-distance METRES] FILE... MODE\n"
-    "MODE:  -o OUT | --in-place | --patch   (add --rebuild, --keep-time or --dry-run)\n";
+    "MODE:  -o OUT | --in-place | --patch   (add --rebuild, --keep-time or --dry-run)\n"
+    "       (-r goes through folders; with -o DIR the tree below DIR mirrors the input tree)\n";
 const char kIntro[] =
     "Writes a position and other items into the EXIF of JPEG photos. Only the items asked for\n"
     "change: every other tag, maker notes included, keeps its value and place, and the picture\n"
@@ -77,7 +82,7 @@ struct Arguments {
     std::string dirRef, datum, title, comment, offset, out;
     std::vector<std::string> gpx;
     bool inPlace = false, patch = false, rebuild = false, dryRun = false, keepTime = false;
-    bool json = false;
+    bool json = false, recursive = false, skipTagged = false;
 
     bool given(const std::string& option) const { return app->count(option) != 0; }
 };
@@ -432,18 +437,50 @@ bool Tag(const std::string& file, const std::vector<unsigned char>& photo,
     return written.ok();
 }
 
+// Creates the folders of target's path below the existing folder root (for -o DIR with -r).
+bool MakeFolders(const std::string& root, const std::string& target, std::string& cause) {
+    for (std::size_t slash = target.find('/', root.size() + 1); slash != std::string::npos;
+         slash = target.find('/', slash + 1)) {
+        std::string folder = target.substr(0, slash);
+        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            cause = "cannot create the folder " + folder + ": " + ErrnoText(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+// With -o DIR each photo goes to DIR/its path below its argument; two photos meeting on one
+// target are refused before anything is written.
+void RefuseCollisions(const std::vector<WalkedPhoto>& photos, const std::string& out) {
+    std::map<std::string, const WalkedPhoto*> targets;
+    for (const WalkedPhoto& photo : photos) {
+        if (!photo.cause.empty()) continue;
+        auto [at, fresh] = targets.emplace(out + "/" + photo.relative, &photo);
+        if (!fresh) {
+            throw UsageError(at->second->path + " and " + photo.path + " would both be written to " +
+                             at->first);
+        }
+    }
+}
+
 int Run(const Arguments& a) {
-    const std::vector<std::string>& files = a.files;
     Options options;
     int modes = a.given("--out") + a.inPlace + a.patch;
     if (modes != 1) throw UsageError("give exactly one of -o OUT, --in-place and --patch");
+    WalkOptions walk;
+    walk.recursive = a.recursive;
     if (a.given("--out")) {
         options.out = a.out;
+        while (options.out.size() > 1 && options.out.back() == '/') options.out.pop_back();
         options.outIsDir = options.out != "-" && IsDirectory(options.out);
-        if (files.size() > 1 && !options.outIsDir) {
+        if ((a.files.size() > 1 || a.recursive) && !options.outIsDir) {
             throw UsageError("-o must name an existing directory when there are several files");
         }
+        if (options.outIsDir) walk.skip.push_back(options.out);
     }
+    const std::vector<WalkedPhoto> files = WalkPhotos(a.files, walk);
+    if (options.outIsDir) RefuseCollisions(files, options.out);
     options.inPlace = a.inPlace || a.patch;
     options.mode = a.patch ? Mode::kPatch : a.rebuild ? Mode::kRebuild : Mode::kLossless;
     options.dryRun = a.dryRun;
@@ -474,9 +511,10 @@ int Run(const Arguments& a) {
     int status = kExitOk;
     std::size_t skipped = 0;
     Progress progress(files.size());
-    for (const std::string& file : files) {
+    for (const WalkedPhoto& walked : files) {
+        const std::string& file = walked.path;
         progress.Step(file);
-        std::string cause;
+        std::string cause = walked.cause;
         // --json: one object a photo, in the order given.
         Json object;
         if (a.json) {
@@ -509,7 +547,7 @@ int Run(const Arguments& a) {
             status = kExitFileFailed;
             print("failed", why);
         };
-        if (!CheckJpegFile(file, cause)) {
+        if (!cause.empty() || !CheckJpegFile(file, cause)) {
             fail(cause);
             continue;
         }
@@ -526,6 +564,14 @@ int Run(const Arguments& a) {
         if (!where || !tags) {
             fail(!where ? where.error().message : tags.error().message);
             continue;
+        }
+        if (a.skipTagged) {
+            bool tagged = false;
+            ExistingFix(tags.value(), tagged);
+            if (tagged) {
+                skip("already has a position (--skip-tagged)");
+                continue;
+            }
         }
         Request r = base;
         std::string note;
@@ -560,9 +606,13 @@ int Run(const Arguments& a) {
             note = text;
         }
         const std::string target = options.inPlace    ? file
-                                   : options.outIsDir ? options.out + "/" + BaseName(file)
+                                   : options.outIsDir ? options.out + "/" + walked.relative
                                                       : options.out;
         std::vector<unsigned char> result;
+        if (options.outIsDir && !options.dryRun && !MakeFolders(options.out, target, cause)) {
+            fail(cause);
+            continue;
+        }
         if (!Tag(file, bytes, where.value(), tags.value(), r, options, target, result, cause)) {
             fail(cause);
             continue;
@@ -588,7 +638,14 @@ std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto a = std::make_shared<Arguments>();
     a->app = &app;
-    app.add_option("FILE", a->files, "JPEG photos")->required();
+    app.add_option("FILE", a->files, "JPEG photos, or folders with -r")->required();
+    app.add_flag("-r,--recursive", a->recursive,
+                 "go through folders and their subfolders in name order, taking files named "
+                 "*.jpg, *.jpeg or *.jpe and other files that start as a JPEG does; hidden "
+                 "files and folders are left out unless named");
+    app.add_flag("--skip-tagged", a->skipTagged,
+                 "leave photos that already have a position as they are (without it they get the "
+                 "new one)");
     CLI::Option* lat = app.add_option("--lat", a->lat, "latitude in degrees, south negative")
                            ->check(Range(-90.0, 90.0))
                            ->option_text("D");

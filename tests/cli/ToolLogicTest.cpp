@@ -2,6 +2,7 @@
 // (against the C runtime's gmtime as an independent oracle), GPX reading and track
 // interpolation, the command-line parser, the text helpers and the image file writers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "dates.h"
 #include "gpx.h"
 #include "image_files.h"
+#include "photo_walk.h"
 
 using namespace cli;
 
@@ -335,4 +337,27 @@ TEST(ImageFiles, PgmHeader) {
     std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::remove(path.c_str());
     EXPECT_EQ(file, std::string("P5\n3 2\n255\n") + std::string(pixels, pixels + 6));
+}
+
+TEST(PhotoWalk, SortedTreeWithoutHiddenOrForeignFilesAndNoLinkLoop) {
+    const std::string root = TempPath("tree");
+    for (const char* folder : {"", "/b", "/b/c", "/.hidden"}) mkdir((root + folder).c_str(), 0777);
+    const char* jpeg = "\xFF\xD8\xFF\xE0";
+    for (auto [name, text] : {std::pair<const char*, const char*>{"/b/10.JPG", "x"},
+                              {"/b/2.jpeg", "x"}, {"/b/c/raw", jpeg}, {"/b/notes.txt", "x"},
+                              {"/b/.dot.jpg", jpeg}, {"/.hidden/h.jpg", jpeg}, {"/a.jpe", "x"}}) {
+        WriteTemp(root.substr(TempPath("").size()) + name, text);
+    }
+    ASSERT_EQ(symlink("..", (root + "/b/c/up").c_str()), 0);  // a loop back to b
+    std::vector<std::string> got;
+    for (const WalkedPhoto& p : WalkPhotos({root, root + "/b/.dot.jpg", root + "/b"}, {true, {}})) {
+        got.push_back(p.relative + (p.cause.empty() ? "" : " !"));
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"a.jpe", "b/10.JPG", "b/2.jpeg", "b/c/raw",
+                                             ".dot.jpg"}));
+    std::vector<WalkedPhoto> flat = WalkPhotos({root + "/b"}, {false, {}});
+    ASSERT_EQ(flat.size(), 1u);
+    EXPECT_EQ(flat[0].cause, "is a directory (give -r to go through it)");
+    EXPECT_EQ(WalkPhotos({root}, {true, {root + "/b/c/up"}}).size(), 1u);  // b skipped: a.jpe
+    EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
 }

@@ -327,6 +327,27 @@ has "gpx gap end" "$WORK/out" 'html-comment\.jpg: would write 35\.000000, 138\.0
 expect 0 "gpx --max-distance" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-distance 250 "$S/lake-progressive.jpg" -o "$T" -n
 has "gpx --max-distance" "$WORK/out" 'lake-progressive\.jpg: would write 35\.042000, 135\.731000'
 
+# --- geotag: folder trees --------------------------------------------------------------------
+# -r takes the JPEGs below a folder (hidden ones left out) and -o DIR mirrors the tree.
+D="$WORK/day"
+mkdir -p "$D/kyoto/lake" "$D/.trash" "$WORK/mirror" "$WORK/empty"
+cp "$S/kyoto-garden.jpg" "$D/kyoto/"
+cp "$S/lake-progressive.jpg" "$D/kyoto/lake/IMG_0001"
+cp "$S/tokyo-tower.jpg" "$D/.trash/"
+echo text >"$D/kyoto/notes.txt"
+expect 0 "geotag -r" "$BIN" geotag -r --gpx "$S/kyoto-walk.gpx" "$D" -o "$WORK/mirror"
+has "geotag -r order" <(cut -d: -f1 "$WORK/out" | paste -sd " ") "^$D/kyoto/kyoto-garden\.jpg $D/kyoto/lake/IMG_0001$"
+near "geotag -r mirrors the tree" "$(exiftool -n -s3 -GPSLatitude "$WORK/mirror/kyoto/lake/IMG_0001")" 35.043 0.00001
+expect 1 "geotag folder without -r" "$BIN" geotag --lat 1 --lon 2 "$D" -o "$WORK/empty"
+has "geotag folder without -r" "$WORK/err" 'day: is a directory \(give -r'
+expect 2 "geotag -r name collision" "$BIN" geotag -r --lat 1 --lon 2 "$D" "$WORK/mirror" -o "$WORK/empty"
+has "geotag -r name collision" "$WORK/err" 'would both be written to .*/empty/kyoto/kyoto-garden\.jpg'
+if [ -z "$(ls -A "$WORK/empty")" ]; then ok; else bad "geotag -r name collision wrote something"; fi
+cp -r "$WORK/mirror" "$WORK/mirror2"
+expect 3 "geotag --skip-tagged" "$BIN" geotag -r --skip-tagged --lat 1 --lon 2 "$WORK/mirror" --in-place
+has "geotag --skip-tagged" "$WORK/out" 'IMG_0001: skipped, already has a position'
+same "geotag --skip-tagged leaves the photo" "$WORK/mirror/kyoto/lake/IMG_0001" "$WORK/mirror2/kyoto/lake/IMG_0001"
+
 # --- track: export and round trip -------------------------------------------------------------
 # The photos tagged above, exported and read back by geotag on fresh copies: the same positions.
 R="$WORK/track"
