@@ -23,19 +23,34 @@ long FindMarker(const std::vector<unsigned char>& jpeg, int code) {
     return -1;
 }
 
-// A 16 x 8 greyscale image of two DC-only blocks: differences +37 and -74 with quant[0] = 3.
-std::vector<unsigned char> TwoFlatBlocks() {
+// A greyscale stream 8 rows high up to its entropy data: quantiser q0 for DC (1 for the rest),
+// DC and AC tables given as their code counts of lengths 1, 2, ... and values.
+CJpegWriter GreyStream(int width, int q0, const std::vector<int>& dcCounts,
+                       const std::vector<int>& dc, const std::vector<int>& acCounts,
+                       const std::vector<int>& ac) {
     CJpegWriter w;
     w.Bytes({0xFF, 0xD8});
     std::vector<int> dqt(65, 1);
     dqt[0] = 0x00;
-    dqt[1] = 3;
+    dqt[1] = q0;
     w.Segment(0xDB, dqt);
-    w.Segment(0xC0, {8, 0, 8, 0, 16, 1, 1, 0x11, 0});
-    // DC: "00" -> size 6, "01" -> size 7. AC: "0" -> end of block.
-    w.Segment(0xC4, {0x00, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 6, 7});
-    w.Segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    w.Segment(0xC0, {8, 0, 8, width >> 8, width & 0xFF, 1, 1, 0x11, 0});
+    auto table = [&w](int tcth, std::vector<int> counts, const std::vector<int>& values) {
+        counts.resize(16, 0);
+        counts.insert(counts.begin(), tcth);
+        counts.insert(counts.end(), values.begin(), values.end());
+        w.Segment(0xC4, counts);
+    };
+    table(0x00, dcCounts, dc);
+    table(0x10, acCounts, ac);
     w.Segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+    return w;
+}
+
+// A 16 x 8 greyscale image of two DC-only blocks: differences +37 and -74 with quant[0] = 3.
+std::vector<unsigned char> TwoFlatBlocks() {
+    // DC: "00" -> size 6, "01" -> size 7. AC: "0" -> end of block.
+    CJpegWriter w = GreyStream(16, 3, {0, 2}, {6, 7}, {1}, {0});
     w.Bits(0b00, 2);
     w.Bits(37, 6);  // +37
     w.Bits(0, 1);
@@ -65,17 +80,8 @@ TEST(JpegDecode, ContinueFlagClearedDuringDecodingStopsAfterTheCurrentMcu) {
     // A black 32 x 8 greyscale image of four one-block MCUs, whose continue flag lies in the
     // bitmap where the first MCU writes its first pixels: writing them clears the flag, as a
     // host would between two MCUs.
-    CJpegWriter w;
-    w.Bytes({0xFF, 0xD8});
-    std::vector<int> dqt(65, 1);
-    dqt[0] = 0x00;
-    dqt[1] = 8;
-    w.Segment(0xDB, dqt);
-    w.Segment(0xC0, {8, 0, 8, 0, 32, 1, 1, 0x11, 0});
     // DC: "0" -> size 8, "10" -> size 0. AC: "0" -> end of block.
-    w.Segment(0xC4, {0x00, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0});
-    w.Segment(0xC4, {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    w.Segment(0xDA, {1, 1, 0x00, 0, 63, 0});
+    CJpegWriter w = GreyStream(32, 8, {1, 1}, {8, 0}, {1}, {0});
     w.Bits(0, 1);
     w.Bits(255 - 200, 8);  // -200: samples (8 * -200 * 128 / 4) / 256 + 128 = -72, clamped to 0
     w.Bits(0, 1);
@@ -96,6 +102,38 @@ TEST(JpegDecode, ContinueFlagClearedDuringDecodingStopsAfterTheCurrentMcu) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 96; ++x)
             ASSERT_EQ(bitmap[y * stride + x], x < 24 ? 0 : kUntouched) << x << "," << y;
+}
+
+TEST(JpegDecode, DamagedEntropyDataIsRefusedWithItsCause) {
+    // One 8 x 8 block. DC: "0" -> size 0, "10" -> size 17. AC: "00" -> end of block,
+    // "01" -> run 14 of size 0 (not a code), "10" -> sixteen zeros.
+    const struct {
+        uint32_t bits;
+        int count;
+        const char* error;
+    } cases[] = {
+        {0b001, 3, "DecodeHuffman:wrong Huffman value"},  // run 14 of size 0
+        {0b010101010, 9, "DecodeHuffman:wrong Run length"},  // sixteen zeros four times
+        {0b10, 2, "DecodeHuffman:wrong Huffman value"},      // a DC size of 17
+        {0b01010100, 8, "DecodeHuffman:Error Marker"},       // the end inside a code
+    };
+    // Unread bytes after the bits let the reader take its word-at-a-time path.
+    for (const auto& c : cases)
+        for (int mode = 0; mode < 4; ++mode) {
+            const bool full = mode & 1;
+            CJpegWriter w = GreyStream(8, 1, {1, 1}, {0, 17}, {0, 3}, {0x00, 0xE0, 0xF0});
+            w.Bits(c.bits, c.count);
+            if (c.count != 8) w.FlushBits();
+            if (c.count != 8 && mode >= 2) w.data.resize(w.data.size() + 8, 0);
+            w.Bytes({0xFF, 0xD9});
+            std::vector<char> data(w.data.begin(), w.data.end());
+            CJpegDecoder decoder;
+            decoder.SetFullDecoding(full);
+            ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
+            std::vector<char> bitmap(8 * Stride(8));
+            EXPECT_EQ(decoder.DoDecode(bitmap.data()), -2) << c.error;
+            EXPECT_STREQ(decoder.LastError(), c.error) << "mode " << mode;
+        }
 }
 
 TEST(JpegDecode, UnsupportedCodingAndComponentCountsAreRefused) {

@@ -1,5 +1,6 @@
 // The optimised pieces of the decoder against plain forms of the same arithmetic: the entropy
-// reader against CInBitStream::GetBits, every transform form against the 64-term basis sum, and
+// reader against CInBitStream::GetBits, its Huffman lookups against the canonical search, every
+// transform form against the 64-term basis sum, and
 // every colour form against the formulas, over seeded random inputs that include markers, stuffed
 // bytes, values beyond 16 bits and samples far outside 0..255.
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "PlainDecoder.h"
+#include "JpegTestUtil.h"
 #include "jpeg/JpegBitReader.h"
 #include "jpeg/JpegKernels.h"
 #include "photogeo/JpegDecoder.h"
@@ -86,6 +87,41 @@ TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsStatesAndErrors) {
             reader.Detach(fast);
             ExpectSameState(plain, fast);
             if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(JpegKernels, HuffmanLookupGivesTheCanonicalSearch) {
+    // Random tables, complete, incomplete and over-full as a DHT segment may define them (codes
+    // assigned canonically, as the analysis does), over entropy-like data.
+    std::mt19937 rng(19);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<int> size, code, value;
+        for (int length = 1, next = 0; length <= 16; ++length, next <<= 1)
+            for (int n = rng() % 3 ? 0 : static_cast<int>(rng() % 13); n > 0; --n) {
+                size.push_back(length);
+                code.push_back(next++);
+                value.push_back(static_cast<int>(rng() % 256));
+            }
+        const SJpegHuffman table{static_cast<int>(size.size()), size.data(), code.data(),
+                                 value.data()};
+        SHuffmanLookup lookup;
+        BuildHuffmanLookup(table, lookup);
+        std::vector<unsigned char> data = RandomData(rng, 40);
+        CInBitStream plain(data.data(), static_cast<int>(data.size()));
+        CInBitStream fast(data.data(), static_cast<int>(data.size()));
+        CJpegBitReader reader;
+        reader.Attach(fast);
+        for (int op = 0; op < 30; ++op) {
+            int va = 0, vb = 0;
+            EOutcome pa = Outcome([&] { va = jpegtest::PlainHuffman(plain, table); });
+            ASSERT_EQ(pa, Outcome([&] { vb = reader.DecodeHuffman(lookup); })) << round;
+            if (pa != kValue) break;
+            ASSERT_EQ(va, vb) << "round " << round << " op " << op;
+            reader.Detach(fast);
+            ExpectSameState(plain, fast);
+            if (HasFatalFailure()) return;
+            if (va < 0) break;
         }
     }
 }

@@ -1,14 +1,11 @@
 // Test helpers of the JPEG decoder tests (see JpegTestUtil.h).
 #include "JpegTestUtil.h"
 
+#include <csetjmp>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <random>
-#include <stdexcept>
 
-#include "PlainDecoder.h"
-#include "photogeo/JpegDecoder.h"
 #include "support/JpegEncode.h"
 
 namespace jpegtest {
@@ -122,11 +119,155 @@ std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, 
     return bgr;
 }
 
-static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue, bool plain,
-                         bool full) {
+namespace {
+
+int Wrap(int64_t v) {
+    return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
+
+// What libjpeg-turbo read of a file: per component its sampling, its table (natural order) and
+// its quantised coefficient blocks, row by row.
+struct SCoefficients {
+    int components = 0, hmax = 1, vmax = 1;
+    int h[3] = {}, v[3] = {}, blocksX[3] = {}, blocksY[3] = {};
+    int quant[3][64] = {};
+    std::vector<int> coef[3];
+};
+
+struct SReader {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    std::jmp_buf back;
+};
+
+// False when libjpeg-turbo fails, warns or reads something other than 8-bit grey or YCbCr.
+bool ReadCoefficients(const unsigned char* jpeg, size_t size, SCoefficients& k, int& width,
+                      int& height) {
+    SReader r;
+    r.cinfo.err = jpeg_std_error(&r.jerr);
+    r.jerr.error_exit = [](j_common_ptr c) {
+        std::longjmp(static_cast<SReader*>(c->client_data)->back, 1);
+    };
+    r.jerr.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&r.cinfo);
+    r.cinfo.client_data = &r;
+    if (setjmp(r.back)) {
+        jpeg_destroy_decompress(&r.cinfo);
+        return false;
+    }
+    jpeg_mem_src(&r.cinfo, jpeg, static_cast<unsigned long>(size));
+    jpeg_read_header(&r.cinfo, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&r.cinfo);
+    bool ok = r.jerr.num_warnings == 0 && r.cinfo.data_precision == 8 &&
+              (r.cinfo.num_components == 1 || r.cinfo.num_components == 3);
+    width = static_cast<int>(r.cinfo.image_width);
+    height = static_cast<int>(r.cinfo.image_height);
+    k.components = r.cinfo.num_components;
+    k.hmax = r.cinfo.max_h_samp_factor;
+    k.vmax = r.cinfo.max_v_samp_factor;
+    for (int c = 0; ok && c < k.components; ++c) {
+        const jpeg_component_info& ci = r.cinfo.comp_info[c];
+        k.h[c] = ci.h_samp_factor;
+        k.v[c] = ci.v_samp_factor;
+        k.blocksX[c] = static_cast<int>(ci.width_in_blocks);
+        k.blocksY[c] = static_cast<int>(ci.height_in_blocks);
+        for (int i = 0; i < 64 && ci.quant_table; ++i) k.quant[c][i] = ci.quant_table->quantval[i];
+        k.coef[c].resize(static_cast<size_t>(k.blocksX[c]) * k.blocksY[c] * 64);
+        for (int by = 0; by < k.blocksY[c]; ++by) {
+            JBLOCKARRAY row = r.cinfo.mem->access_virt_barray(
+                reinterpret_cast<j_common_ptr>(&r.cinfo), arrays[c], by, 1, FALSE);
+            for (int bx = 0; bx < k.blocksX[c]; ++bx)
+                for (int i = 0; i < 64; ++i)
+                    k.coef[c][(static_cast<size_t>(by) * k.blocksX[c] + bx) * 64 + i] =
+                        row[0][bx][i];
+        }
+    }
+    jpeg_destroy_decompress(&r.cinfo);
+    return ok;
+}
+
+}  // namespace
+
+std::vector<unsigned char> CoefficientDecode(const unsigned char* jpeg, size_t size,
+                                             const int (*basis)[64], int& width, int& height) {
+    SCoefficients k;
+    if (!ReadCoefficients(jpeg, size, k, width, height)) return {};
+    int natural[64];  // zig-zag index -> natural index
+    for (int s = 0, z = 0; s < 15; ++s)
+        for (int i = 0; i <= s; ++i) {
+            const int row = s % 2 ? i : s - i;
+            if (row < 8 && s - row < 8) natural[z++] = 8 * row + s - row;
+        }
+    std::vector<int> plane[3];
+    for (int c = 0; c < k.components; ++c) {
+        const int pw = 8 * k.blocksX[c];
+        plane[c].resize(static_cast<size_t>(pw) * 8 * k.blocksY[c]);
+        for (int by = 0; by < k.blocksY[c]; ++by)
+            for (int bx = 0; bx < k.blocksX[c]; ++bx) {
+                const int* q = &k.coef[c][(static_cast<size_t>(by) * k.blocksX[c] + bx) * 64];
+                int zz[64], out[64];
+                for (int z = 0; z < 64; ++z)
+                    zz[z] = Wrap(int64_t{k.quant[c][natural[z]]} * q[natural[z]]);
+                PlainTransform(basis, zz, 128, out);
+                for (int j = 0; j < 64; ++j)
+                    plane[c][static_cast<size_t>(8 * by + j / 8) * pw + 8 * bx + j % 8] = out[j];
+            }
+    }
+    const int stride = Stride(width);
+    std::vector<unsigned char> bgr(static_cast<size_t>(stride) * height, kUntouched);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int sample[3] = {0, 128, 128};
+            for (int c = 0; c < k.components; ++c)
+                sample[c] = plane[c][static_cast<size_t>(y / (k.vmax / k.v[c])) * 8 *
+                                         k.blocksX[c] +
+                                     x / (k.hmax / k.h[c])];
+            PlainColour(sample[0], sample[1], sample[2],
+                        &bgr[static_cast<size_t>(height - 1 - y) * stride + 3 * x]);
+        }
+    return bgr;
+}
+
+void PlainTransform(const int (*basis)[64], const int* coefZigzag, int shift, int* out) {
+    int sum[64] = {};
+    for (int k = 0; k < 64; ++k) {
+        if (coefZigzag[k] == 0) continue;
+        for (int j = 0; j < 64; ++j)
+            sum[j] = Wrap(int64_t{sum[j]} + Wrap(int64_t{coefZigzag[k]} * basis[k][j]));
+    }
+    for (int j = 0; j < 64; ++j) out[j] = (sum[j] / 4) / 256 + shift;
+}
+
+void PlainColour(int y, int cb, int cr, unsigned char* bgr) {
+    int b = y + Wrap(int64_t{17718} * (cb - 128)) / 10000;
+    int g = y - Wrap(int64_t{7139} * cr + int64_t{3441} * cb - 1354240) / 10000;
+    int r = y + Wrap(int64_t{14020} * (cr - 128)) / 10000;
+    auto clamp = [](int v) { return static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+    bgr[0] = clamp(b);
+    bgr[1] = clamp(g);
+    bgr[2] = clamp(r);
+}
+
+int PlainHuffman(CInBitStream& stream, const SJpegHuffman& table) {
+    int code = 0, e = 0;
+    if (table.nCount == 0) throw EDataFormatError(nullptr, "length over");
+    for (int l = 1; l <= 16; ++l) {
+        int b = stream.GetBits(1);
+        if (b < 0) return b;
+        code = 2 * code + b;
+        while (e < table.nCount && table.pSize[e] == l) {
+            if (table.pCode[e] == code) return table.pValue[e];
+            ++e;
+        }
+        if (e == table.nCount) break;
+    }
+    throw EDataFormatError(nullptr, "length over");
+}
+
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full) {
     SDecodeResult r;
     std::vector<char> data(jpeg.begin(), jpeg.end());
-    CJpegDecoder decoder(pContinue);
+    CJpegDecoder decoder;
     decoder.SetFullDecoding(full);
     r.analysis = decoder.SetJpegData(data.data(), static_cast<int>(data.size()));
     decoder.GetPictData(r.width, r.height);
@@ -136,21 +277,12 @@ static SDecodeResult Run(const std::vector<unsigned char>& jpeg, int* pContinue,
     }
     int stride = Stride(r.width);
     r.bitmap.assign(static_cast<size_t>(stride) * r.height, kUntouched);
-    r.decode = plain ? PlainDecode(decoder, r.bitmap.data(), full)
-                     : decoder.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
+    r.decode = decoder.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
     for (int y = 0; y < r.height; ++y)
         for (int x = 3 * r.width; x < stride; ++x)
             if (r.bitmap[static_cast<size_t>(y) * stride + x] != kUntouched)
                 r.paddingIntact = false;
     return r;
-}
-
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue, bool full) {
-    return Run(jpeg, pContinue, false, full);
-}
-
-SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg, bool full) {
-    return Run(jpeg, nullptr, true, full);
 }
 
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,

@@ -1,6 +1,7 @@
 // Test helpers of the JPEG decoder tests: images encoded and decoded by libjpeg-turbo (the
-// oracle), our decoder run over a bitmap whose padding and surroundings are watched, and a
-// small writer of hand-made JPEG streams for the cases an encoder will not produce.
+// oracle, for pixels and for coefficients), the decoder's arithmetic written as formulas, our
+// decoder run over a bitmap whose padding is watched, and a small writer of hand-made JPEG
+// streams for the cases an encoder will not produce.
 #ifndef PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
 #define PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
 
@@ -8,6 +9,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <vector>
+
+#include "photogeo/InBitStream.h"
+#include "photogeo/JpegDecoder.h"
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
@@ -46,6 +50,24 @@ std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list
 std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
                                         int& height);
 
+const unsigned char kUntouched = 0xA5;
+
+// Our decoder's arithmetic over libjpeg-turbo's entropy decoding: the coefficients it reads
+// (jpeg_read_coefficients), dequantised with each component's table as of its first scan, put
+// through PlainTransform with `basis` and PlainColour, chroma replicated; the bitmap as
+// OracleDecode lays it out, the row padding kUntouched. Empty when libjpeg-turbo fails or warns (damaged data).
+std::vector<unsigned char> CoefficientDecode(const unsigned char* jpeg, size_t size,
+                                             const int (*basis)[64], int& width, int& height);
+
+// The block formula: out[j] = (sum of value * basis / 4) / 256 + shift, wrapping 32-bit sums;
+// coefficients and basis images in zig-zag order.
+void PlainTransform(const int (*basis)[64], const int* coefZigzag, int shift, int* out);
+// The colour formulas for one pixel.
+void PlainColour(int y, int cb, int cr, unsigned char* bgr);
+// The canonical Huffman search, entry by entry: the next value, a negative marker, or throws
+// EDataFormatError.
+int PlainHuffman(CInBitStream& stream, const SJpegHuffman& table);
+
 inline int Stride(int width) {
     return (3 * width + 3) / 4 * 4;
 }
@@ -60,12 +82,8 @@ struct SDecodeResult {
 };
 
 // Analyses and decodes with CJpegDecoder into a bitmap pre-filled with kUntouched.
-const unsigned char kUntouched = 0xA5;
 // full: CJpegDecoder::SetFullDecoding.
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, int* pContinue = nullptr,
-                        bool full = false);
-// The same analysis, then the plain decoder of PlainDecoder.h instead of DoDecode.
-SDecodeResult PlainDecodeBytes(const std::vector<unsigned char>& jpeg, bool full = false);
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full = false);
 
 // Peak signal-to-noise ratio in dB over the 3 * width image bytes of every row.
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,
