@@ -49,10 +49,9 @@
 #include "magvar/IgrfTables.h"
 #include "magvar/MagVarModel.h"
 
-namespace {
+namespace photogeo::magvar {
 
-using magvar::kMaxDegree;
-using magvar::kTableSize;
+namespace {
 
 constexpr double kEquatorRadius = 6378.16;              // a, km
 constexpr double kPolarRadius = 6356.774719195306;      // b = a (1 - 1/298.25), km
@@ -88,8 +87,6 @@ const SquareRoots& Roots() {
 }
 
 }  // namespace
-
-namespace magvar {
 
 double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet set) {
     constexpr double a2 = kEquatorRadius * kEquatorRadius;
@@ -189,4 +186,4 @@ double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet s
     return std::atan2(y, x);
 }
 
-}  // namespace magvar
+}  // namespace photogeo::magvar

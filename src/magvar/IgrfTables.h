@@ -4,7 +4,7 @@
 #ifndef PHOTOGEO_MAGVAR_IGRFTABLES_H
 #define PHOTOGEO_MAGVAR_IGRFTABLES_H
 
-namespace magvar {
+namespace photogeo::magvar {
 
 // Every loop of the model runs to this degree; the published sets stop at degree 10 and the
 // rows beyond hold zeros.
@@ -26,6 +26,6 @@ extern const IgrfCoefficients kIgrf1990;
 // IGRF 2000, epoch 2000-01-01: main field to degree 10, secular variation to degree 8.
 extern const IgrfCoefficients kIgrf2000;
 
-}  // namespace magvar
+}  // namespace photogeo::magvar
 
 #endif

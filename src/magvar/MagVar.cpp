@@ -11,6 +11,8 @@
 
 namespace {
 
+namespace magvar = photogeo::magvar;
+
 // The box and centre of the Japan approximation, degrees; the box edges belong to it.
 constexpr double kJapanLatMin = 22.0;
 constexpr double kJapanLatMax = 46.0;

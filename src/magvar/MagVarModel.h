@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace magvar {
+namespace photogeo::magvar {
 
 // Every degree/radian conversion and pi/2 use this value, not a longer one.
 constexpr double kPi = 3.14159265358979;
@@ -39,6 +39,6 @@ static_assert(kEpoch1990 == 2447893 && kEpoch2000 == 2451545,
 // radians, east positive; 0.0 where the horizontal field vanishes.
 double CalcMagVar(double lat, double lon, double h, int32_t jd, CoefficientSet set);
 
-}  // namespace magvar
+}  // namespace photogeo::magvar
 
 #endif

@@ -11,6 +11,8 @@
 
 namespace {
 
+namespace magvar = photogeo::magvar;
+
 constexpr double kA = 6378.16;
 constexpr double kB = 6356.774719195306;
 constexpr double kR0 = 6371.2;

@@ -14,6 +14,8 @@
 
 namespace {
 
+namespace magvar = photogeo::magvar;
+
 void ExpectTableEqualsFile(const magvar::IgrfCoefficients& table, const std::string& name,
                            int32_t epoch) {
     std::ifstream in(std::string(MAGVAR_DATA_DIR) + "/" + name);

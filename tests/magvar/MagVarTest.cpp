@@ -11,6 +11,8 @@
 
 namespace {
 
+namespace magvar = photogeo::magvar;
+
 long Utc(int year, int month, int day, int hour = 0, int min = 0, int sec = 0) {
     std::tm t{};
     t.tm_year = year - 1900;
