@@ -1,14 +1,19 @@
 // Calls per second of GetMagVar inside the Japan box (the approximation) and outside it (the
-// harmonic model), and of the IGRF-14 model (one-off Igrf14Field calls at varying dates, and
-// Igrf14Model::Field at one date), on one core (measured in the thread's CPU time), over fixed
+// harmonic model), and of the IGRF-14 model (one-off Igrf14Field calls at varying dates,
+// Igrf14Model::Field at one date, and Igrf14Model::FieldAlongParallel filling rows of a map
+// grid, counted per place), on one core (measured in the thread's CPU time), over fixed
 // pseudo-random places and dates. The checksum of the results is printed so that a faster build
 // can be seen to give the same values.
 //
-// Usage: bench_magvar [CPU seconds per case, default 2]
+// Usage: bench_magvar [CPU seconds per case, default 2] [only the cases whose name contains this]
+// With 0 seconds each case makes exactly two passes over its 4,096 queries, for counting
+// instructions: valgrind --tool=callgrind bench_magvar 0 "one date", less the count of
+// bench_magvar 0 none (no case), over 8,192 calls.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -18,6 +23,7 @@
 namespace {
 
 volatile double g_sink;
+const char* g_onlyCases = "";
 
 struct Query {
     double lat, lon, height;
@@ -63,8 +69,13 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
 }
 
+// Each call of `evaluate` answers `places` places.
 template <typename Evaluate>
-void Run(const char* name, const std::vector<Query>& queries, double seconds, Evaluate evaluate) {
+void Run(const char* name, const std::vector<Query>& queries, double seconds, Evaluate evaluate,
+         uint64_t places = 1) {
+    if (!std::strstr(name, g_onlyCases)) {
+        return;
+    }
     using Clock = std::chrono::steady_clock;
     uint64_t calls = 0;
     double sum = 0.0;
@@ -75,7 +86,7 @@ void Run(const char* name, const std::vector<Query>& queries, double seconds, Ev
         for (const Query& q : queries) {
             sum += evaluate(q);
         }
-        calls += queries.size();
+        calls += queries.size() * places;
         cpu = ThreadSeconds() - cpuStart;
     } while (cpu < seconds);
     const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
@@ -94,9 +105,12 @@ void Run(const char* name, const std::vector<Query>& queries, double seconds, Ev
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
-    if (!(seconds > 0.0)) {
-        std::fprintf(stderr, "usage: %s [seconds per case]\n", argv[0]);
+    if (!(seconds >= 0.0)) {
+        std::fprintf(stderr, "usage: %s [seconds per case] [case name part]\n", argv[0]);
         return 2;
+    }
+    if (argc > 2) {
+        g_onlyCases = argv[2];
     }
     auto legacy = [](const Query& q) { return GetMagVar(q.lat, q.lon, q.height, q.time); };
     Run("inside the Japan box", MakeQueries(true), seconds, legacy);
@@ -110,5 +124,20 @@ int main(int argc, char** argv) {
     Run("IGRF-14, one date", world, seconds, [&model](const Query& q) {
         return model.Field(q.lat, q.lon, q.height).field.declination;
     });
+    // A row of a one-degree grid from each query's place eastward.
+    constexpr int kRow = 360;
+    Run("IGRF-14, rows of 360", world, seconds, [&model](const Query& q) {
+        double longitudes[kRow];
+        photogeo::GeomagneticResult results[kRow];
+        for (int i = 0; i < kRow; ++i) {
+            longitudes[i] = q.lon + i;
+        }
+        model.FieldAlongParallel(q.lat, q.height, longitudes, kRow, results);
+        double sum = 0.0;
+        for (const photogeo::GeomagneticResult& r : results) {
+            sum += r.field.declination;
+        }
+        return sum;
+    }, kRow);
     return 0;
 }

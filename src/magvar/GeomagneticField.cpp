@@ -116,38 +116,52 @@ double Igrf14Model::Year() const noexcept {
 GeomagneticResult Igrf14Model::Field(double latitude, double longitude,
                                      double height) const noexcept {
     GeomagneticResult result;
-    if (!m_ready) {
-        return result;
-    }
-    if (!(latitude >= -90.0 && latitude <= 90.0) || !std::isfinite(longitude) ||
-        !std::isfinite(height) || height < kLowestHeight) {
-        result.status = GeomagneticStatus::kInvalidPosition;
-        return result;
-    }
-    const double lat = latitude * kDegree;
-    const double lon = longitude * kDegree;
-    const magvar::GeocentricPlace place =
-        magvar::ToGeocentric(std::sin(lat), std::cos(lat), height / kMetresPerKm);
-    const magvar::FieldVectors v = magvar::ToGeodeticFrame(
-        magvar::SynthesiseField(m_coefficients, place.radius, place.cosTheta, place.sinTheta,
-                                std::cos(lon), std::sin(lon)),
-        place);
-
-    GeomagneticField& f = result.field;
-    f.north = v.north;
-    f.east = v.east;
-    f.down = v.down;
-    const double h2 = v.north * v.north + v.east * v.east;
-    f.horizontalIntensity = std::sqrt(h2);
-    f.totalIntensity = std::sqrt(h2 + v.down * v.down);
-    f.inclination = std::atan2(v.down, f.horizontalIntensity) / kDegree;
-    if (h2 > 0.0) {
-        f.declination = std::atan2(v.east, v.north) / kDegree;
-        f.declinationChangePerYear =
-            (v.north * v.eastChange - v.east * v.northChange) / h2 / kDegree;
-    }
-    result.status = GeomagneticStatus::kOk;
+    FieldAlongParallel(latitude, height, &longitude, 1, &result);
     return result;
+}
+
+void Igrf14Model::FieldAlongParallel(double latitude, double height, const double* longitudes,
+                                     std::size_t count,
+                                     GeomagneticResult* results) const noexcept {
+    const bool validRow = latitude >= -90.0 && latitude <= 90.0 && std::isfinite(height) &&
+                          height >= kLowestHeight;
+    magvar::GeocentricPlace place{};
+    magvar::Colatitude colatitude;
+    if (m_ready && validRow) {
+        const double lat = latitude * kDegree;
+        place = magvar::ToGeocentric(std::sin(lat), std::cos(lat), height / kMetresPerKm);
+        magvar::SetColatitude(place.cosTheta, place.sinTheta, colatitude);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        GeomagneticResult& result = results[i];
+        result = GeomagneticResult{};
+        if (!m_ready) {
+            continue;
+        }
+        if (!validRow || !std::isfinite(longitudes[i])) {
+            result.status = GeomagneticStatus::kInvalidPosition;
+            continue;
+        }
+        const double lon = longitudes[i] * kDegree;
+        const magvar::FieldVectors v = magvar::ToGeodeticFrame(
+            magvar::SumField(m_coefficients, colatitude, place.radius, std::cos(lon),
+                             std::sin(lon)),
+            place);
+        GeomagneticField& f = result.field;
+        f.north = v.north;
+        f.east = v.east;
+        f.down = v.down;
+        const double h2 = v.north * v.north + v.east * v.east;
+        f.horizontalIntensity = std::sqrt(h2);
+        f.totalIntensity = std::sqrt(h2 + v.down * v.down);
+        f.inclination = std::atan2(v.down, f.horizontalIntensity) / kDegree;
+        if (h2 > 0.0) {
+            f.declination = std::atan2(v.east, v.north) / kDegree;
+            f.declinationChangePerYear =
+                (v.north * v.eastChange - v.east * v.northChange) / h2 / kDegree;
+        }
+        result.status = GeomagneticStatus::kOk;
+    }
 }
 
 GeomagneticResult Igrf14Field(double latitude, double longitude, double height,

@@ -1,7 +1,8 @@
 // The IGRF-14 main-field model: interpolates the coefficient table (Igrf14Table.h, generated
 // from data/IGRF14.SHC) to a time, places a geodetic point in the geocentric frame, sums the
 // spherical-harmonic field there and turns it into the geodetic frame. GeomagneticField.cpp
-// chains these steps for the public interface (photogeo/GeomagneticField.h).
+// chains these steps for the public interface (photogeo/GeomagneticField.h); the Legendre
+// functions of a colatitude are kept apart so that a row of places on one parallel shares them.
 //
 // Derivation.
 //
@@ -43,6 +44,14 @@
 //    factors depend on n and m only and are computed once per process. cos m lambda and
 //    sin m lambda come from those of lambda by the angle-sum formulas.
 //
+//    Operation order. Each function travels with its derivative, and each coefficient with its
+//    rate, as a pair of lanes (DoublePair.h) that take the same operations; so the sums for the
+//    field and for its rate are the same expressions. Below the diagonal a pair is
+//      A ((c P, c dP) - (0, s P)) - B (P, dP)
+//    and with u = g cos m lambda + h sin m lambda, v = m g sin m lambda - m h cos m lambda
+//    (products taken in that order) each term adds u dP, v P and u P to the running sums of its
+//    degree, which are scaled by f_n (and n + 1) once the degree is complete.
+//
 // 5. Geodetic frame. The geodetic vertical is the geocentric one turned toward the pole by d:
 //      X' = X cos d + Z sin d,   Y' = Y,   Z' = Z cos d - X sin d
 //    and the same turn takes the rates. Then H = sqrt(X'^2 + Y'^2), F = sqrt(H^2 + Z'^2),
@@ -54,7 +63,9 @@
 #include "magvar/Igrf14Model.h"
 
 #include <cmath>
+#include <utility>
 
+#include "magvar/DoublePair.h"
 #include "magvar/Igrf14Table.h"
 
 namespace photogeo::magvar {
@@ -63,8 +74,8 @@ namespace {
 
 constexpr int kDegree = kIgrf14Degree;
 constexpr int kTerms = kIgrf14Terms;
-// Legendre functions of degrees 0..kDegree, stored row by row: (n, m) at n (n + 1) / 2 + m.
-constexpr int kLegendreSize = (kDegree + 1) * (kDegree + 2) / 2;
+// Legendre functions of degrees 0..kDegree, stored row by row: (n, m) at Row(n) + m.
+constexpr int kLegendreSize = Colatitude::kFunctions;
 
 constexpr double kEquatorialRadius = 6378.137;          // a, km (WGS-84)
 constexpr double kInverseFlattening = 298.257223563;   // 1/f (WGS-84)
@@ -75,21 +86,27 @@ constexpr int Row(int n) { return n * (n + 1) / 2; }
 // Where g_n0 sits in the coefficient vectors; g_nm and h_nm (m >= 1) follow at 2m - 1, 2m.
 constexpr int FirstTerm(int n) { return n * n - 1; }
 static_assert(FirstTerm(kDegree + 1) == kTerms, "the terms of degrees 1..13 fill the vectors");
+static_assert(Row(kDegree + 1) == kLegendreSize, "the functions of degrees 0..13 fill the table");
 
+// The factors of the recurrences (derivation, 4), each written twice so that one load gives
+// both lanes of a pair: a[i] is A_nm below the diagonal and sqrt((2n - 1) / (2n)) on it, b[i]
+// is B_nm, for (n, m) at i = Row(n) + m.
 struct LegendreFactors {
-    double a[kLegendreSize];  // A_nm below the diagonal, sqrt((2n - 1) / (2n)) on it
-    double b[kLegendreSize];  // B_nm below the diagonal
+    double a[kLegendreSize][2];
+    double b[kLegendreSize][2];
 };
 
 LegendreFactors ComputeFactors() {
     LegendreFactors f{};
     for (int n = 2; n <= kDegree; ++n) {
-        for (int m = 0; m < n; ++m) {
+        for (int m = 0; m <= n; ++m) {
             const double root = std::sqrt(static_cast<double>(n * n - m * m));
-            f.a[Row(n) + m] = (2 * n - 1) / root;
-            f.b[Row(n) + m] = std::sqrt(static_cast<double>((n - 1) * (n - 1) - m * m)) / root;
+            const double a = m == n ? std::sqrt((2.0 * n - 1.0) / (2.0 * n)) : (2 * n - 1) / root;
+            const double b =
+                m >= n - 1 ? 0.0 : std::sqrt(static_cast<double>((n - 1) * (n - 1) - m * m)) / root;
+            f.a[Row(n) + m][0] = f.a[Row(n) + m][1] = a;
+            f.b[Row(n) + m][0] = f.b[Row(n) + m][1] = b;
         }
-        f.a[Row(n) + n] = std::sqrt((2.0 * n - 1.0) / (2.0 * n));
     }
     return f;
 }
@@ -101,6 +118,47 @@ const LegendreFactors& Factors() {
 }
 
 }  // namespace
+
+// Row n of the Legendre functions from the two above it (derivation, 4); n is a template
+// argument so that every index is a constant.
+template <int n>
+void LegendreRow(const LegendreFactors& k, double (*pd)[2], DoublePair c, DoublePair s) {
+    const double(*above)[2] = pd + Row(n - 1);
+    const double(*above2)[2] = pd + Row(n - 2);
+    const double(*a)[2] = k.a + Row(n);
+    const double(*b)[2] = k.b + Row(n);
+    double(*out)[2] = pd + Row(n);
+    const DoublePair zeroS = Pair(0.0, Low(s));
+    // Below the diagonal: A (c P, c dP - s P) - B (P, dP) of the two rows above. At m = n - 1
+    // the row two above holds no (n - 2, m); B is 0 there and the term is left out.
+    for (int m = 0; m < n - 1; ++m) {
+        const DoublePair p = LoadPair(above[m]);
+        StorePair(out[m], LoadPair(a[m]) * (c * p - zeroS * SplatLow(p)) -
+                              LoadPair(b[m]) * LoadPair(above2[m]));
+    }
+    const DoublePair p = LoadPair(above[n - 1]);
+    StorePair(out[n - 1], LoadPair(a[n - 1]) * (c * p - zeroS * SplatLow(p)));
+    // The diagonal: A (s P, s dP + c P) of the diagonal above.
+    StorePair(out[n], LoadPair(a[n]) * (s * p + Pair(0.0, Low(c)) * SplatLow(p)));
+}
+
+template <int... rowsFromTwo>
+void LegendreRows(std::integer_sequence<int, rowsFromTwo...>, const LegendreFactors& k,
+                  double (*pd)[2], DoublePair c, DoublePair s) {
+    (LegendreRow<rowsFromTwo + 2>(k, pd, c, s), ...);
+}
+
+// P_nm and dP_nm/dtheta of c = cos theta, s = sin theta into pd[i][0] and pd[i][1], (n, m) at
+// i = Row(n) + m (derivation, 4).
+void SetColatitude(double c, double s, Colatitude& colatitude) {
+    colatitude.cosTheta = c;
+    colatitude.sinTheta = s;
+    double(*pd)[2] = colatitude.legendre;
+    StorePair(pd[0], Pair(1.0, 0.0));
+    StorePair(pd[Row(1)], Pair(c, -s));
+    StorePair(pd[Row(1) + 1], Pair(s, c));
+    LegendreRows(std::make_integer_sequence<int, kDegree - 1>{}, Factors(), pd, Splat(c), Splat(s));
+}
 
 void InterpolateIgrf14(double year, double* coefficients) {
     int span = static_cast<int>((year - kIgrf14FirstEpoch) / kIgrf14EpochStep);
@@ -130,96 +188,87 @@ GeocentricPlace ToGeocentric(double sinLat, double cosLat, double heightKm) {
             cosDelta, sinDelta};
 }
 
-FieldVectors SynthesiseField(const double* coefficients, double radius, double cosTheta,
-                             double sinTheta, double cosLon, double sinLon) {
-    const double c = cosTheta;
-    const double s = sinTheta;
+FieldVectors SumField(const double* coefficients, const Colatitude& colatitude, double radius,
+                      double cosLon, double sinLon) {
+    const double c = colatitude.cosTheta;
+    const double s = colatitude.sinTheta;
+    const double(*pd)[2] = colatitude.legendre;
 
-    // Legendre functions and their theta derivatives (derivation, 4).
-    const LegendreFactors& k = Factors();
-    double p[kLegendreSize];
-    double dp[kLegendreSize];
-    p[0] = 1.0;
-    dp[0] = 0.0;
-    p[Row(1)] = c;
-    dp[Row(1)] = -s;
-    p[Row(1) + 1] = s;
-    dp[Row(1) + 1] = c;
-    for (int n = 2; n <= kDegree; ++n) {
-        const int row = Row(n);
-        const int up = Row(n - 1);
-        const int up2 = Row(n - 2);
-        // m = n - 1 reads P_{n-2,n-1}, which is not stored; its factor B is 0.
-        for (int m = 0; m < n - 1; ++m) {
-            p[row + m] = k.a[row + m] * c * p[up + m] - k.b[row + m] * p[up2 + m];
-            dp[row + m] =
-                k.a[row + m] * (c * dp[up + m] - s * p[up + m]) - k.b[row + m] * dp[up2 + m];
-        }
-        const int m = n - 1;
-        p[row + m] = k.a[row + m] * c * p[up + m];
-        dp[row + m] = k.a[row + m] * (c * dp[up + m] - s * p[up + m]);
-        p[row + n] = k.a[row + n] * s * p[up + n - 1];
-        dp[row + n] = k.a[row + n] * (s * dp[up + n - 1] + c * p[up + n - 1]);
-    }
-
-    // cos m lambda, sin m lambda by the angle-sum formulas, and m times them for the east sums.
-    double cm[kDegree + 1];
-    double sm[kDegree + 1];
-    double mcm[kDegree + 1];
-    double msm[kDegree + 1];
-    cm[0] = 1.0;
-    sm[0] = 0.0;
+    // cos m lambda, sin m lambda by the angle-sum formulas, and m times them for the east sums,
+    // each in both lanes.
+    DoublePair cosM[kDegree + 1];
+    DoublePair sinM[kDegree + 1];
+    DoublePair mCosM[kDegree + 1];
+    DoublePair mSinM[kDegree + 1];
+    double cm = 1.0;
+    double sm = 0.0;
     for (int m = 1; m <= kDegree; ++m) {
-        cm[m] = cm[m - 1] * cosLon - sm[m - 1] * sinLon;
-        sm[m] = sm[m - 1] * cosLon + cm[m - 1] * sinLon;
-        mcm[m] = m * cm[m];
-        msm[m] = m * sm[m];
+        const double next = cm * cosLon - sm * sinLon;
+        sm = sm * cosLon + cm * sinLon;
+        cm = next;
+        cosM[m] = Splat(cm);
+        sinM[m] = Splat(sm);
+        mCosM[m] = Splat(m * cm);
+        mSinM[m] = Splat(m * sm);
     }
 
-    // The east sums divide P_nm by sin theta; on the axis they take the limit (derivation, 3).
-    const bool onAxis = s == 0.0;
-    const double* east = onAxis ? dp : p;
-    const double eastDivisor = onAxis ? c : s;
-
-    // The sums (3), degree by degree, for the field (lane 0) and its rate (lane 1) at once: the
-    // products of the Legendre functions with the longitude harmonics serve both lanes.
-    double x[2] = {};
-    double y[2] = {};
-    double z[2] = {};
+    // The sums (3), degree by degree, for the field (low lane) and its rate (high lane) at once:
+    // each coefficient pair (g, dg/dt) meets the same Legendre function and harmonic. With
+    //   u = (g cos m lambda + h sin m lambda),  v = m (g sin m lambda - h cos m lambda)
+    // the terms are u dP/dtheta (north), v P (east, before the division by sin theta) and u P
+    // (down).
+    DoublePair x = Splat(0.0);
+    DoublePair y = Splat(0.0);
+    DoublePair z = Splat(0.0);
     const double ratio = kReferenceRadius / radius;
     double f = ratio * ratio;
     for (int n = 1; n <= kDegree; ++n) {
         f *= ratio;
-        const int row = Row(n);
+        const double(*p)[2] = pd + Row(n);
         const double* gh = coefficients + 2 * FirstTerm(n);
-        double xn[2];
-        double yn[2] = {};
-        double zn[2];
-        for (int l = 0; l < 2; ++l) {
-            xn[l] = gh[l] * dp[row];
-            zn[l] = gh[l] * p[row];
-        }
+        const DoublePair zonal = LoadPair(p[0]);
+        DoublePair xn = LoadPair(gh) * SplatHigh(zonal);
+        DoublePair zn = LoadPair(gh) * SplatLow(zonal);
+        DoublePair yn = Splat(0.0);
         for (int m = 1; m <= n; ++m) {
-            const double* g = gh + 4 * m - 2;  // g_nm, its rate, h_nm, its rate
-            const double cdp = cm[m] * dp[row + m];
-            const double sdp = sm[m] * dp[row + m];
-            const double cp = cm[m] * p[row + m];
-            const double sp = sm[m] * p[row + m];
-            const double me = msm[m] * east[row + m];
-            const double mc = mcm[m] * east[row + m];
-            for (int l = 0; l < 2; ++l) {
-                xn[l] += g[l] * cdp + g[l + 2] * sdp;
-                zn[l] += g[l] * cp + g[l + 2] * sp;
-                yn[l] += g[l] * me - g[l + 2] * mc;
-            }
+            const DoublePair g = LoadPair(gh + 4 * m - 2);
+            const DoublePair h = LoadPair(gh + 4 * m);
+            const DoublePair u = g * cosM[m] + h * sinM[m];
+            const DoublePair v = g * mSinM[m] - h * mCosM[m];
+            const DoublePair pm = LoadPair(p[m]);
+            const DoublePair value = SplatLow(pm);
+            xn += u * SplatHigh(pm);
+            zn += u * value;
+            yn += v * value;
         }
-        for (int l = 0; l < 2; ++l) {
-            x[l] += f * xn[l];
-            y[l] += f * yn[l];
-            z[l] -= (n + 1) * f * zn[l];
+        const DoublePair scale = Splat(f);
+        x += scale * xn;
+        y += scale * yn;
+        z = z - Splat((n + 1) * f) * zn;
+    }
+
+    // On the polar axis every P_nm with m > 0 is 0, and so is the east sum above; its limit
+    // takes dP_nm/dtheta / cos theta instead, where only m = 1 is not 0 (derivation, 3).
+    double eastDivisor = s;
+    if (s == 0.0) {
+        eastDivisor = c;
+        y = Splat(0.0);
+        f = ratio * ratio;
+        for (int n = 1; n <= kDegree; ++n) {
+            f *= ratio;
+            const double* gh = coefficients + 2 * FirstTerm(n);
+            const DoublePair v = LoadPair(gh + 2) * mSinM[1] - LoadPair(gh + 4) * mCosM[1];
+            y += Splat(f) * (v * SplatHigh(LoadPair(pd[Row(n) + 1])));
         }
     }
-    return {x[0], y[0] / eastDivisor, z[0], x[1], y[1] / eastDivisor, z[1]};
+    return {Low(x), Low(y) / eastDivisor, Low(z), High(x), High(y) / eastDivisor, High(z)};
+}
+
+FieldVectors SynthesiseField(const double* coefficients, double radius, double cosTheta,
+                             double sinTheta, double cosLon, double sinLon) {
+    Colatitude colatitude;
+    SetColatitude(cosTheta, sinTheta, colatitude);
+    return SumField(coefficients, colatitude, radius, cosLon, sinLon);
 }
 
 FieldVectors ToGeodeticFrame(const FieldVectors& g, const GeocentricPlace& place) {

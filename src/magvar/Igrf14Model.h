@@ -1,9 +1,11 @@
 // The steps of the IGRF-14 evaluation (Igrf14Model.cpp) that the public interface
 // (GeomagneticField.cpp) chains together: coefficients at a time, the geodetic place in the
-// geocentric frame, and the field there. Internal to the library; the tests reach the
-// geocentric steps through it.
+// geocentric frame, the Legendre functions of its colatitude, and the field there. Internal to
+// the library; the tests reach the geocentric steps through it.
 #ifndef PHOTOGEO_MAGVAR_IGRF14MODEL_H
 #define PHOTOGEO_MAGVAR_IGRF14MODEL_H
+
+#include "magvar/Igrf14Table.h"
 
 namespace photogeo::magvar {
 
@@ -34,8 +36,25 @@ struct FieldVectors {
     double northChange, eastChange, downChange;
 };
 
+// The part of the field sums that depends on the colatitude alone, shared by every longitude:
+// the Schmidt semi-normalised Legendre functions P_nm of cos theta and their derivatives
+// dP_nm/dtheta, (n, m) at n (n + 1) / 2 + m.
+struct Colatitude {
+    static constexpr int kFunctions = (kIgrf14Degree + 1) * (kIgrf14Degree + 2) / 2;
+    double cosTheta;
+    double sinTheta;
+    double legendre[kFunctions][2];  // P_nm, dP_nm/dtheta
+};
+
+void SetColatitude(double cosTheta, double sinTheta, Colatitude& colatitude);
+
 // The field of coefficients[390] (as InterpolateIgrf14 fills them) at geocentric radius (km),
-// colatitude and longitude given by their cosines and sines, in the geocentric frame.
+// the colatitude and the longitude given by its cosine and sine, in the geocentric frame.
+FieldVectors SumField(const double* coefficients, const Colatitude& colatitude, double radius,
+                      double cosLon, double sinLon);
+
+// SetColatitude and SumField for a single place, colatitude and longitude given by their
+// cosines and sines.
 FieldVectors SynthesiseField(const double* coefficients, double radius, double cosTheta,
                              double sinTheta, double cosLon, double sinLon);
 

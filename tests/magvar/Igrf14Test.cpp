@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -147,6 +148,18 @@ TEST(Igrf14, TimeAndPlaceChecks) {
     EXPECT_EQ(model.SetTime(UtcDateTime{1850, 1, 1}), GeomagneticStatus::kBeforeModel);
     EXPECT_EQ(model.Year(), 2020.0);
     EXPECT_EQ(model.Field(10, 20, 0).field.declination, FieldAt(10, 20, 0, 2020.0).declination);
+
+    // Each place of a row along a parallel gets what a call of its own gives, bit for bit.
+    const double lons[] = {-180.0, 139.77, NAN, 0.0, 540.0};
+    for (double lat : {-90.0, 35.68, 90.0, 91.0}) {
+        photogeo::GeomagneticResult row[5];
+        model.FieldAlongParallel(lat, 250.0, lons, 5, row);
+        for (int i = 0; i < 5; ++i) {
+            const auto one = model.Field(lat, lons[i], 250.0);
+            EXPECT_EQ(row[i].status, one.status);
+            EXPECT_EQ(std::memcmp(&row[i].field, &one.field, sizeof one.field), 0) << lat << " " << i;
+        }
+    }
 }
 
 TEST(Igrf14, DecimalYear) {
