@@ -82,6 +82,12 @@ void CJpegDecoder::DecodeBlock(int nComp) {
 }
 
 void CJpegDecoder::EmitBlock(int nComp, int nRow, int nColumn) {
+    if (nComp > 0 && m_pEntropy->halfVf != 0) {
+        // The chroma block stays as it is; the colour output replicates it.
+        m_pEntropy->transform(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask,
+                              m_pEntropy->nShift, m_pUnit[nComp], 8);
+        return;
+    }
     const SJpegComponent& comp = m_Comp[nComp];
     int hf = m_byHmax / comp.byH;
     int vf = m_byVmax / comp.byV;
@@ -148,6 +154,11 @@ void CJpegDecoder::makeRGB(int nMcuX, int nMcuY) {
     if (rows <= 0) return;
     unsigned char* dst = m_pRGB + (height - 1 - y0) * stride + 3 * static_cast<ptrdiff_t>(x0);
     m_pEntropy->wrote = true;
+    if (m_nComponents == 3 && m_pEntropy->halfVf != 0) {
+        m_pEntropy->colourHalf(m_pUnit[0], planeWidth, m_pUnit[1], m_pUnit[2], 8, columns, rows,
+                               m_pEntropy->halfVf, dst, -stride);
+        return;
+    }
     ColourRowsFn convert = (m_nComponents == 1) ? m_pEntropy->greyRows : m_pEntropy->colourRows;
     convert(m_pUnit[0], m_pUnit[1], m_pUnit[2], planeWidth, columns, rows, dst, -stride);
 }

@@ -164,6 +164,11 @@ struct SJpegEntropy {
     photogeo::jpeg::TransformFn transformReplicated[2][2];
     photogeo::jpeg::ColourRowsFn colourRows;
     photogeo::jpeg::ColourRowsFn greyRows;
+    photogeo::jpeg::ColourHalfFn colourHalf;
+    // 1 or 2 when Cb and Cr are one block per MCU of 2 by halfVf luminance blocks (4:2:2, 4:2:0):
+    // their samples then stay one block each, at the start of their planes, and the colour
+    // output replicates them (ColourHalfFn); 0 when the planes hold replicated samples.
+    int halfVf = 0;
     int nWidth;
     int nHeight;
     int nShift;

@@ -183,6 +183,10 @@ int CJpegDecoder::DoDecode(char* pRGB) {
                     sizeof kernels.transformReplicated);
         m_pEntropy->colourRows = kernels.colourRows;
         m_pEntropy->greyRows = kernels.greyRows;
+        m_pEntropy->colourHalf = kernels.colourHalf;
+        if (m_nComponents == 3 && m_byHmax == 2 && m_byVmax <= 2 && m_Comp[1].byH == 1 &&
+            m_Comp[1].byV == 1 && m_Comp[2].byH == 1 && m_Comp[2].byV == 1)
+            m_pEntropy->halfVf = m_byVmax;
         m_pEntropy->nWidth = m_nWidth;
         m_pEntropy->nHeight = m_nHeight;
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;

@@ -81,6 +81,29 @@ void GreyRowsScalar(const int* pY, const int*, const int*, int nPlaneStride, int
     }
 }
 
+void ColourHalfScalar(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
+                      int n, int nRows, int nVf, unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int r = 0; r < nRows; r += nVf) {
+        const int* cb = pCb + (r / nVf) * nCStride;
+        const int* cr = pCr + (r / nVf) * nCStride;
+        const int rows = nRows - r < nVf ? nRows - r : nVf;
+        for (int i = 0; i < n; i += 2) {
+            int qb, qg, qr;
+            ChromaTerms(cb[i / 2], cr[i / 2], qb, qg, qr);
+            for (int v = 0; v < rows; ++v) {
+                const int* y = pY + (r + v) * nYStride;
+                unsigned char* d = pDst + (r + v) * nDstStride;
+                for (int x = i; x < i + 2 && x < n; ++x) {
+                    uint32_t l = static_cast<uint32_t>(y[x]);
+                    d[3 * x + 0] = Clamp255(Wrap(l + static_cast<uint32_t>(qb)));
+                    d[3 * x + 1] = Clamp255(Wrap(l - static_cast<uint32_t>(qg)));
+                    d[3 * x + 2] = Clamp255(Wrap(l + static_cast<uint32_t>(qr)));
+                }
+            }
+        }
+    }
+}
+
 #if PHOTOGEO_JPEG_X86_SIMD
 void TransformSse2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride) {
@@ -198,20 +221,23 @@ std::vector<SKernels> AllKernels() {
                                           TransformScalar,
                                           {{TransformScalar, nullptr}, {nullptr, nullptr}},
                                           ColourRowsScalar,
-                                          GreyRowsScalar}};
+                                          GreyRowsScalar,
+                                          ColourHalfScalar}};
 #if PHOTOGEO_JPEG_X86_SIMD
     all.push_back(SKernels{DequantiseScalar,
                            TransformSse2,
                            {{TransformSse2, nullptr}, {nullptr, nullptr}},
                            ColourRowsSse2,
-                           GreyRowsScalar});
+                           GreyRowsScalar,
+                           ColourHalfScalar});
     if (CpuHasAvx2())
         all.push_back(
             SKernels{DequantiseAvx2,
                      TransformAvx2,
                      {{TransformAvx2, TransformAvx2V2}, {TransformAvx2H2, TransformAvx2H2V2}},
                      ColourRowsAvx2,
-                     GreyRowsAvx2});
+                     GreyRowsAvx2,
+                     ColourHalfAvx2});
 #endif
     return all;
 }

@@ -106,6 +106,14 @@ typedef void (*TransformFn)(const STransformTables& tables, const int* pCoef, ui
 typedef void (*ColourRowsFn)(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                              int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 
+// The same output where Cb and Cr have half the luminance's columns and 1/nVf of its rows (nVf
+// 1 or 2), each chroma sample standing for a 2 by nVf area as replication gives it: pixel i of
+// row r takes the luminance pY[r * nYStride + i] and the chroma at (r / nVf) * nCStride + i / 2.
+// The quotients are worked out once per chroma sample.
+typedef void (*ColourHalfFn)(const int* pY, int nYStride, const int* pCb, const int* pCr,
+                             int nCStride, int n, int nRows, int nVf, unsigned char* pDst,
+                             ptrdiff_t nDstStride);
+
 // transformReplicated[hf - 1][vf - 1]: the transform writing each sample hf times across and
 // vf times down (a 8hf by 8vf area), as the replication of a component with 1/hf and 1/vf of the
 // largest sampling factors needs; null where this processor's forms do not provide it.
@@ -121,6 +129,7 @@ struct SKernels {
     TransformFn transformReplicated[2][2];
     ColourRowsFn colourRows;
     ColourRowsFn greyRows;
+    ColourHalfFn colourHalf;
 };
 
 // The fastest forms this processor runs, chosen on first use.
@@ -136,6 +145,8 @@ void ColourRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneS
                       int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void GreyRowsScalar(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
+void ColourHalfScalar(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
+                      int n, int nRows, int nVf, unsigned char* pDst, ptrdiff_t nDstStride);
 #if PHOTOGEO_JPEG_X86_SIMD
 bool CpuHasAvx2();
 uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef);
@@ -156,6 +167,8 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride);
 void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n, int nRows,
                   unsigned char* pDst, ptrdiff_t nDstStride);
+void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
+                    int n, int nRows, int nVf, unsigned char* pDst, ptrdiff_t nDstStride);
 #endif
 
 // Samples for which the vector colour conversions apply: with Cb and Cr in this range they fit

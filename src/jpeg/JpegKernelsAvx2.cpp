@@ -292,6 +292,49 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
     }
 }
 
+void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
+                    int n, int nRows, int nVf, unsigned char* pDst, ptrdiff_t nDstStride) {
+    // Eight chroma samples give the quotients of 16 pixels on each of nVf rows.
+    const __m256i left = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256i right = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+    for (int r = 0; r < nRows; r += nVf) {
+        const int* cb = pCb + (r / nVf) * nCStride;
+        const int* cr = pCr + (r / nVf) * nCStride;
+        const int* y = pY + r * nYStride;
+        unsigned char* d = pDst + r * nDstStride;
+        const int rows = nRows - r < nVf ? nRows - r : nVf;
+        int i = 0;
+        for (; i + 16 <= n; i += 16) {
+            if (!Inside(cb + i / 2, cr + i / 2, 8)) {
+                ColourHalfScalar(y + i, nYStride, cb + i / 2, cr + i / 2, nCStride, 16, rows, nVf,
+                                 d + 3 * i, nDstStride);
+                continue;
+            }
+            SChannels q = Terms8(cb + i / 2, cr + i / 2);
+            SChannels lo{_mm256_permutevar8x32_epi32(q.b, left),
+                         _mm256_permutevar8x32_epi32(q.g, left),
+                         _mm256_permutevar8x32_epi32(q.r, left)};
+            SChannels hi{_mm256_permutevar8x32_epi32(q.b, right),
+                         _mm256_permutevar8x32_epi32(q.g, right),
+                         _mm256_permutevar8x32_epi32(q.r, right)};
+            for (int v = 0; v < rows; ++v) {
+                const int* yv = y + v * nYStride + i;
+                __m128i out[3];
+                Convert16(Apply(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(yv)), lo.b,
+                                lo.g, lo.r),
+                          Apply(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(yv + 8)), hi.b,
+                                hi.g, hi.r),
+                          out);
+                __m128i* dv = reinterpret_cast<__m128i*>(d + v * nDstStride + 3 * i);
+                for (int t = 0; t < 3; ++t) _mm_storeu_si128(dv + t, out[t]);
+            }
+        }
+        if (i < n)
+            ColourHalfScalar(y + i, nYStride, cb + i / 2, cr + i / 2, nCStride, n - i, rows, nVf,
+                             d + 3 * i, nDstStride);
+    }
+}
+
 void GreyRowsAvx2(const int* pY, const int*, const int*, int nPlaneStride, int n, int nRows,
                   unsigned char* pDst, ptrdiff_t nDstStride) {
     for (int row = 0; row < nRows; ++row, pY += nPlaneStride, pDst += nDstStride) {

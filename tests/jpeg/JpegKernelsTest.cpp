@@ -247,6 +247,7 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
     for (int round = 0; round < 500; ++round) {
         int n = 1 + static_cast<int>(rng() % kPlane);
         if (round % 3 == 0) n = 8;  // the width taken two rows at a time
+        if (round % 3 == 1) n = 16 << (rng() % 2);  // whole vectors of the half-chroma form
         int rows = 1 + static_cast<int>(rng() % 16);
         std::vector<int> y(kPlane * 16), cb(kPlane * 16), cr(kPlane * 16);
         for (int i = 0; i < kPlane * 16; ++i) {
@@ -256,16 +257,24 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
             cr[i] = static_cast<int>(rng() % 256);
         }
         const int stride = 3 * kPlane + 4;
-        std::vector<unsigned char> expected(static_cast<size_t>(stride) * 16, 0x5A);
-        for (int r = 0; r < rows; ++r)
-            for (int i = 0; i < n; ++i)
-                jpegtest::PlainColour(y[r * kPlane + i], cb[r * kPlane + i], cr[r * kPlane + i],
-                                      &expected[static_cast<size_t>(15 - r) * stride + 3 * i]);
-        for (const SKernels& forms : AllKernels()) {
-            std::vector<unsigned char> out(static_cast<size_t>(stride) * 16, 0x5A);
-            forms.colourRows(y.data(), cb.data(), cr.data(), kPlane, n, rows,
-                             out.data() + 15 * stride, -stride);
-            ASSERT_EQ(out, expected) << "round " << round;
+        // vf 0: chroma at full resolution (colourRows); 1 and 2: half across, 1/vf down.
+        for (int vf = 0; vf <= 2; ++vf) {
+            auto chroma = [&](int r, int i) { return vf ? r / vf * kPlane + i / 2 : r * kPlane + i; };
+            std::vector<unsigned char> expected(static_cast<size_t>(stride) * 16, 0x5A);
+            for (int r = 0; r < rows; ++r)
+                for (int i = 0; i < n; ++i)
+                    jpegtest::PlainColour(y[r * kPlane + i], cb[chroma(r, i)], cr[chroma(r, i)],
+                                          &expected[static_cast<size_t>(15 - r) * stride + 3 * i]);
+            for (const SKernels& forms : AllKernels()) {
+                std::vector<unsigned char> out(static_cast<size_t>(stride) * 16, 0x5A);
+                if (vf == 0)
+                    forms.colourRows(y.data(), cb.data(), cr.data(), kPlane, n, rows,
+                                     out.data() + 15 * stride, -stride);
+                else
+                    forms.colourHalf(y.data(), kPlane, cb.data(), cr.data(), kPlane, n, rows, vf,
+                                     out.data() + 15 * stride, -stride);
+                ASSERT_EQ(out, expected) << "round " << round << " vf " << vf;
+            }
         }
     }
 }
