@@ -20,6 +20,10 @@
 #include "photogeo/JpegDecoder.h"
 #include "photogeo/Marker.h"
 
+#if PHOTOGEO_JPEG_X86_SIMD
+#include <emmintrin.h>
+#endif
+
 using namespace photogeo::jpeg;
 
 namespace {
@@ -37,7 +41,7 @@ struct SUnitQuant {
 };
 constexpr SUnitQuant kUnitQuant;
 
-int CheckedBits(CJpegBitReader& reader, int n) {
+inline int CheckedBits(CJpegBitReader& reader, int n) {
     int v = reader.GetBits(n);
     if (v < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
     return v;
@@ -59,24 +63,62 @@ struct SUndo {
     }
 };
 
-// One correction bit for a coefficient already non-zero: adds 2^al away from zero when set and
-// the coefficient does not have that bit yet.
-void Correct(CJpegBitReader& reader, int* block, int k, int al, SUndo& undo) {
-    if (CheckedBits(reader, 1) == 0) return;
+// Bit k set for every non-zero block[k].
+uint64_t NonZeroMask(const int* block) {
+    uint64_t mask = 0;
+#if PHOTOGEO_JPEG_X86_SIMD
+    const __m128i zero = _mm_setzero_si128();
+    for (int j = 0; j < 64; j += 16) {
+        const __m128i* p = reinterpret_cast<const __m128i*>(block + j);
+        __m128i lo = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p), zero),
+                                     _mm_cmpeq_epi32(_mm_loadu_si128(p + 1), zero));
+        __m128i hi = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_loadu_si128(p + 2), zero),
+                                     _mm_cmpeq_epi32(_mm_loadu_si128(p + 3), zero));
+        unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lo, hi)));
+        mask |= static_cast<uint64_t>(~zeros & 0xFFFFu) << j;
+    }
+#else
+    for (int j = 0; j < 64; ++j) mask |= static_cast<uint64_t>(block[j] != 0) << j;
+#endif
+    return mask;
+}
+
+// The positions k and above (none when k is past 63).
+uint64_t From(int k) {
+    return k > 63 ? 0 : ~uint64_t{0} << k;
+}
+
+// One correction bit for each of the non-zero coefficients at the positions set in `at`, lowest
+// first: a set bit adds 2^al away from zero to a coefficient that does not have that bit yet. The
+// bits are taken up to 16 at a time, which reads the data as bit-by-bit reads would (a marker or
+// the end met inside fails the same way, and the caller undoes the block).
+inline void Correct(CJpegBitReader& reader, int* block, uint64_t at, int al, SUndo& undo) {
     const uint32_t p1 = uint32_t{1} << al;
-    const int coef = block[k];
-    if ((static_cast<uint32_t>(coef) & p1) != 0) return;
-    undo.Change(block, k,
-                static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1)));
+    while (at != 0) {
+        int n = 0;
+        for (uint64_t m = at; m != 0 && n < 16; m &= m - 1) ++n;
+        const int bits = CheckedBits(reader, n);
+        for (int i = n - 1; i >= 0; --i, at &= at - 1) {
+            if (((bits >> i) & 1) == 0) continue;
+            const int k = LowestBit(at);
+            const int coef = block[k];
+            if ((static_cast<uint32_t>(coef) & p1) != 0) continue;
+            undo.Change(block, k,
+                        static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1)));
+        }
+    }
 }
 
 // One block of an AC refinement scan over band ss..se at bit al. nEobRun counts the blocks of
 // the current end-of-band run still to come, this one included; 0 when no run is open.
 void RefineAC(CJpegBitReader& reader, const SHuffmanLookup& lookup, int ss, int se, int al,
               int* block, int& nEobRun, SUndo& undo) {
+    // Coefficients placed by this block lie below k, so the mask stays true from k on.
+    const uint64_t band = (~uint64_t{0} >> (63 - se)) & From(ss);
+    const uint64_t nonZero = NonZeroMask(block) & band;
     int k = ss;
     if (nEobRun == 0) {
-        for (; k <= se; ++k) {
+        while (k <= se) {
             int rs = reader.DecodeHuffman(lookup);
             if (rs < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
             int run = rs >> 4;
@@ -89,22 +131,20 @@ void RefineAC(CJpegBitReader& reader, const SHuffmanLookup& lookup, int ss, int 
                 break;
             }
             // Past `run` zero coefficients (correcting the non-zero ones on the way) to the place
-            // of the new one.
-            for (; k <= se; ++k) {
-                if (block[k] != 0)
-                    Correct(reader, block, k, al, undo);
-                else if (run-- == 0)
-                    break;
-            }
+            // of the new one; past the band when the zeros run out.
+            uint64_t zeros = ~nonZero & band & From(k);
+            for (int r = 0; r < run && zeros != 0; ++r) zeros &= zeros - 1;
+            const int place = zeros != 0 ? LowestBit(zeros) : se + 1;
+            Correct(reader, block, nonZero & From(k) & ~From(place), al, undo);
             if (value != 0) {
-                if (k > se) throw EDataFormatError(reader.BytePosition(), kWrongRun);
-                undo.Change(block, k, value);
+                if (place > se) throw EDataFormatError(reader.BytePosition(), kWrongRun);
+                undo.Change(block, place, value);
             }
+            k = place + 1;
         }
     }
     if (nEobRun > 0) {
-        for (; k <= se; ++k)
-            if (block[k] != 0) Correct(reader, block, k, al, undo);
+        Correct(reader, block, nonZero & From(k), al, undo);
         --nEobRun;
     }
 }
