@@ -169,6 +169,9 @@ struct SJpegEntropy {
     // their samples then stay one block each, at the start of their planes, and the colour
     // output replicates them (ColourHalfFn); 0 when the planes hold replicated samples.
     int halfVf = 0;
+    // Each component's replication across and down (the largest sampling factors over its own).
+    int repeatH[3] = {1, 1, 1};
+    int repeatV[3] = {1, 1, 1};
     int nWidth;
     int nHeight;
     int nShift;

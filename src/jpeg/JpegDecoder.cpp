@@ -187,6 +187,10 @@ int CJpegDecoder::DoDecode(char* pRGB) {
         if (m_nComponents == 3 && m_byHmax == 2 && m_byVmax <= 2 && m_Comp[1].byH == 1 &&
             m_Comp[1].byV == 1 && m_Comp[2].byH == 1 && m_Comp[2].byV == 1)
             m_pEntropy->halfVf = m_byVmax;
+        for (int c = 0; c < m_nComponents; ++c) {
+            m_pEntropy->repeatH[c] = m_byHmax / m_Comp[c].byH;
+            m_pEntropy->repeatV[c] = m_byVmax / m_Comp[c].byV;
+        }
         m_pEntropy->nWidth = m_nWidth;
         m_pEntropy->nHeight = m_nHeight;
         m_pEntropy->nShift = (m_nPrecision == 8) ? 128 : 2048;
