@@ -1,4 +1,5 @@
-// GPX reading, segment merging and track interpolation of the command-line tool (see gpx.h).
+// GPX reading, the choice of a track file's reader, segment merging and track interpolation of
+// the command-line tool (see gpx.h; the other formats' readers are in track_readers.cpp).
 #include "gpx.h"
 
 #include <algorithm>
@@ -15,8 +16,6 @@
 namespace cli {
 
 namespace {
-
-using SegmentList = std::vector<std::vector<TrackPoint>>;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kEarthRadiusMetres = 6371008.8;  // mean radius (IUGG)
@@ -89,12 +88,7 @@ bool Collect(const pugi::xml_node& node, const char* pointName, SegmentList& seg
 }
 
 // The segments of a GPX file: its tracks, else its routes and waypoints.
-bool ReadGpx(const std::string& path, SegmentList& segments, std::string& cause) {
-    std::vector<unsigned char> data;
-    if (!ReadWholeFile(path, data)) {
-        cause = "cannot read: " + ErrnoText(errno);
-        return false;
-    }
+bool ReadGpx(const std::string& data, SegmentList& segments, std::string& cause) {
     pugi::xml_document doc;
     pugi::xml_parse_result parsed = doc.load_buffer(data.data(), data.size());
     if (!parsed) {
@@ -109,8 +103,22 @@ bool ReadGpx(const std::string& path, SegmentList& segments, std::string& cause)
             return false;
         }
     }
-    for (std::vector<TrackPoint>& segment : segments) SortByTime(segment);
     return true;
+}
+
+enum class TrackFormat { kGpx, kNmea, kGeoJson, kUnknown };
+
+// The format by the first character after an optional byte order mark and white space; an
+// NMEA log may also start with other lines (a logger's header) before its first sentence.
+TrackFormat FormatOf(const std::string& data) {
+    static const char kBom[] = "\xEF\xBB\xBF";
+    std::size_t start = data.compare(0, 3, kBom) == 0 ? 3 : 0;
+    std::size_t first = data.find_first_not_of(" \t\r\n", start);
+    if (first == std::string::npos) return TrackFormat::kUnknown;
+    if (data[first] == '<') return TrackFormat::kGpx;
+    if (data[first] == '{') return TrackFormat::kGeoJson;
+    if (data[first] == '$' || data.find("\n$") != std::string::npos) return TrackFormat::kNmea;
+    return TrackFormat::kUnknown;
 }
 
 double Radians(double degrees) { return degrees * kPi / 180.0; }
@@ -161,14 +169,33 @@ double DistanceMetres(double lat1, double lon1, double lat2, double lon2) {
     return 2.0 * kEarthRadiusMetres * std::asin(std::sqrt(std::min(1.0, h)));
 }
 
-bool Track::AddGpx(const std::string& path, std::string& cause) {
-    SegmentList segments;
-    if (!ReadGpx(path, segments, cause)) return false;
-    if (segments.empty()) {
-        cause = "has no track, route or waypoint with a time";
+bool Track::AddFile(const std::string& path, std::string& cause) {
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        cause = "cannot read: " + ErrnoText(errno);
         return false;
     }
-    for (std::vector<TrackPoint>& segment : segments) m_segments.push_back(std::move(segment));
+    const std::string data(bytes.begin(), bytes.end());
+    SegmentList segments;
+    switch (FormatOf(data)) {
+        case TrackFormat::kGpx:
+            if (!ReadGpx(data, segments, cause)) return false;
+            if (segments.empty()) {
+                cause = "has no track, route or waypoint with a time";
+                return false;
+            }
+            break;
+        case TrackFormat::kNmea:
+            if (!ReadNmea(data, segments, cause)) return false;
+            break;
+        case TrackFormat::kGeoJson:
+            if (!ReadGeoJson(data, segments, cause)) return false;
+            break;
+        case TrackFormat::kUnknown:
+            cause = "not a track: neither GPX, an NMEA log nor GeoJSON";
+            return false;
+    }
+    for (std::vector<TrackPoint>& segment : segments) AddSegment(std::move(segment));
     return true;
 }
 

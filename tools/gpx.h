@@ -1,8 +1,10 @@
-// GPX reading and the position of a moment on a track, for "photogeo geotag --gpx" and
-// "photogeo track". The XML is parsed with pugixml, whatever namespace prefix the file uses.
+// Track files and the position of a moment on a track, for "photogeo geotag --gpx", "photogeo
+// map --gpx" and "photogeo track". A track file is GPX, an NMEA 0183 log or GeoJSON, told apart
+// by its contents. GPX is parsed with pugixml, whatever namespace prefix the file uses.
 // A track is a set of segments, each a run of timed points in time order: a GPX <trkseg> (or
 // the points of one parent element), else, in a file without track points, each <rte> and the
-// file's <wpt> points. Positions are interpolated only inside a segment, never across the gap
+// file's <wpt> points; a whole NMEA log; a GeoJSON LineString or each line of a
+// MultiLineString. Positions are interpolated only inside a segment, never across the gap
 // between two segments or two files.
 #ifndef PHOTOGEO_TOOLS_GPX_H
 #define PHOTOGEO_TOOLS_GPX_H
@@ -39,12 +41,30 @@ struct TrackLimits {
                                // joined by a line; 0 = no limit
 };
 
+using SegmentList = std::vector<std::vector<TrackPoint>>;
+
+// The readers of the formats other than GPX; each appends the file's segments (points in file
+// order) and gives false with a plain-words cause for a file that holds no usable point.
+// NMEA: $--RMC sentences with status A give date, time and position, a $--GGA sentence of the
+// same time with a fix quality above 0 the altitude (metres above mean sea level); sentences
+// with a wrong or missing checksum and void fixes are skipped.
+bool ReadNmea(const std::string& text, SegmentList& segments, std::string& cause);
+// GeoJSON: a FeatureCollection or a Feature whose LineString or MultiLineString coordinates
+// [lon, lat(, ele)] have their ISO 8601 times in properties.coordTimes or in
+// properties.coordinateProperties.times (an array per line). Other features are ignored;
+// a malformed position or time, or times that do not pair with the coordinates, is an error.
+bool ReadGeoJson(const std::string& text, SegmentList& segments, std::string& cause);
+
 class Track {
 public:
-    // Adds the segments of a GPX file. False with a plain-words cause when the file cannot be
-    // read, is not well-formed XML, holds a point with a malformed coordinate or time, or has no
-    // timed point at all; the track is then unchanged. Points without a time are left out.
-    bool AddGpx(const std::string& path, std::string& cause);
+    // Adds the segments of a track file: GPX, NMEA or GeoJSON, told by its first characters
+    // ('<', '{', or a line starting with '$'), whatever its name. False with a plain-words cause
+    // when the file cannot be read, is not one of those formats or not well-formed, holds a
+    // point with a malformed coordinate or time, or has no timed point at all; the track is
+    // then unchanged. Points without a time are left out.
+    bool AddFile(const std::string& path, std::string& cause);
+    // The same (kept for the callers written when only GPX was read).
+    bool AddGpx(const std::string& path, std::string& cause) { return AddFile(path, cause); }
     // Adds one segment; the points are put in time order. An empty one is ignored.
     void AddSegment(std::vector<TrackPoint> points);
 

@@ -1,0 +1,115 @@
+// Track files other than GPX: an NMEA log and GeoJSON lines must give the same segments as the
+// GPX file holding the same points (the GPX reader is the oracle), and broken files a cause.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "gpx.h"
+
+using namespace cli;
+
+namespace {
+
+// The segments of a track file with these contents, or the cause when it is refused.
+bool Read(const std::string& text, SegmentList& segments, std::string& cause) {
+    std::string path = ::testing::TempDir() + "photogeo-formats-" + std::to_string(getpid());
+    std::ofstream(path, std::ios::binary) << text;
+    Track track;
+    bool ok = track.AddFile(path, cause);
+    std::remove(path.c_str());
+    segments = track.Segments();
+    return ok;
+}
+
+void ExpectSameAsGpx(const std::string& text, const std::string& gpx) {
+    SegmentList got, expected;
+    std::string cause;
+    ASSERT_TRUE(Read(text, got, cause)) << cause;
+    ASSERT_TRUE(Read(gpx, expected, cause)) << cause;
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t s = 0; s < got.size(); ++s) {
+        ASSERT_EQ(got[s].size(), expected[s].size()) << "segment " << s;
+        for (std::size_t i = 0; i < got[s].size(); ++i) {
+            const TrackPoint &a = got[s][i], &b = expected[s][i];
+            EXPECT_DOUBLE_EQ(a.time, b.time) << s << "." << i;
+            EXPECT_NEAR(a.lat, b.lat, 1e-9) << s << "." << i;
+            EXPECT_NEAR(a.lon, b.lon, 1e-9) << s << "." << i;
+            EXPECT_EQ(a.hasEle, b.hasEle) << s << "." << i;
+            if (a.hasEle) {
+                EXPECT_DOUBLE_EQ(a.ele, b.ele) << s << "." << i;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// The first two sentences are the textbook RMC/GGA pair with their published checksums. Then a
+// void fix, a GGA without a fix before a valid GNSS RMC in the southern and western
+// hemispheres, and a sentence with a wrong checksum, all but the RMC skipped.
+TEST(TrackFormats, NmeaLogMatchesGpx) {
+    ExpectSameAsGpx(
+        "logger v1 started\r\n"
+        "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
+        "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
+        "$GPRMC,123520,V,4807.038,N,01131.000,E,,,230394,,*00\r\n"
+        "$GNGGA,123521.50,3350.000,S,15112.600,W,0,00,,12.0,M,,M,,*79\r\n"
+        "$GNRMC,123521.50,A,3350.000,S,15112.600,W,,,230394,,*2B\r\n"
+        "$GPRMC,123522,A,4807.100,N,01131.000,E,,,230394,,*1E\r\n",
+        "<gpx><trk><trkseg>"
+        "<trkpt lat='48.1173' lon='11.516666666667'><ele>545.4</ele>"
+        "<time>1994-03-23T12:35:19Z</time></trkpt>"
+        "<trkpt lat='-33.833333333333' lon='-151.21'><time>1994-03-23T12:35:21.5Z</time></trkpt>"
+        "</trkseg></trk></gpx>");
+}
+
+// Both conventions for the times; a MultiLineString gives a segment per line; a feature
+// without times (a Point, an untimed line) is ignored.
+TEST(TrackFormats, GeoJsonLinesMatchGpx) {
+    ExpectSameAsGpx(
+        R"({"type": "FeatureCollection", "features": [
+  {"type": "Feature", "geometry": {"type": "Point", "coordinates": [1, 2]}, "properties": {}},
+  {"type": "Feature", "geometry": {"type": "LineString", "coordinates": [[135.1, 35.1, 12], [135.2, 35.2]]},
+   "properties": {"coordTimes": ["2008-02-28T02:00:00Z", "2008-02-28T02:01:00+00:00"]}},
+  {"type": "Feature", "geometry": {"type": "MultiLineString",
+     "coordinates": [[[-0.1, 51.5]], [[-0.2, 51.6], [-0.3, 51.7]]]},
+   "properties": {"coordinateProperties": {"times": [["2008-02-28T03:00:00Z"],
+                                                     ["2008-02-28T04:00:00Z", "2008-02-28T04:00:10.5Z"]]}}}
+]})",
+        "<gpx><trk>"
+        "<trkseg><trkpt lat='35.1' lon='135.1'><ele>12</ele><time>2008-02-28T02:00:00Z</time></trkpt>"
+        "<trkpt lat='35.2' lon='135.2'><time>2008-02-28T02:01:00Z</time></trkpt></trkseg>"
+        "<trkseg><trkpt lat='51.5' lon='-0.1'><time>2008-02-28T03:00:00Z</time></trkpt></trkseg>"
+        "<trkseg><trkpt lat='51.6' lon='-0.2'><time>2008-02-28T04:00:00Z</time></trkpt>"
+        "<trkpt lat='51.7' lon='-0.3'><time>2008-02-28T04:00:10.5Z</time></trkpt></trkseg>"
+        "</trk></gpx>");
+}
+
+TEST(TrackFormats, RefusesBrokenFilesWithACause) {
+    const std::string line = R"({"type": "Feature", "geometry": {"type": "LineString", "coordinates": )";
+    struct Case {
+        std::string text, cause;
+    } cases[] = {
+        {"$GPRMC,123520,V,4807.038,N,01131.000,E,,,230394,,*00\n", "no valid $GPRMC fix"},
+        {"$GPRMC,123522,A,4807.100,N,01131.000,E,,,230394,,*1E\n", "no valid $GPRMC fix"},
+        {"{\"type\": \"FeatureCollection\", \"features\": [", "not a JSON object"},
+        {"{\"type\": \"FeatureCollection\"}", "without a features array"},
+        {line + "[[1, 2], [3, 4]]}, \"properties\": {\"coordTimes\": [\"2008-02-28T02:00:00Z\"]}}",
+         "do not match"},
+        {line + "[[1, 2]]}, \"properties\": {\"coordTimes\": [\"yesterday\"]}}", "malformed time"},
+        {line + "[[200, 2]]}, \"properties\": {\"coordTimes\": [\"2008-02-28T02:00:00Z\"]}}",
+         "outside"},
+        {line + "[[1, 2]]}, \"properties\": {}}", "has no LineString"},
+        {"lat,lon,time\n1,2,2008-02-28T02:00:00Z\n", "not a track"},
+    };
+    for (const Case& c : cases) {
+        SegmentList segments;
+        std::string cause;
+        EXPECT_FALSE(Read(c.text, segments, cause)) << c.text;
+        EXPECT_NE(cause.find(c.cause), std::string::npos) << c.text << " -> " << cause;
+        EXPECT_TRUE(segments.empty()) << c.text;
+    }
+}
