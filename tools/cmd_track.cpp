@@ -40,10 +40,7 @@ struct Options {
     std::string out, format;
 };
 
-struct Placed {
-    std::string file;
-    PhotoGps gps;
-};
+using Placed = PlacedPhoto;
 
 std::string BaseName(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
@@ -175,38 +172,8 @@ std::string FormatOf(const Options& o) {
 
 int Run(const Options& o) {
     const std::string format = FormatOf(o);
-    int status = kExitOk;
     std::vector<Placed> photos;
-    for (const std::string& file : o.files) {
-        std::string cause;
-        std::vector<unsigned char> bytes;
-        if (!CheckJpegFile(file, cause)) {
-            ReportFileError(file, cause);
-            status = kExitFileFailed;
-            continue;
-        }
-        if (!ReadWholeFile(file, bytes)) {
-            ReportFileError(file, "cannot read: " + ErrnoText(errno));
-            status = kExitFileFailed;
-            continue;
-        }
-        photogeo::Result<photogeo::ExifTags> tags = photogeo::ExifTags::FromJpeg(bytes.data(), bytes.size());
-        if (!tags) {
-            ReportFileError(file, tags.error().message);
-            status = kExitFileFailed;
-            continue;
-        }
-        std::optional<PhotoGps> gps = ReadPhotoGps(tags.value());
-        if (!gps) {
-            ReportFileError(file, "records no position, left out");
-            continue;
-        }
-        photos.push_back({file, *gps});
-    }
-    // Time order; photos without a time after the others, as given.
-    std::stable_sort(photos.begin(), photos.end(), [](const Placed& a, const Placed& b) {
-        return a.gps.time && (!b.gps.time || *a.gps.time < *b.gps.time);
-    });
+    int status = ReadPlacedPhotos(o.files, false, photos);
     std::string text = format == "gpx" ? Gpx(photos)
                        : format == "kml" ? Kml(photos)
                        : format == "geojson" ? GeoJson(photos)

@@ -13,6 +13,7 @@ extern const Command kHtmlCommand;
 extern const Command kInfoCommand;
 extern const Command kKanjiCommand;
 extern const Command kMagvarCommand;
+extern const Command kMapCommand;
 extern const Command kNoiseCommand;
 extern const Command kTrackCommand;
 

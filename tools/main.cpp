@@ -20,7 +20,7 @@ namespace {
 const cli::Command* const kCommands[] = {
     &cli::kInfoCommand,   &cli::kGeotagCommand, &cli::kBearingCommand, &cli::kHtmlCommand,
     &cli::kDecodeCommand, &cli::kKanjiCommand,  &cli::kMagvarCommand,  &cli::kNoiseCommand,
-    &cli::kTrackCommand,
+    &cli::kTrackCommand, &cli::kMapCommand,
 };
 
 void PrintProgramHelp(std::FILE* out) {

@@ -1,6 +1,8 @@
 // Reading a photo's GPS position and time for the tool's exporting commands (see photo_gps.h).
 #include "photo_gps.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -19,6 +21,9 @@ const uint16_t kGpsLatitudeRef = 0x01, kGpsLatitude = 0x02;
 const uint16_t kGpsLongitudeRef = 0x03, kGpsLongitude = 0x04;
 const uint16_t kGpsAltitudeRef = 0x05, kGpsAltitude = 0x06;
 const uint16_t kGpsTimeStamp = 0x07, kGpsDateStamp = 0x1D;
+const uint16_t kGpsImgDirectionRef = 0x10, kGpsImgDirection = 0x11;
+const uint16_t kTagThumbnailOffset = 0x0201, kTagThumbnailLength = 0x0202;
+const unsigned char kJpegSoi[2] = {0xFF, 0xD8};
 const uint16_t kTagDateTimeOriginal = 0x9003, kTagOffsetTimeOriginal = 0x9011;
 const int kSecondsPerHour = 3600;
 
@@ -50,6 +55,25 @@ std::optional<double> ShotTime(const photogeo::ExifTags& tags) {
     local.tm_sec = f[5];
     local.tm_isdst = -1;
     return static_cast<double>(std::mktime(&local));
+}
+
+// The IFD1 thumbnail when it is a JPEG stream lying inside the TIFF block.
+std::vector<unsigned char> Thumbnail(const photogeo::ExifTags& tags,
+                                     const std::vector<unsigned char>& jpeg) {
+    std::optional<photogeo::TagValue> at = tags.Find(ExifDirectory::kThumbnail, kTagThumbnailOffset);
+    std::optional<photogeo::TagValue> length =
+        tags.Find(ExifDirectory::kThumbnail, kTagThumbnailLength);
+    photogeo::Result<photogeo::ExifLocation> exif = photogeo::LocateExif(jpeg.data(), jpeg.size());
+    if (!at || !length || !exif || !exif.value().found) return {};
+    std::optional<uint32_t> offset = at->Unsigned(0), size = length->Unsigned(0);
+    const photogeo::ExifLocation& where = exif.value();
+    if (!offset || !size || *size < sizeof kJpegSoi || *offset > where.tiffSize ||
+        *size > where.tiffSize - *offset) {
+        return {};
+    }
+    auto begin = jpeg.begin() + static_cast<std::ptrdiff_t>(where.tiffOffset + *offset);
+    if (!std::equal(kJpegSoi, kJpegSoi + sizeof kJpegSoi, begin)) return {};
+    return std::vector<unsigned char>(begin, begin + static_cast<std::ptrdiff_t>(*size));
 }
 
 }  // namespace
@@ -102,7 +126,49 @@ std::optional<PhotoGps> ReadPhotoGps(const photogeo::ExifTags& tags) {
         if (metres) gps.alt = ref && ref->Unsigned(0) == 1u ? -*metres : *metres;
     }
     gps.time = ShotTime(tags);
+    if (std::optional<photogeo::TagValue> d = tags.Find(ExifDirectory::kGps, kGpsImgDirection)) {
+        gps.direction = d->Rational(0);
+        std::optional<std::string> ref = TagText(tags, ExifDirectory::kGps, kGpsImgDirectionRef);
+        gps.magneticNorth = ref && !ref->empty() && (*ref)[0] == 'M';
+    }
     return gps;
+}
+
+int ReadPlacedPhotos(const std::vector<std::string>& files, bool withThumbnails,
+                     std::vector<PlacedPhoto>& photos) {
+    int status = kExitOk;
+    for (const std::string& file : files) {
+        std::string cause;
+        std::vector<unsigned char> bytes;
+        if (!CheckJpegFile(file, cause)) {
+            ReportFileError(file, cause);
+            status = kExitFileFailed;
+            continue;
+        }
+        if (!ReadWholeFile(file, bytes)) {
+            ReportFileError(file, "cannot read: " + ErrnoText(errno));
+            status = kExitFileFailed;
+            continue;
+        }
+        photogeo::Result<photogeo::ExifTags> tags =
+            photogeo::ExifTags::FromJpeg(bytes.data(), bytes.size());
+        if (!tags) {
+            ReportFileError(file, tags.error().message);
+            status = kExitFileFailed;
+            continue;
+        }
+        std::optional<PhotoGps> gps = ReadPhotoGps(tags.value());
+        if (!gps) {
+            ReportFileError(file, "records no position, left out");
+            continue;
+        }
+        photos.push_back({file, *gps, withThumbnails ? Thumbnail(tags.value(), bytes)
+                                                     : std::vector<unsigned char>()});
+    }
+    std::stable_sort(photos.begin(), photos.end(), [](const PlacedPhoto& a, const PlacedPhoto& b) {
+        return a.gps.time && (!b.gps.time || *a.gps.time < *b.gps.time);
+    });
+    return status;
 }
 
 }  // namespace cli

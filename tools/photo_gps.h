@@ -1,5 +1,6 @@
-// A photo's GPS position and its moment in UTC, read from the EXIF block through
-// photogeo::ExifTags (so an EXIF block after an XMP one is found too). Used by "photogeo track".
+// A photo's GPS position, its moment in UTC, the direction it looks to and its EXIF thumbnail,
+// read from the EXIF block through photogeo::ExifTags (so an EXIF block after an XMP one is
+// found too). Used by "photogeo track" and "photogeo map"; geotag shares the tag readers.
 #ifndef PHOTOGEO_TOOLS_PHOTO_GPS_H
 #define PHOTOGEO_TOOLS_PHOTO_GPS_H
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -27,12 +29,26 @@ struct PhotoGps {
     double lat = 0.0, lon = 0.0;  // degrees, south and west negative
     std::optional<double> alt;    // metres, below sea level negative
     std::optional<double> time;   // seconds since 1970 UTC
+    std::optional<double> direction;  // GPSImgDirection, degrees clockwise from north
+    bool magneticNorth = false;       // the direction is from magnetic north (ref "M")
 };
 
 // The recorded position, or nothing when latitude or longitude (or its reference) is missing.
 // The time is the GPS date and time stamp when both are recorded, else DateTimeOriginal with
 // OffsetTimeOriginal, else DateTimeOriginal as local time under TZ.
 std::optional<PhotoGps> ReadPhotoGps(const photogeo::ExifTags& tags);
+
+struct PlacedPhoto {
+    std::string file;
+    PhotoGps gps;
+    std::vector<unsigned char> thumbnail;  // the EXIF thumbnail JPEG when asked for; may be empty
+};
+
+// Reads the photos that record a position, in time order (photos without a time last, as
+// given). A file that is not a readable JPEG is reported on stderr and makes the result
+// kExitFileFailed; a photo without a position is reported and left out. Otherwise kExitOk.
+int ReadPlacedPhotos(const std::vector<std::string>& files, bool withThumbnails,
+                     std::vector<PlacedPhoto>& photos);
 
 }  // namespace cli
 
