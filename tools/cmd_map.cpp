@@ -27,7 +27,7 @@ extern const std::size_t kLeafletCssSize;
 
 namespace {
 
-const char kUsage[] = "Usage: photogeo map PHOTO... -o OUT.html [--gpx TRACK]...\n";
+const char kUsage[] = "Usage: photogeo map PHOTO... [-r] -o OUT.html [--gpx TRACK]...\n";
 const char kIntro[] =
     "Writes one HTML page that shows the photos that record a position as markers on an\n"
     "OpenStreetMap map, and the given tracks as lines. A photo's marker is an arrow when the\n"
@@ -43,6 +43,7 @@ const char kFooter[] =
 struct Options {
     std::vector<std::string> files, tracks;
     std::string out;
+    bool recursive = false;
 };
 
 std::string Base64(const std::vector<unsigned char>& bytes) {
@@ -248,7 +249,7 @@ int Run(const Options& o) {
         trackFiles.push_back(file);
     }
     std::vector<PlacedPhoto> photos;
-    if (ReadPlacedPhotos(o.files, true, photos) != kExitOk) status = kExitFileFailed;
+    if (ReadPlacedPhotos(o.files, o.recursive, true, photos) != kExitOk) status = kExitFileFailed;
     std::string page = Page(PageData(photos, tracks, trackFiles));
     if (photogeo::Result<void> written = WriteOutput(o.out, {{page.data(), page.size()}}); !written) {
         ReportError(written.error().message);
@@ -260,7 +261,9 @@ int Run(const Options& o) {
 std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto o = std::make_shared<Options>();
-    app.add_option("PHOTO", o->files, "JPEG photos")->required();
+    app.add_option("PHOTO", o->files, "JPEG photos, or folders with -r")->required();
+    app.add_flag("-r,--recursive", o->recursive,
+                 "go through folders and their subfolders for JPEG files (hidden ones skipped)");
     app.add_option("-o,--out", o->out, "the page to write, or - for standard output")
         ->required()
         ->option_text("OUT.html");

@@ -20,7 +20,7 @@ namespace cli {
 
 namespace {
 
-const char kUsage[] = "Usage: photogeo track PHOTO... -o OUT [--format gpx|kml|geojson|csv]\n";
+const char kUsage[] = "Usage: photogeo track PHOTO... [-r] -o OUT [--format gpx|kml|geojson|csv]\n";
 const char kIntro[] =
     "Writes the positions recorded in the photos, in the order they were taken, to OUT: a GPX\n"
     "track (a point per photo with its name, time, elevation and a link to the file), a KML\n"
@@ -38,6 +38,7 @@ const char kFooter[] =
 struct Options {
     std::vector<std::string> files;
     std::string out, format;
+    bool recursive = false;
 };
 
 using Placed = PlacedPhoto;
@@ -173,7 +174,7 @@ std::string FormatOf(const Options& o) {
 int Run(const Options& o) {
     const std::string format = FormatOf(o);
     std::vector<Placed> photos;
-    int status = ReadPlacedPhotos(o.files, false, photos);
+    int status = ReadPlacedPhotos(o.files, o.recursive, false, photos);
     std::string text = format == "gpx" ? Gpx(photos)
                        : format == "kml" ? Kml(photos)
                        : format == "geojson" ? GeoJson(photos)
@@ -188,7 +189,9 @@ int Run(const Options& o) {
 std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto o = std::make_shared<Options>();
-    app.add_option("PHOTO", o->files, "JPEG photos")->required();
+    app.add_option("PHOTO", o->files, "JPEG photos, or folders with -r")->required();
+    app.add_flag("-r,--recursive", o->recursive,
+                 "go through folders and their subfolders for JPEG files (hidden ones skipped)");
     app.add_option("-o,--out", o->out, "the file to write, or - for standard output")
         ->required()
         ->option_text("OUT");

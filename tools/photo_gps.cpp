@@ -10,6 +10,7 @@
 
 #include "cli.h"
 #include "dates.h"
+#include "photo_walk.h"
 
 namespace cli {
 
@@ -134,11 +135,19 @@ std::optional<PhotoGps> ReadPhotoGps(const photogeo::ExifTags& tags) {
     return gps;
 }
 
-int ReadPlacedPhotos(const std::vector<std::string>& files, bool withThumbnails,
-                     std::vector<PlacedPhoto>& photos) {
+int ReadPlacedPhotos(const std::vector<std::string>& arguments, bool recursive,
+                     bool withThumbnails, std::vector<PlacedPhoto>& photos) {
     int status = kExitOk;
-    for (const std::string& file : files) {
-        std::string cause;
+    WalkOptions walk;
+    walk.recursive = recursive;
+    for (const WalkedPhoto& entry : WalkPhotos(arguments, walk)) {
+        const std::string& file = entry.path;
+        std::string cause = entry.cause;
+        if (!cause.empty()) {
+            ReportFileError(file, cause);
+            status = kExitFileFailed;
+            continue;
+        }
         std::vector<unsigned char> bytes;
         if (!CheckJpegFile(file, cause)) {
             ReportFileError(file, cause);

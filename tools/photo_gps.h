@@ -44,11 +44,13 @@ struct PlacedPhoto {
     std::vector<unsigned char> thumbnail;  // the EXIF thumbnail JPEG when asked for; may be empty
 };
 
-// Reads the photos that record a position, in time order (photos without a time last, as
-// given). A file that is not a readable JPEG is reported on stderr and makes the result
-// kExitFileFailed; a photo without a position is reported and left out. Otherwise kExitOk.
-int ReadPlacedPhotos(const std::vector<std::string>& files, bool withThumbnails,
-                     std::vector<PlacedPhoto>& photos);
+// Reads the photos of the arguments (folders gone through when recursive, see photo_walk.h)
+// that record a position, in time order (photos without a time last, as given). A file that is
+// not a readable JPEG, or a folder that cannot be gone through, is reported on stderr and makes
+// the result kExitFileFailed; a photo without a position is reported and left out. Otherwise
+// kExitOk.
+int ReadPlacedPhotos(const std::vector<std::string>& arguments, bool recursive,
+                     bool withThumbnails, std::vector<PlacedPhoto>& photos);
 
 }  // namespace cli
 

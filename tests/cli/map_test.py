@@ -46,10 +46,13 @@ class Classes(html.parser.HTMLParser):
 work = tempfile.mkdtemp()
 try:
     S = os.path.join(SRC, "samples")
-    garden = os.path.join(work, "garden.jpg")  # records a direction (270 true)
-    hostile = os.path.join(work, "a'\"<!--<script>&\u2028.jpg")  # a thumbnail, no direction
+    tree = os.path.join(work, "photos")  # taken with -r
+    os.makedirs(os.path.join(tree, "sub"))
+    garden = os.path.join(tree, "garden.jpg")  # records a direction (270 true)
+    hostile = os.path.join(tree, "sub", "a'\"<!--<script>&\u2028.jpg")  # a thumbnail, no direction
     shutil.copy(os.path.join(S, "kyoto-garden.jpg"), garden)
     shutil.copy(os.path.join(S, "tokyo-tower.jpg"), hostile)
+    shutil.copy(os.path.join(S, "no-exif.jpg"), tree)
     thumb = os.path.join(work, "thumb.jpg")
     subprocess.run(["convert", "-size", "24x16", "gradient:red-blue", thumb], check=True)
     exiftool("-q", "-overwrite_original", "-ThumbnailImage<=" + thumb, "-GPSImgDirection=",
@@ -61,7 +64,7 @@ try:
     gpx = os.path.join(S, "kyoto-walk.gpx")
     lines = open(gpx).read().count("<trkseg>") + 1
     page = os.path.join(work, "map.html")
-    args = [BIN, "map", garden, hostile, os.path.join(S, "no-exif.jpg"), "--gpx", gpx, "--gpx", nmea]
+    args = [BIN, "map", "-r", tree, "--gpx", gpx, "--gpx", nmea]
     r = subprocess.run(args + ["-o", page], capture_output=True)
     check(r.returncode == 0, f"map exit status {r.returncode}: {r.stderr[-300:]}")
     check(b"no-exif.jpg: records no position" in r.stderr, "a photo without a position is reported")
