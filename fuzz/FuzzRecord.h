@@ -1,6 +1,6 @@
-// Shared by the EXIF write and patch fuzz targets: a property record and the other arguments of
-// CExif::RewriteData drawn from the fuzzer's input, and the reading of a TIFF block that may
-// fail part-way.
+// Shared by the EXIF fuzz targets: the check that stops a run, a property record and the other
+// arguments of CExif::RewriteData drawn from the fuzzer's input, and the reading of a TIFF block
+// that may fail part-way.
 // The values stay inside the ranges a host can hand over; texts are short byte strings without
 // NUL.
 #ifndef PHOTOGEO_FUZZ_FUZZRECORD_H
@@ -9,10 +9,20 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "photogeo/Exif.h"
+
+// Stops the run on a failed check, naming the check's place in the fuzzer's report.
+inline void Require(bool condition, const char* file = __builtin_FILE(),
+                    int line = __builtin_LINE()) {
+    if (condition) return;
+    std::fprintf(stderr, "%s:%d: check failed\n", file, line);
+    std::abort();
+}
 
 struct FuzzRewrite {
     SExifProperty prop{};

@@ -12,34 +12,16 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
+#include "FuzzRecord.h"
 #include "edit/EditInternal.h"
 #include "photogeo/ExifEdit.h"
+#include "support/TiffBuilder.h"
 
 namespace {
 
 using photogeo::ExifDirectory;
-
-void Require(bool condition, int line = __builtin_LINE()) {
-    if (condition) return;
-    std::fprintf(stderr, "fuzz_exif_edit.cpp:%d: check failed\n", line);
-    std::abort();
-}
-
-std::vector<unsigned char> WrapAsJpeg(const unsigned char* block, size_t size) {
-    std::vector<unsigned char> jpeg = {0xFF, 0xD8, 0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-    const size_t length = size + 8;
-    jpeg[4] = static_cast<unsigned char>(length >> 8);
-    jpeg[5] = static_cast<unsigned char>(length & 0xFF);
-    jpeg.insert(jpeg.end(), block, block + size);
-    // A frame header for a 1 x 1 grey picture, and the end.
-    const unsigned char frame[] = {0xFF, 0xC0, 0, 11, 8, 0, 1, 0, 1, 1, 1, 0x11, 0, 0xFF, 0xD9};
-    jpeg.insert(jpeg.end(), frame, frame + sizeof frame);
-    return jpeg;
-}
 
 bool Same(const std::optional<photogeo::TagValue>& a, const std::optional<photogeo::TagValue>& b) {
     if (!a || !b) return !a && !b;
@@ -67,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fdp.ConsumeBool()) changes.userComment = fdp.ConsumeBool() ? "" : "\xE6\x97\xA5 note";
     const std::vector<unsigned char> block =
         fdp.ConsumeBytes<unsigned char>(photogeo::edit::kMaxTiffBlock);
-    const std::vector<unsigned char> jpeg = WrapAsJpeg(block.data(), block.size());
+    const std::vector<unsigned char> jpeg = exiftest::WrapAsJpeg(block);
 
     const auto before = photogeo::ExifTags::Parse(block.data(), block.size());
     const auto edited = photogeo::EditJpeg(jpeg.data(), jpeg.size(), changes);

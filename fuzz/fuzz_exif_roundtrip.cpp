@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -32,13 +31,6 @@ namespace {
 constexpr int kTagExifPointer = 34665;
 constexpr int kTagGpsPointer = 34853;
 constexpr int kTagInteropPointer = 40965;
-
-// Stops the run on a failed check, naming the check's line in the fuzzer's report.
-void Require(bool condition, int line = __builtin_LINE()) {
-    if (condition) return;
-    std::fprintf(stderr, "fuzz_exif_roundtrip.cpp:%d: check failed\n", line);
-    std::abort();
-}
 
 // Index of the live entry with that directory and tag, or -1.
 int FindEntry(const CExif& exif, int parent, int tag) {

@@ -1,14 +1,12 @@
 // Fuzz target for the JPEG image decoder: arbitrary bytes as a JPEG image in memory.
 //
 // One decoder reports the properties (GetProperty with the quantisation copy); a second analyses
-// the same bytes (SetJpegData), announces the picture size (GetPictData) and, when the picture
-// has at most kMaxPixels pixels, decodes it (DoDecode) into a bitmap of exactly the announced
-// size, so that AddressSanitizer catches any byte written outside it. The second decoder is then
-// reused for the same bytes (RemoveAll, CleanMembers); when the analysis succeeded it must give
-// the same results and bitmap.
-//
-// The decode runs whatever the analysis result was: an analysis that failed half-way leaves
-// tables and flags behind, and DoDecode must cope with that state too.
+// the same bytes and, when the picture has at most kMaxPixels pixels, decodes it into a bitmap of
+// exactly the announced size (tests/jpeg/JpegTestUtil.h, OurDecode), so that AddressSanitizer
+// catches any byte written outside it. The decode runs whatever the analysis result was: an
+// analysis that failed half-way leaves tables and flags behind, and DoDecode must cope with that
+// state too. The second decoder is then reused for the same bytes (RemoveAll, CleanMembers); when
+// the analysis succeeded it must give the same results and bitmap.
 //
 // Checks: the results are those the interface allows; the row padding of the bitmap is never
 // written.
@@ -17,14 +15,13 @@
 #include <cstring>
 #include <vector>
 
-#include "photogeo/JpegDecoder.h"
+#include "JpegTestUtil.h"
 
 namespace {
 
 // 2 M pixels (a 1920 x 1080 picture fits): large enough for every layout the decoder handles,
 // small enough that each input stays fast under the sanitizers.
 constexpr int64_t kMaxPixels = int64_t{1} << 21;
-constexpr unsigned char kUntouched = 0xA5;
 
 void CheckProperty(const uint8_t* data, size_t size) {
     std::vector<char> jpeg(data, data + size);
@@ -48,58 +45,10 @@ void CheckProperty(const uint8_t* data, size_t size) {
     }
 }
 
-struct Decoded {
-    int analysis = 0;
-    int result = 0;
-    std::vector<unsigned char> bitmap;
-};
-
-// Analyses the image with decoder and, when its size is within kMaxPixels, decodes it into a
-// bitmap of exactly stride x height bytes, whose row padding must stay untouched.
-Decoded Decode(CJpegDecoder& decoder, std::vector<char>& jpeg) {
-    Decoded d;
-    d.analysis = decoder.SetJpegData(jpeg.data(), static_cast<int>(jpeg.size()));
-    if (d.analysis != 0 && d.analysis != -1 && d.analysis != -2) std::abort();
-
-    int width = 0;
-    int height = 0;
-    decoder.GetPictData(width, height);
-    if (width < 0 || height < 0 || int64_t{width} * height > kMaxPixels) {
-        d.result = 1;
-        return d;
-    }
-    const int64_t stride = (int64_t{3} * width + 3) / 4 * 4;
-    const size_t bytes = static_cast<size_t>(stride * height);
-    unsigned char* bitmap = static_cast<unsigned char*>(std::malloc(bytes));
-    std::memset(bitmap, kUntouched, bytes);
-
-    d.result = decoder.DoDecode(reinterpret_cast<char*>(bitmap));
-    if (d.result != 0 && d.result != -1 && d.result != -2) std::abort();
-    for (int64_t y = 0; y < height; ++y) {
-        for (int64_t x = 3 * int64_t{width}; x < stride; ++x) {
-            if (bitmap[y * stride + x] != kUntouched) std::abort();
-        }
-    }
-    d.bitmap.assign(bitmap, bitmap + bytes);
-    std::free(bitmap);
-    return d;
-}
-
-// Decodes with a new decoder, then again with the same object after RemoveAll and CleanMembers,
-// as a host reuses it: nothing of the first run may change the second.
-void CheckDecode(const uint8_t* data, size_t size) {
-    std::vector<char> jpeg(data, data + size);
-    CJpegDecoder decoder;
-    const Decoded first = Decode(decoder, jpeg);
-    decoder.RemoveAll();
-    decoder.CleanMembers();
-    const Decoded again = Decode(decoder, jpeg);
-    // CleanMembers leaves the scan header and the quantisation tables as they were, so only an
-    // analysis that reads the image up to its first scan again sets the same state.
-    if (first.analysis != 0) return;
-    if (again.analysis != 0 || again.result != first.result || again.bitmap != first.bitmap) {
+void CheckResults(const jpegtest::SDecodeResult& d) {
+    if ((d.analysis != 0 && d.analysis != -1 && d.analysis != -2) ||
+        (d.decode != 0 && d.decode != -1 && d.decode != -2 && d.decode != 1) || !d.paddingIntact)
         std::abort();
-    }
 }
 
 }  // namespace
@@ -107,6 +56,18 @@ void CheckDecode(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 24)) return 0;
     CheckProperty(data, size);
-    CheckDecode(data, size);
+    const std::vector<unsigned char> jpeg(data, data + size);
+    CJpegDecoder decoder;
+    const jpegtest::SDecodeResult first = jpegtest::OurDecode(jpeg, false, &decoder, kMaxPixels);
+    CheckResults(first);
+    decoder.RemoveAll();
+    decoder.CleanMembers();
+    const jpegtest::SDecodeResult again = jpegtest::OurDecode(jpeg, false, &decoder, kMaxPixels);
+    CheckResults(again);
+    // CleanMembers leaves the scan header and the quantisation tables as they were, so only an
+    // analysis that reads the image up to its first scan again sets the same state.
+    if (first.analysis == 0 && (again.analysis != 0 || again.decode != first.decode ||
+                                again.bitmap != first.bitmap))
+        std::abort();
     return 0;
 }

@@ -16,40 +16,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// One marker segment of a stream as it stands in the file; a scan carries its entropy-coded
-// data (up to the next marker that is not a restart marker).
-struct Piece {
-    int marker;
-    Bytes bytes;
-};
-
-std::vector<Piece> Split(const Bytes& jpeg) {
-    std::vector<Piece> pieces;
-    size_t i = 2;
-    while (i + 1 < jpeg.size()) {
-        const int marker = jpeg[i + 1];
-        if (marker == 0xD9) {
-            pieces.push_back({marker, Bytes(jpeg.begin() + i, jpeg.begin() + i + 2)});
-            break;
-        }
-        size_t end = i + 2 + (jpeg[i + 2] << 8 | jpeg[i + 3]);
-        if (marker == 0xDA) {
-            while (end + 1 < jpeg.size() && !(jpeg[end] == 0xFF && jpeg[end + 1] != 0 &&
-                                              (jpeg[end + 1] < 0xD0 || jpeg[end + 1] > 0xD7)))
-                ++end;
-        }
-        pieces.push_back({marker, Bytes(jpeg.begin() + i, jpeg.begin() + end)});
-        i = end;
-    }
-    return pieces;
-}
-
-Bytes Join(const std::vector<Piece>& pieces) {
-    Bytes out = {0xFF, 0xD8};
-    for (const Piece& p : pieces) out.insert(out.end(), p.bytes.begin(), p.bytes.end());
-    return out;
-}
-
 // A progressive greyscale file: the DC scan, then one AC scan of the whole band.
 Bytes ProgressiveGrey(int width, int height) {
     SEncodeOptions o;
@@ -57,15 +23,14 @@ Bytes ProgressiveGrey(int width, int height) {
     o.height = height;
     o.components = 1;
     o.h0 = o.v0 = 1;
-    jpeg_scan_info dc{};
-    dc.comps_in_scan = 1;
-    o.scans.push_back(dc);
-    jpeg_scan_info ac{};
-    ac.comps_in_scan = 1;
-    ac.Ss = 1;
-    ac.Se = 63;
-    o.scans.push_back(ac);
+    o.scans = SpectralScript(1, {63});
     return Encode(o);
+}
+
+// Offset of the first marker (other than a restart marker) at or after `from` in entropy data.
+size_t NextMarker(const Bytes& jpeg, size_t from) {
+    while (!(jpeg[from] == 0xFF && jpeg[from + 1] != 0 && (jpeg[from + 1] & 0xF8) != 0xD0)) ++from;
+    return from;
 }
 
 // The file with the size of its frame header replaced.
@@ -104,30 +69,32 @@ int DecodeRefused(Bytes jpeg, int expected_width, int expected_height) {
 
 TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
     const Bytes plain = ProgressiveGrey(24, 16);
-    const std::vector<Piece> pieces = Split(plain);
-    int dc_scan = -1;
-    int ac_table = -1;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (pieces[i].marker == 0xDA && dc_scan < 0) dc_scan = static_cast<int>(i);
-        if (pieces[i].marker == 0xC4 && dc_scan >= 0) ac_table = static_cast<int>(i);
-    }
-    ASSERT_GE(dc_scan, 0);
-    ASSERT_GT(ac_table, dc_scan);
+    // The DC scan, then the AC table's segment.
+    auto after = [&plain](size_t segment) {
+        return segment + 2 + (plain[segment + 2] << 8 | plain[segment + 3]);
+    };
+    size_t dcScan = 2;
+    while (plain[dcScan + 1] != 0xDA) dcScan = after(dcScan);
+    const size_t acTable = NextMarker(plain, after(dcScan)), acScan = after(acTable);
+    ASSERT_EQ(plain[acTable + 1], 0xC4);
     const SDecodeResult expected = OurDecode(plain);
     ASSERT_EQ(expected.decode, 0);
+    // The piece [from, to) of the file repeated 5000 times where it stands.
+    auto repeated = [&plain](size_t from, size_t to) {
+        Bytes out(plain.begin(), plain.begin() + from);
+        for (int i = 0; i < 5000; ++i) out.insert(out.end(), plain.begin() + from, plain.begin() + to);
+        out.insert(out.end(), plain.begin() + from, plain.end());
+        return out;
+    };
 
     // The same Huffman table defined 5000 times between the scans changes nothing.
-    std::vector<Piece> tables = pieces;
-    tables.insert(tables.begin() + ac_table, 5000, pieces[ac_table]);
-    const SDecodeResult redefined = OurDecode(Join(tables));
+    const SDecodeResult redefined = OurDecode(repeated(acTable, acScan));
     EXPECT_EQ(redefined.decode, 0);
     EXPECT_TRUE(redefined.bitmap == expected.bitmap);
 
     // 5000 further DC scans each add to the predictors: the picture changes, but the decode
     // runs through them to the final scan.
-    std::vector<Piece> scans = pieces;
-    scans.insert(scans.begin() + dc_scan + 1, 5000, pieces[dc_scan]);
-    const SDecodeResult many = OurDecode(Join(scans));
+    const SDecodeResult many = OurDecode(repeated(dcScan, acTable));
     EXPECT_EQ(many.analysis, 0);
     EXPECT_EQ(many.decode, 0);
     EXPECT_TRUE(many.paddingIntact);
@@ -139,11 +106,7 @@ TEST(JpegHostile, ProgressiveCoefficientStoresAboveTheLimitAreRefused) {
     EXPECT_EQ(DecodeRefused(WithSize(ProgressiveGrey(16, 16), 16392, 16392), 16392, 16392), -1);
     SEncodeOptions o;
     o.width = o.height = 16;
-    jpeg_scan_info dc{};
-    dc.comps_in_scan = 3;
-    dc.component_index[1] = 1;
-    dc.component_index[2] = 2;
-    o.scans.push_back(dc);
+    o.scans = SpectralScript(3, {});
     EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 65535, 65535), 65535, 65535), -1);
     // 10000 x 10000 in 4:4:4: each store alone is below the limit, the three together are not.
     o.h0 = o.v0 = 1;
@@ -157,20 +120,9 @@ TEST(JpegHostile, ThousandsOfBandRunScansOverALargeFrame) {
     // a walk over the whole frame.
     const int size = 4096;
     const int blocks = (size / 8) * (size / 8);
+    // DC: one code of length 1, difference size 0. AC: one code of length 1, EOB14.
     CJpegWriter w;
-    w.Bytes({0xFF, 0xD8});
-    std::vector<int> dqt = {0x00};
-    dqt.insert(dqt.end(), 64, 1);
-    w.Segment(0xDB, dqt);
-    w.Segment(0xC2, {8, size >> 8, size & 0xFF, size >> 8, size & 0xFF, 1, 1, 0x11, 0});
-    std::vector<int> dc = {0x00, 1};  // one code of length 1: difference size 0
-    dc.insert(dc.end(), 15, 0);
-    dc.push_back(0x00);
-    w.Segment(0xC4, dc);
-    std::vector<int> ac = {0x10, 1};  // one code of length 1: EOB14
-    ac.insert(ac.end(), 15, 0);
-    ac.push_back(0xE0);
-    w.Segment(0xC4, ac);
+    w.GreyFrame(0xC2, size, size, 1, {1}, {0x00}, {1}, {0xE0});
     w.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
     for (int i = 0; i < blocks; ++i) w.Bits(0, 1);
     w.FlushBits();

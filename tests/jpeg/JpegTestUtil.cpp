@@ -47,13 +47,6 @@ std::vector<unsigned char> Encode(const SEncodeOptions& o) {
                 cinfo.comp_info[0].h_samp_factor = o.h0;
                 cinfo.comp_info[0].v_samp_factor = o.v0;
             }
-            if (o.components == 1 || o.components == 3) {
-                for (int c = 0; c < o.components; ++c) {
-                    cinfo.comp_info[c].dc_tbl_no = o.dcTable[c];
-                    cinfo.comp_info[c].ac_tbl_no = o.acTable[c];
-                    cinfo.comp_info[c].quant_tbl_no = o.quantTable[c];
-                }
-            }
             if (o.simpleProgression) jpeg_simple_progression(&cinfo);
             if (!o.scans.empty()) {
                 cinfo.scan_info = o.scans.data();
@@ -89,30 +82,16 @@ std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, 
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&cinfo, TRUE);
-    bool grey = cinfo.num_components == 1;
-    cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.out_color_space = JCS_EXT_BGR;
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_fancy_upsampling = FALSE;
     jpeg_start_decompress(&cinfo);
     width = static_cast<int>(cinfo.output_width);
     height = static_cast<int>(cinfo.output_height);
-    int stride = Stride(width);
-    std::vector<unsigned char> bgr(static_cast<size_t>(stride) * height, 0);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * cinfo.output_components);
+    std::vector<unsigned char> bgr(static_cast<size_t>(Stride(width)) * height, 0);
     while (cinfo.output_scanline < cinfo.output_height) {
-        int y = static_cast<int>(cinfo.output_scanline);
-        JSAMPROW r = row.data();
-        jpeg_read_scanlines(&cinfo, &r, 1);
-        unsigned char* d = bgr.data() + static_cast<size_t>(height - 1 - y) * stride;
-        for (int x = 0; x < width; ++x) {
-            if (grey) {
-                d[3 * x] = d[3 * x + 1] = d[3 * x + 2] = row[x];
-            } else {
-                d[3 * x] = row[3 * x + 2];
-                d[3 * x + 1] = row[3 * x + 1];
-                d[3 * x + 2] = row[3 * x];
-            }
-        }
+        JSAMPROW row = &bgr[static_cast<size_t>(height - 1 - cinfo.output_scanline) * Stride(width)];
+        jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -264,20 +243,22 @@ int PlainHuffman(CInBitStream& stream, const SJpegHuffman& table) {
     throw EDataFormatError(nullptr, "length over");
 }
 
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full) {
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full,
+                        CJpegDecoder* decoder, int64_t maxPixels) {
     SDecodeResult r;
     std::vector<char> data(jpeg.begin(), jpeg.end());
-    CJpegDecoder decoder;
-    decoder.SetFullDecoding(full);
-    r.analysis = decoder.SetJpegData(data.data(), static_cast<int>(data.size()));
-    decoder.GetPictData(r.width, r.height);
-    if (r.width < 0 || r.height < 0 || int64_t{r.width} * r.height > (int64_t{1} << 24)) {
+    CJpegDecoder own;
+    CJpegDecoder& d = decoder ? *decoder : own;
+    d.SetFullDecoding(full);
+    r.analysis = d.SetJpegData(data.data(), static_cast<int>(data.size()));
+    d.GetPictData(r.width, r.height);
+    if (r.width < 0 || r.height < 0 || int64_t{r.width} * r.height > maxPixels) {
         r.decode = 1;
         return r;
     }
     int stride = Stride(r.width);
     r.bitmap.assign(static_cast<size_t>(stride) * r.height, kUntouched);
-    r.decode = decoder.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
+    r.decode = d.DoDecode(reinterpret_cast<char*>(r.bitmap.data()));
     for (int y = 0; y < r.height; ++y)
         for (int x = 3 * r.width; x < stride; ++x)
             if (r.bitmap[static_cast<size_t>(y) * stride + x] != kUntouched)
@@ -311,6 +292,25 @@ void CJpegWriter::Segment(int marker, const std::vector<int>& body) {
     Bytes({0xFF, marker});
     Word(static_cast<int>(body.size()) + 2);
     for (int b : body) data.push_back(static_cast<unsigned char>(b));
+}
+
+void CJpegWriter::GreyFrame(int sof, int width, int height, int q0,
+                            const std::vector<int>& dcCounts, const std::vector<int>& dc,
+                            const std::vector<int>& acCounts, const std::vector<int>& ac) {
+    Bytes({0xFF, 0xD8});
+    std::vector<int> dqt(65, 1);
+    dqt[0] = 0x00;
+    dqt[1] = q0;
+    Segment(0xDB, dqt);
+    Segment(sof, {8, height >> 8, height & 0xFF, width >> 8, width & 0xFF, 1, 1, 0x11, 0});
+    auto table = [this](int tcth, std::vector<int> counts, const std::vector<int>& values) {
+        counts.resize(16, 0);
+        counts.insert(counts.begin(), tcth);
+        counts.insert(counts.end(), values.begin(), values.end());
+        Segment(0xC4, counts);
+    };
+    table(0x00, dcCounts, dc);
+    table(0x10, acCounts, ac);
 }
 
 void CJpegWriter::Bits(uint32_t value, int n) {

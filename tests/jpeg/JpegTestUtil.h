@@ -29,9 +29,6 @@ struct SEncodeOptions {
     int restartMcus = 0;
     bool optimize = false;
     bool arithmetic = false;
-    int dcTable[3] = {0, 1, 1};
-    int acTable[3] = {0, 1, 1};
-    int quantTable[3] = {0, 1, 1};
     std::vector<jpeg_scan_info> scans;  // a scan script (progressive when set)
     bool simpleProgression = false;     // libjpeg's default progressive script
     unsigned seed = 1;
@@ -55,7 +52,8 @@ const unsigned char kUntouched = 0xA5;
 // Our decoder's arithmetic over libjpeg-turbo's entropy decoding: the coefficients it reads
 // (jpeg_read_coefficients), dequantised with each component's table as of its first scan, put
 // through PlainTransform with `basis` and PlainColour, chroma replicated; the bitmap as
-// OracleDecode lays it out, the row padding kUntouched. Empty when libjpeg-turbo fails or warns (damaged data).
+// OracleDecode lays it out, the row padding kUntouched. Empty when libjpeg-turbo fails or warns
+// (damaged data).
 std::vector<unsigned char> CoefficientDecode(const unsigned char* jpeg, size_t size,
                                              const int (*basis)[64], int& width, int& height);
 
@@ -81,9 +79,11 @@ struct SDecodeResult {
     bool paddingIntact = true;          // no byte beyond 3 * width in any row was written
 };
 
-// Analyses and decodes with CJpegDecoder into a bitmap pre-filled with kUntouched.
-// full: CJpegDecoder::SetFullDecoding.
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full = false);
+// Analyses and decodes with `decoder` (a new one when null) into a bitmap pre-filled with
+// kUntouched, of exactly the size the analysis announced; frames over maxPixels are not decoded
+// (decode 1). full: CJpegDecoder::SetFullDecoding.
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full = false,
+                        CJpegDecoder* decoder = nullptr, int64_t maxPixels = int64_t{1} << 24);
 
 // Peak signal-to-noise ratio in dB over the 3 * width image bytes of every row.
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,
@@ -95,6 +95,12 @@ public:
     void Bytes(std::initializer_list<int> bytes);
     void Word(int w);
     void Segment(int marker, const std::vector<int>& body);
+    // SOI and the tables and frame (SOF marker sof) of a one-component image: quantiser q0 for
+    // DC and 1 for the rest; DC and AC tables given as code counts of lengths 1, 2, ... and
+    // values.
+    void GreyFrame(int sof, int width, int height, int q0, const std::vector<int>& dcCounts,
+                   const std::vector<int>& dc, const std::vector<int>& acCounts,
+                   const std::vector<int>& ac);
     void Bits(uint32_t value, int n);  // entropy-coded data
     void FlushBits();                  // pads with one-bits to a byte
     std::vector<unsigned char> data;

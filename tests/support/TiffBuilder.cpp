@@ -142,20 +142,12 @@ Bytes TiffBuilder::Build() const {
 }
 
 Bytes WrapAsJpeg(const Bytes& tiff) {
-    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1};
     const size_t len = tiff.size() + 8;
-    out.push_back(uint8_t(len >> 8));
-    out.push_back(uint8_t(len));
-    for (char c : std::string("Exif")) out.push_back(uint8_t(c));
-    out.push_back(0);
-    out.push_back(0);
+    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(len >> 8), uint8_t(len), 'E', 'x', 'i', 'f', 0, 0};
     out.insert(out.end(), tiff.begin(), tiff.end());
     // A minimal baseline frame header (8x8, one component) and the end of the image.
-    const Bytes sof = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08,
-                       0x00, 0x08, 0x01, 0x01, 0x11, 0x00};
-    out.insert(out.end(), sof.begin(), sof.end());
-    out.push_back(0xFF);
-    out.push_back(0xD9);
+    out.insert(out.end(), {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01,
+                           0x11, 0x00, 0xFF, 0xD9});
     return out;
 }
 
