@@ -116,7 +116,7 @@ public:
     // exactly what Field(latitude, longitudes[i], height) returns (so a non-finite longitude
     // gives kInvalidPosition for that place alone); the work that depends on the latitude alone
     // (the geocentric place, the Legendre functions) is done once for the row, which makes each
-    // place about twice as fast as a separate call. The caller owns both arrays, of `count`
+    // place nearly twice as fast as a separate call. The caller owns both arrays, of `count`
     // elements each; nothing is allocated.
     void FieldAlongParallel(double latitude, double height, const double* longitudes,
                             std::size_t count, GeomagneticResult* results) const noexcept;

@@ -47,10 +47,11 @@
 //    Operation order. Each function travels with its derivative, and each coefficient with its
 //    rate, as a pair of lanes (DoublePair.h) that take the same operations; so the sums for the
 //    field and for its rate are the same expressions. Below the diagonal a pair is
-//      A ((c P, c dP) - (0, s P)) - B (P, dP)
-//    and with u = g cos m lambda + h sin m lambda, v = m g sin m lambda - m h cos m lambda
+//      A ((c dP, c P) - (s P, 0)) - B (dP, P)
+//    and with u = g cos m lambda + h sin m lambda, v = g (m sin m lambda) + h (-m cos m lambda)
 //    (products taken in that order) each term adds u dP, v P and u P to the running sums of its
-//    degree, which are scaled by f_n (and n + 1) once the degree is complete.
+//    degree, which are scaled by f_n (and n + 1) once the degree is complete. The AVX form of the
+//    sums (Igrf14SumsAvx.cpp) takes the same operations four lanes at a time.
 //
 // 5. Geodetic frame. The geodetic vertical is the geocentric one turned toward the pole by d:
 //      X' = X cos d + Z sin d,   Y' = Y,   Z' = Z cos d - X sin d
@@ -67,6 +68,12 @@
 
 #include "magvar/DoublePair.h"
 #include "magvar/Igrf14Table.h"
+
+// PHOTOGEO_MAGVAR_AVX: 1 where the build adds the AVX sums (x86-64 with SIMD enabled).
+#if !defined(PHOTOGEO_MAGVAR_AVX) || !(defined(__x86_64__) || defined(_M_X64))
+#undef PHOTOGEO_MAGVAR_AVX
+#define PHOTOGEO_MAGVAR_AVX 0
+#endif
 
 namespace photogeo::magvar {
 
@@ -117,47 +124,100 @@ const LegendreFactors& Factors() {
     return factors;
 }
 
-}  // namespace
-
 // Row n of the Legendre functions from the two above it (derivation, 4); n is a template
-// argument so that every index is a constant.
+// argument so that every index is a constant. The recurrences run on the pairs (dP, P) in q;
+// each result is also written out as the entry (dP, dP, P, P) of l that the sums read.
 template <int n>
-void LegendreRow(const LegendreFactors& k, double (*pd)[2], DoublePair c, DoublePair s) {
-    const double(*above)[2] = pd + Row(n - 1);
-    const double(*above2)[2] = pd + Row(n - 2);
+void LegendreRow(const LegendreFactors& k, double (*q)[2], double (*l)[4], DoublePair c,
+                 DoublePair s) {
+    const double(*above)[2] = q + Row(n - 1);
+    const double(*above2)[2] = q + Row(n - 2);
     const double(*a)[2] = k.a + Row(n);
     const double(*b)[2] = k.b + Row(n);
-    double(*out)[2] = pd + Row(n);
-    const DoublePair zeroS = Pair(0.0, Low(s));
-    // Below the diagonal: A (c P, c dP - s P) - B (P, dP) of the two rows above. At m = n - 1
-    // the row two above holds no (n - 2, m); B is 0 there and the term is left out.
+    const DoublePair sZero = Pair(Low(s), 0.0);
+    const auto store = [q, l](int m, DoublePair next) {
+        StorePair(q[Row(n) + m], next);
+        StorePair(l[Row(n) + m], SplatLow(next));
+        StorePair(l[Row(n) + m] + 2, SplatHigh(next));
+    };
+    // Below the diagonal: A ((c dP, c P) - (s P, 0)) - B (dP, P) of the two rows above. At
+    // m = n - 1 the row two above holds no (n - 2, m); B is 0 there and the term is left out.
     for (int m = 0; m < n - 1; ++m) {
         const DoublePair p = LoadPair(above[m]);
-        StorePair(out[m], LoadPair(a[m]) * (c * p - zeroS * SplatLow(p)) -
-                              LoadPair(b[m]) * LoadPair(above2[m]));
+        store(m, LoadPair(a[m]) * (c * p - sZero * SplatHigh(p)) -
+                     LoadPair(b[m]) * LoadPair(above2[m]));
     }
     const DoublePair p = LoadPair(above[n - 1]);
-    StorePair(out[n - 1], LoadPair(a[n - 1]) * (c * p - zeroS * SplatLow(p)));
-    // The diagonal: A (s P, s dP + c P) of the diagonal above.
-    StorePair(out[n], LoadPair(a[n]) * (s * p + Pair(0.0, Low(c)) * SplatLow(p)));
+    store(n - 1, LoadPair(a[n - 1]) * (c * p - sZero * SplatHigh(p)));
+    // The diagonal: A ((s dP, s P) + (c P, 0)) of the diagonal above.
+    store(n, LoadPair(a[n]) * (s * p + Pair(Low(c), 0.0) * SplatHigh(p)));
 }
 
 template <int... rowsFromTwo>
 void LegendreRows(std::integer_sequence<int, rowsFromTwo...>, const LegendreFactors& k,
-                  double (*pd)[2], DoublePair c, DoublePair s) {
-    (LegendreRow<rowsFromTwo + 2>(k, pd, c, s), ...);
+                  double (*q)[2], double (*l)[4], DoublePair c, DoublePair s) {
+    (LegendreRow<rowsFromTwo + 2>(k, q, l, c, s), ...);
 }
 
-// P_nm and dP_nm/dtheta of c = cos theta, s = sin theta into pd[i][0] and pd[i][1], (n, m) at
-// i = Row(n) + m (derivation, 4).
+// The sums (3) in pairs (DoublePair.h): the field in the low lane, its rate in the high one.
+void SumTermsInPairs(const double* coefficients, const double (*legendre)[4],
+                     const double (*harmonics)[2][4], double ratio, double* sums) {
+    DoublePair x = Splat(0.0);
+    DoublePair y = Splat(0.0);
+    DoublePair z = Splat(0.0);
+    double f = ratio * ratio;
+    for (int n = 1; n <= kDegree; ++n) {
+        f *= ratio;
+        const double(*l)[4] = legendre + Row(n);
+        const double* gh = coefficients + 2 * FirstTerm(n);
+        DoublePair xn = LoadPair(gh) * LoadPair(l[0]);
+        DoublePair zn = LoadPair(gh) * LoadPair(l[0] + 2);
+        DoublePair yn = Splat(0.0);
+        for (int m = 1; m <= n; ++m) {
+            const DoublePair g = LoadPair(gh + 4 * m - 2);
+            const DoublePair h = LoadPair(gh + 4 * m);
+            const DoublePair u = g * LoadPair(harmonics[m][0]) + h * LoadPair(harmonics[m][1]);
+            const DoublePair v =
+                g * LoadPair(harmonics[m][0] + 2) + h * LoadPair(harmonics[m][1] + 2);
+            xn += u * LoadPair(l[m]);
+            zn += u * LoadPair(l[m] + 2);
+            yn += v * LoadPair(l[m] + 2);
+        }
+        x += Splat(f) * xn;
+        y += Splat(f) * yn;
+        z = z - Splat((n + 1) * f) * zn;
+    }
+    StorePair(sums, x);
+    StorePair(sums + 2, y);
+    StorePair(sums + 4, z);
+}
+
+#if PHOTOGEO_MAGVAR_AVX
+bool CpuHasAvx() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") != 0;
+}
+#endif
+
+}  // namespace
+
+// P_nm and dP_nm/dtheta of c = cos theta, s = sin theta into the entries (dP, dP, P, P) of
+// colatitude.legendre, (n, m) at Row(n) + m (derivation, 4).
 void SetColatitude(double c, double s, Colatitude& colatitude) {
     colatitude.cosTheta = c;
     colatitude.sinTheta = s;
-    double(*pd)[2] = colatitude.legendre;
-    StorePair(pd[0], Pair(1.0, 0.0));
-    StorePair(pd[Row(1)], Pair(c, -s));
-    StorePair(pd[Row(1) + 1], Pair(s, c));
-    LegendreRows(std::make_integer_sequence<int, kDegree - 1>{}, Factors(), pd, Splat(c), Splat(s));
+    double(*l)[4] = colatitude.legendre;
+    // (dP, P) of degrees 0 and 1: (0, 1), (-s, c), (c, s).
+    double q[kLegendreSize][2];
+    StorePair(q[0], Pair(0.0, 1.0));
+    StorePair(q[1], Pair(-s, c));
+    StorePair(q[2], Pair(c, s));
+    for (int i = 0; i < 3; ++i) {
+        StorePair(l[i], Splat(q[i][0]));
+        StorePair(l[i] + 2, Splat(q[i][1]));
+    }
+    LegendreRows(std::make_integer_sequence<int, kDegree - 1>{}, Factors(), q, l, Splat(c),
+                 Splat(s));
 }
 
 void InterpolateIgrf14(double year, double* coefficients) {
@@ -192,76 +252,57 @@ FieldVectors SumField(const double* coefficients, const Colatitude& colatitude, 
                       double cosLon, double sinLon) {
     const double c = colatitude.cosTheta;
     const double s = colatitude.sinTheta;
-    const double(*pd)[2] = colatitude.legendre;
+    const double(*l)[4] = colatitude.legendre;
 
-    // cos m lambda, sin m lambda by the angle-sum formulas, and m times them for the east sums,
-    // each in both lanes.
-    DoublePair cosM[kDegree + 1];
-    DoublePair sinM[kDegree + 1];
-    DoublePair mCosM[kDegree + 1];
-    DoublePair mSinM[kDegree + 1];
+    // cos m lambda, sin m lambda by the angle-sum formulas, laid out for the sums as
+    //   (cos, cos, m sin, m sin) and (sin, sin, -m cos, -m cos)
+    // so that one pass of products and sums gives u and v (derivation, operation order).
+    double harmonics[kDegree + 1][2][4];
     double cm = 1.0;
     double sm = 0.0;
     for (int m = 1; m <= kDegree; ++m) {
         const double next = cm * cosLon - sm * sinLon;
         sm = sm * cosLon + cm * sinLon;
         cm = next;
-        cosM[m] = Splat(cm);
-        sinM[m] = Splat(sm);
-        mCosM[m] = Splat(m * cm);
-        mSinM[m] = Splat(m * sm);
-    }
-
-    // The sums (3), degree by degree, for the field (low lane) and its rate (high lane) at once:
-    // each coefficient pair (g, dg/dt) meets the same Legendre function and harmonic. With
-    //   u = (g cos m lambda + h sin m lambda),  v = m (g sin m lambda - h cos m lambda)
-    // the terms are u dP/dtheta (north), v P (east, before the division by sin theta) and u P
-    // (down).
-    DoublePair x = Splat(0.0);
-    DoublePair y = Splat(0.0);
-    DoublePair z = Splat(0.0);
-    const double ratio = kReferenceRadius / radius;
-    double f = ratio * ratio;
-    for (int n = 1; n <= kDegree; ++n) {
-        f *= ratio;
-        const double(*p)[2] = pd + Row(n);
-        const double* gh = coefficients + 2 * FirstTerm(n);
-        const DoublePair zonal = LoadPair(p[0]);
-        DoublePair xn = LoadPair(gh) * SplatHigh(zonal);
-        DoublePair zn = LoadPair(gh) * SplatLow(zonal);
-        DoublePair yn = Splat(0.0);
-        for (int m = 1; m <= n; ++m) {
-            const DoublePair g = LoadPair(gh + 4 * m - 2);
-            const DoublePair h = LoadPair(gh + 4 * m);
-            const DoublePair u = g * cosM[m] + h * sinM[m];
-            const DoublePair v = g * mSinM[m] - h * mCosM[m];
-            const DoublePair pm = LoadPair(p[m]);
-            const DoublePair value = SplatLow(pm);
-            xn += u * SplatHigh(pm);
-            zn += u * value;
-            yn += v * value;
+        const double row[2][4] = {{cm, cm, m * sm, m * sm}, {sm, sm, -(m * cm), -(m * cm)}};
+        for (int i = 0; i < 2; ++i) {
+            for (int j = 0; j < 4; ++j) {
+                harmonics[m][i][j] = row[i][j];
+            }
         }
-        const DoublePair scale = Splat(f);
-        x += scale * xn;
-        y += scale * yn;
-        z = z - Splat((n + 1) * f) * zn;
     }
 
-    // On the polar axis every P_nm with m > 0 is 0, and so is the east sum above; its limit
-    // takes dP_nm/dtheta / cos theta instead, where only m = 1 is not 0 (derivation, 3).
+    // sums: north, east (before the division by sin theta) and down, each field and rate.
+    double sums[6];
+    const double ratio = kReferenceRadius / radius;
+#if PHOTOGEO_MAGVAR_AVX
+    static const bool avx = CpuHasAvx();
+    if (avx) {
+        SumTermsAvx(coefficients, l, harmonics, ratio, sums);
+    } else {
+        SumTermsInPairs(coefficients, l, harmonics, ratio, sums);
+    }
+#else
+    SumTermsInPairs(coefficients, l, harmonics, ratio, sums);
+#endif
+
+    // On the polar axis every P_nm with m > 0 is 0, and so is the east sum; its limit takes
+    // dP_nm/dtheta / cos theta instead, where only m = 1 is not 0 (derivation, 3).
     double eastDivisor = s;
     if (s == 0.0) {
         eastDivisor = c;
-        y = Splat(0.0);
-        f = ratio * ratio;
+        DoublePair y = Splat(0.0);
+        double f = ratio * ratio;
         for (int n = 1; n <= kDegree; ++n) {
             f *= ratio;
             const double* gh = coefficients + 2 * FirstTerm(n);
-            const DoublePair v = LoadPair(gh + 2) * mSinM[1] - LoadPair(gh + 4) * mCosM[1];
-            y += Splat(f) * (v * SplatHigh(LoadPair(pd[Row(n) + 1])));
+            const DoublePair v = LoadPair(gh + 2) * LoadPair(harmonics[1][0] + 2) +
+                                 LoadPair(gh + 4) * LoadPair(harmonics[1][1] + 2);
+            y += Splat(f) * (v * LoadPair(l[Row(n) + 1]));
         }
+        StorePair(sums + 2, y);
     }
-    return {Low(x), Low(y) / eastDivisor, Low(z), High(x), High(y) / eastDivisor, High(z)};
+    return {sums[0], sums[2] / eastDivisor, sums[4], sums[1], sums[3] / eastDivisor, sums[5]};
 }
 
 FieldVectors SynthesiseField(const double* coefficients, double radius, double cosTheta,

@@ -43,7 +43,7 @@ struct Colatitude {
     static constexpr int kFunctions = (kIgrf14Degree + 1) * (kIgrf14Degree + 2) / 2;
     double cosTheta;
     double sinTheta;
-    double legendre[kFunctions][2];  // P_nm, dP_nm/dtheta
+    double legendre[kFunctions][4];  // dP_nm/dtheta twice, then P_nm twice
 };
 
 void SetColatitude(double cosTheta, double sinTheta, Colatitude& colatitude);
@@ -52,6 +52,14 @@ void SetColatitude(double cosTheta, double sinTheta, Colatitude& colatitude);
 // the colatitude and the longitude given by its cosine and sine, in the geocentric frame.
 FieldVectors SumField(const double* coefficients, const Colatitude& colatitude, double radius,
                       double cosLon, double sinLon);
+
+// The sums of SumField for processors with AVX (Igrf14SumsAvx.cpp, compiled for AVX alone and
+// called only where the processor has it): coefficients as for SumField, the entries of a
+// Colatitude, harmonics[m] = {(cos, cos, m sin, m sin), (sin, sin, -m cos, -m cos)} of m times
+// the longitude, ratio = r0 / radius. sums[6] receives north, east (not yet divided by
+// sin theta) and down, each field then rate, bit for bit as the SSE2 and scalar forms give them.
+void SumTermsAvx(const double* coefficients, const double (*legendre)[4],
+                 const double (*harmonics)[2][4], double ratio, double* sums);
 
 // SetColatitude and SumField for a single place, colatitude and longitude given by their
 // cosines and sines.
