@@ -1,9 +1,8 @@
 // Test-side helpers: libjpeg encoding, Exiv2 tagging and reading, the marker structure of a
-// JPEG file, and the ExifTool validation report.
+// JPEG file.
 #include "exifcoder/CoderTestUtil.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <stdexcept>
@@ -82,34 +81,6 @@ std::map<std::string, std::string> ReadWithExiv2(const std::string& path) {
 }
 
 namespace {
-std::vector<std::string>* g_complaints = nullptr;
-
-void CollectComplaint(int level, const char* message) {
-    if (g_complaints && level >= Exiv2::LogMsg::warn)
-        g_complaints->push_back(
-            std::string(level >= Exiv2::LogMsg::error ? "error: " : "warning: ") + message);
-}
-}  // namespace
-
-std::vector<std::string> Exiv2Complaints(const std::string& path) {
-    std::vector<std::string> complaints;
-    g_complaints = &complaints;
-    Exiv2::LogMsg::Handler old = Exiv2::LogMsg::handler();
-    Exiv2::LogMsg::setHandler(CollectComplaint);
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
-    try {
-        auto image = Exiv2::ImageFactory::open(path);
-        image->readMetadata();
-        for (const Exiv2::Exifdatum& d : image->exifData()) d.toString();
-    } catch (const Exiv2::AnyError& e) {
-        complaints.push_back(std::string("error: ") + e.what());
-    }
-    Exiv2::LogMsg::setHandler(old);
-    g_complaints = nullptr;
-    return complaints;
-}
-
-namespace {
 bool IsFrame(int m) {
     return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
 }
@@ -159,27 +130,6 @@ Bytes Slice(const Bytes& b, size_t from, size_t n) {
 
 Bytes Tail(const Bytes& b, size_t from) {
     return Slice(b, from, b.size() - from);
-}
-
-bool HaveExiftool() {
-    return std::system("exiftool -ver > /dev/null 2>&1") == 0;
-}
-
-std::vector<std::string> ExiftoolIssues(const std::string& path) {
-    std::vector<std::string> lines;
-    std::string cmd = "exiftool -validate -warning -a -s '" + path + "' 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return lines;
-    char buf[1024];
-    while (std::fgets(buf, sizeof buf, p)) {
-        std::string line(buf);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (line.rfind("Warning", 0) == 0 || line.rfind("Error", 0) == 0 ||
-            line.rfind("Validate", 0) == 0)
-            lines.push_back(line);
-    }
-    ::pclose(p);
-    return lines;
 }
 
 }  // namespace codertest

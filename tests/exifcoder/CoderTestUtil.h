@@ -1,6 +1,6 @@
 // Test-side helpers of the coder tests: small real JPEG images encoded by libjpeg, EXIF blocks
-// put into them by Exiv2 (an independent writer), files in a private temporary directory, and
-// a reader of the JPEG marker structure to compare files segment by segment.
+// put into them by Exiv2 (an independent writer), and a reader of the JPEG marker structure to
+// compare files segment by segment.
 #ifndef PHOTOGEO_TESTS_CODERTESTUTIL_H
 #define PHOTOGEO_TESTS_CODERTESTUTIL_H
 
@@ -42,9 +42,6 @@ void MakePhoto(const std::string& path, const PhotoRecipe& recipe);
 // Exiv2's reading of a file's EXIF block: key -> text of the value (see Exiv2Text).
 std::map<std::string, std::string> ReadWithExiv2(const std::string& path);
 using exiftest::Exiv2Text;
-// The warnings and errors Exiv2 reports while reading path, each prefixed by "warning: " or
-// "error: ".
-std::vector<std::string> Exiv2Complaints(const std::string& path);
 
 // One marker segment of a JPEG file as it lies in the file.
 struct Segment {
@@ -63,11 +60,6 @@ Segment ExifSegment(const Bytes& jpeg);
 // n bytes of b from offset from; Tail: from there to the end.
 Bytes Slice(const Bytes& b, size_t from, size_t n);
 Bytes Tail(const Bytes& b, size_t from);
-
-// The lines of `exiftool -validate -warning -a` on path that report errors or warnings,
-// without the file name; empty when exiftool is missing (see HaveExiftool).
-bool HaveExiftool();
-std::vector<std::string> ExiftoolIssues(const std::string& path);
 
 }  // namespace codertest
 
