@@ -5,12 +5,13 @@
 // Checks, whenever the edit succeeds: the result is a JPEG whose EXIF block parses; the GPS
 // items read back as written (position within 1e-7 degree, altitude to the centimetre, its
 // reference, the version kept or 2.3.0.0) or, after a removal, IFD0 has no GPS pointer; the
-// texts read back; and every other tag of IFD0, the Exif and Interoperability directories and
-// IFD1 whose value lay inside the block has the same type, count and value bytes afterwards. An edit may fail
-// only for a block whose header or IFD0 does not parse, a damaged Exif directory when a comment
-// is asked, or a result over the segment limit.
+// texts read back; and every other tag of IFD0, the Exif, GPS (after a fix) and Interoperability
+// directories and IFD1 whose value lay inside the block has the same type, count and value
+// bytes afterwards. An edit may fail only for a block whose header or IFD0 does not parse, a
+// damaged Exif directory when a comment is asked, or a result over the segment limit.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -85,12 +86,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(changes.imageDescription->empty() ? !t : t && t->Text() == *changes.imageDescription);
     }
 
-    // Every other tag as it was.
+    // Every other tag as it was, the GPS items the fix does not set among them.
+    std::vector<uint16_t> gpsSet = {0, 1, 2, 3, 4};
+    if (fix.altitude) gpsSet.insert(gpsSet.end(), {5, 6});
+    if (fix.timeUtc) gpsSet.insert(gpsSet.end(), {7, 0x1D});
+    if (fix.imageDirection) gpsSet.insert(gpsSet.end(), {0x10, 0x11});
+    if (!fix.mapDatum.empty()) gpsSet.push_back(0x12);
     const photogeo::edit::Layout layout = photogeo::edit::ReadLayout(block.data(), block.size());
     for (int d = 0; d < photogeo::edit::kDirCount; ++d) {
-        if (d == photogeo::edit::kGpsIfd) continue;
+        if (d == photogeo::edit::kGpsIfd && remove) continue;
         for (const auto& e : layout.dirs[d].entries) {
             const bool asked =
+                (d == photogeo::edit::kGpsIfd &&
+                 std::find(gpsSet.begin(), gpsSet.end(), e.tag) != gpsSet.end()) ||
                 (d == photogeo::edit::kIfd0 &&
                  (e.tag == photogeo::edit::kTagGpsPointer || e.tag == photogeo::edit::kTagExifPointer ||
                   (e.tag == photogeo::edit::kTagImageDescription && changes.imageDescription))) ||

@@ -9,9 +9,9 @@
 // position of every byte its value offset points at, so maker notes with absolute offsets read
 // as before. New values and directories are appended to the block at even offsets; a directory
 // that must grow is rewritten after them and the header or its pointer is pointed at it. The
-// old bytes of a replaced or removed GPS directory are cleared (they would still locate the
-// photo), and a GPS directory left at the end of the block by an earlier edit is reused, so
-// re-tagging does not grow the file. All other segments, the picture data and the thumbnail
+// old bytes of a replaced or removed GPS directory and of the GPS values replaced are cleared
+// (they would still locate the photo), and those left at the end of the block by an earlier
+// edit are reused, so re-tagging with the same items does not grow the file. All other segments, the picture data and the thumbnail
 // are byte-identical afterwards.
 //
 // A file without EXIF gets a new block right after SOI and any leading APP0 (JFIF) segments:
@@ -26,8 +26,11 @@
 //   GPSLongitudeRef/Longitude as degrees, minutes and seconds (seconds in 1/10000, about 3 mm),
 //   GPSAltitudeRef (1 below sea level) and GPSAltitude in centimetres, GPSTimeStamp (UTC, to the
 //   millisecond) and GPSDateStamp, GPSImgDirectionRef/GPSImgDirection (1/100 degree) and
-//   GPSMapDatum. Setting a fix replaces the whole GPS directory: items of an earlier position
-//   (speed, track, destination, ...) are dropped.
+//   GPSMapDatum. Setting a fix replaces only the items it sets (altitude, time, direction and
+//   datum only when given); every other item of an existing GPS directory (speed, track,
+//   satellites, processing method, destination, unknown tags, ...) is kept with its value,
+//   type and byte order, its value bytes left where they are. Removing (removeGps) drops the
+//   whole directory.
 // Texts: ImageDescription as UTF-8 (type ASCII, NUL-terminated), UserComment with the ASCII code
 // when the text is ASCII, else the UNICODE code and UTF-16 units in the block's byte order.
 //
@@ -138,8 +141,8 @@ struct GpsFix {
 };
 
 struct ExifChanges {
-    std::optional<GpsFix> gps;   // set: the GPS directory becomes this fix
-    bool removeGps = false;      // drop the GPS directory (when gps is not set)
+    std::optional<GpsFix> gps;   // set: the GPS items of this fix replace the old ones
+    bool removeGps = false;      // drop the whole GPS directory (when gps is not set)
     // UTF-8 texts; an empty string removes the tag, an empty optional leaves it as it is.
     std::optional<std::string> imageDescription;
     std::optional<std::string> userComment;

@@ -94,10 +94,10 @@ struct Directory {
     int64_t named = -1;         // the offset its pointer names (also when damaged), else -1
     int64_t offset = 0;         // of the entry count
     std::vector<tiff::Entry> entries;
+    uint16_t count = 0;         // the entry count as stored (a copy may hold fewer entries)
     uint32_t next = 0;          // the next-directory offset as stored
     int64_t TableSize() const {
-        return tiff::kCountSize + tiff::kEntrySize * static_cast<int64_t>(entries.size()) +
-               tiff::kNextOffsetSize;
+        return tiff::kCountSize + tiff::kEntrySize * int64_t{count} + tiff::kNextOffsetSize;
     }
     const tiff::Entry* Find(uint16_t tag) const;
 };

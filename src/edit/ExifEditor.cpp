@@ -83,7 +83,7 @@ public:
     // and no value lies in it (the bytes it no longer needs are cleared), else appended.
     WrittenDirectory Rewrite(const Directory& old, std::vector<NewEntry> entries, bool shared) {
         int64_t at = -1;
-        if (entries.size() <= old.entries.size() && !shared) {
+        if (entries.size() <= old.count && !shared) {
             at = old.offset;
             std::fill_n(m_bytes.begin() + old.offset, old.TableSize(), 0);
         }
@@ -97,28 +97,53 @@ private:
     tiff::ByteOrder m_order;
 };
 
+// What an edit replaces: the items whose old values are no longer needed.
+struct Replaced {
+    const ExifChanges& changes;
+    bool gpsChange;                 // the GPS directory is rewritten or removed
+    std::vector<uint16_t> gpsTags;  // the GPS items a fix sets (the others are kept)
+
+    bool Item(int d, uint16_t tag) const {
+        switch (d) {
+        case kIfd0: return tag == kTagImageDescription && changes.imageDescription;
+        case kExifIfd: return tag == kTagUserComment && changes.userComment;
+        case kGpsIfd:
+            return gpsChange && (!changes.gps ||
+                                 std::find(gpsTags.begin(), gpsTags.end(), tag) != gpsTags.end());
+        default: return false;
+        }
+    }
+};
+
+// The layout with only the entries of directory d for which keep(tag) holds.
+template <typename Keep>
+Layout Only(const Layout& layout, int d, Keep keep) {
+    Layout out = layout;
+    auto& entries = out.dirs[d].entries;
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const tiff::Entry& e) { return !keep(e.tag); }),
+                  entries.end());
+    return out;
+}
+
 bool Within(int64_t at, const Ranges& ranges) {
     for (const auto& [begin, end] : ranges)
         if (at >= begin && at < end) return true;
     return false;
 }
 
-// Frees the old GPS directory of a block whose directories all read: the bytes only it uses
-// are cleared (they would still locate the photo), and when it lies at the end of the block
-// (as an earlier edit left it) the block is cut before it.
-void ReleaseOldGps(const Layout& layout, std::vector<unsigned char>& bytes) {
-    const unsigned char* block = bytes.data();
-    const Ranges gps = DirectoryRanges(layout, block, bytes.size(), kGpsIfd);
-    Ranges others;
-    int64_t othersEnd = 0;
-    for (int d = 0; d < kDirCount; ++d) {
-        if (d == kGpsIfd) continue;
-        for (const auto& r : DirectoryRanges(layout, block, bytes.size(), d)) {
-            others.push_back(r);
-            othersEnd = std::max(othersEnd, r.second);
-        }
-    }
-    // The cut: the start of the run of GPS bytes (with single padding bytes between them)
+// Frees what the old GPS directory no longer needs, in a block whose directories all read:
+// its table and the values of the items replaced. Those bytes are cleared unless a kept value
+// shares them (they would still locate the photo), and the run of them that ends the block
+// (where an earlier edit left them) is cut off. `kept` holds every run the kept items use.
+void ReleaseOldGps(const Layout& layout, const Replaced& replaced, const Ranges& kept,
+                   std::vector<unsigned char>& bytes) {
+    const Ranges gps =
+        DirectoryRanges(Only(layout, kGpsIfd, [&](uint16_t tag) { return replaced.Item(kGpsIfd, tag); }),
+                        bytes.data(), bytes.size(), kGpsIfd);
+    int64_t keptEnd = 0;
+    for (const auto& r : kept) keptEnd = std::max(keptEnd, r.second);
+    // The cut: the start of the run of freed bytes (with single padding bytes between them)
     // that ends the block.
     int64_t cut = static_cast<int64_t>(bytes.size());
     for (bool moved = true; moved;) {
@@ -129,11 +154,11 @@ void ReleaseOldGps(const Layout& layout, std::vector<unsigned char>& bytes) {
                 moved = true;
             }
     }
-    cut = std::max(cut, othersEnd);
+    cut = std::max(cut, keptEnd);
     bytes.resize(static_cast<std::size_t>(cut));
     for (const auto& [begin, end] : gps)
         for (int64_t at = begin; at < std::min(end, cut); ++at)
-            if (!Within(at, others)) bytes[static_cast<std::size_t>(at)] = 0;
+            if (!Within(at, kept)) bytes[static_cast<std::size_t>(at)] = 0;
 }
 
 // Whether a value (or another table) of the block lies in the table of dir, so that the table
@@ -148,23 +173,11 @@ bool TableShared(const Directory& dir, const Ranges& used) {
 }
 
 // Refuses a result in which a value that was to be kept has changed: in a hostile block a
-// value may overlap the header or a table that the edit rewrites. The values replaced by the
-// edit (and the old GPS directory, when it is replaced) are left out.
+// value may overlap the header or a table that the edit rewrites.
 void CheckKeptValues(const Layout& layout, const unsigned char* block, std::size_t size,
-                     const std::vector<unsigned char>& out, const ExifChanges& changes,
-                     bool gpsChange) {
+                     const std::vector<unsigned char>& out, const Replaced& replaced) {
     for (int d = 0; d < kDirCount; ++d) {
-        if (d == kGpsIfd && gpsChange) continue;
-        Layout kept = layout;
-        auto& entries = kept.dirs[d].entries;
-        entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                     [&](const tiff::Entry& e) {
-                                         return (d == kIfd0 && e.tag == kTagImageDescription &&
-                                                 changes.imageDescription) ||
-                                                (d == kExifIfd && e.tag == kTagUserComment &&
-                                                 changes.userComment);
-                                     }),
-                      entries.end());
+        const Layout kept = Only(layout, d, [&](uint16_t tag) { return !replaced.Item(d, tag); });
         for (const auto& [begin, end] : DirectoryRanges(kept, block, size, d, false))
             if (static_cast<std::size_t>(end) > out.size() ||
                 !std::equal(block + begin, block + end, out.begin() + begin))
@@ -223,17 +236,25 @@ std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t siz
     std::memcpy(version, kNewGpsVersion, sizeof version);
     if (const tiff::Entry* v = gps.Find(kTagGpsVersion); v && v->type == tiff::kByte && v->count == 4)
         std::memcpy(version, v->field, sizeof version);
+    std::vector<NewEntry> gpsEntries;
+    if (changes.gps) gpsEntries = GpsEntries(*changes.gps, version, order);
+    Replaced replaced{changes, gpsChange, {}};
+    for (const NewEntry& e : gpsEntries) replaced.gpsTags.push_back(e.tag);
 
-    // What the kept directories use, to tell whether a table may be rewritten in place.
+    // What the kept items use (the tables but the GPS one when it changes, and the values), to
+    // tell whether a table may be rewritten in place and which old GPS bytes are free.
     Ranges used;
-    for (int d = 0; d < kDirCount; ++d)
-        if (d != kGpsIfd || !gpsChange) {
-            const Ranges r = DirectoryRanges(layout, block, size, d);
-            used.insert(used.end(), r.begin(), r.end());
-        }
+    for (int d = 0; d < kDirCount; ++d) {
+        const bool gpsTable = d == kGpsIfd && gpsChange;
+        const Layout kept =
+            gpsTable ? Only(layout, d, [&](uint16_t tag) { return !replaced.Item(d, tag); }) : layout;
+        const Ranges r = DirectoryRanges(kept, block, size, d, !gpsTable);
+        used.insert(used.end(), r.begin(), r.end());
+    }
 
     std::vector<unsigned char> bytes(block, block + size);
-    if (gpsChange && gps.present && !layout.AnyDamaged()) ReleaseOldGps(layout, bytes);
+    if (gpsChange && gps.present && !layout.AnyDamaged())
+        ReleaseOldGps(layout, replaced, used, bytes);
     CheckDanglingPointers(layout, block, size, gpsChange);
     BlockBuilder b(std::move(bytes), order);
 
@@ -279,10 +300,13 @@ std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t siz
     const WrittenDirectory w = b.Rewrite(ifd0, std::move(entries), TableShared(ifd0, used));
     if (w.offset != ifd0.offset) b.Patch32(kIfd0OffsetField, static_cast<uint32_t>(w.offset));
     if (changes.gps) {
-        const int64_t at = b.Write(GpsEntries(*changes.gps, version, order), 0).offset;
+        // The items the fix does not set are kept as they are, their values where they lie.
+        for (const tiff::Entry& e : gps.entries)
+            if (!replaced.Item(kGpsIfd, e.tag)) gpsEntries.push_back(KeptEntry(e));
+        const int64_t at = b.Write(std::move(gpsEntries), 0).offset;
         b.Patch32(w.FieldOffset(kTagGpsPointer), static_cast<uint32_t>(at));
     }
-    CheckKeptValues(layout, block, size, b.Bytes(), changes, gpsChange);
+    CheckKeptValues(layout, block, size, b.Bytes(), replaced);
     return std::move(b.Bytes());
 }
 

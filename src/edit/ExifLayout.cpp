@@ -28,6 +28,7 @@ bool ReadDirectory(tiff::Cursor& c, int64_t offset, Directory& dir) {
         for (uint16_t i = 0; i < count; ++i) entries.push_back(c.ReadEntry());
         dir.next = c.Read32();
         dir.entries = std::move(entries);
+        dir.count = count;
         dir.offset = offset;
         dir.present = true;
         return true;

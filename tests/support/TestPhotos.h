@@ -18,7 +18,8 @@ struct PhotoRecipe {
     bool bigEndian = false;
     bool makerNote = false;       // Make "Canon" and a maker note directory, values absolute
     bool unicodeComment = false;  // UserComment "UNICODE" in the block's order
-    bool gps = false;             // a GPS directory: 2.2.0.0, 12 m below sea level, a speed
+    bool gps = false;             // a GPS directory: 2.2.0.0, 12 m below sea level, speed,
+                                  // track, satellites, processing method
     bool unknownDate = false;     // DateTimeOriginal "0000:00:00 00:00:00"
     bool xmpFirst = false;        // an XMP APP1 before the EXIF APP1
     bool iccWithExifBytes = false;  // an ICC APP2 whose data holds FF E1 .. "Exif\0\0"
