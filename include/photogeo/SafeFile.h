@@ -6,6 +6,7 @@
 // the umask) and optionally another file's times, and is then renamed over the target; the
 // folder is synced last so that the rename is durable. Until the rename the target keeps its
 // old contents; on any failure the temporary file is removed and the target is untouched.
+// A batch may leave the folder sync to one SyncFolder call at its end (WriteOptions).
 //
 // The target is checked first: a path that exists must be a regular file this process may
 // write (a symbolic link is followed, and the file it names is replaced while the link stays).
@@ -36,7 +37,19 @@ struct WriteOptions {
     // nanosecond where the file system keeps them). They are read before anything is written,
     // so this may name the target itself.
     std::string timesFrom;
+    // Whether the folder is synced after the rename, so that the new name is durable when the
+    // call returns. The file's data is synced before the rename either way, so a crash never
+    // leaves a partial file under the target's name: without the folder sync, at worst the old
+    // file (and a stray temporary file) is what a crash leaves. A batch writing many files may
+    // set this false and call SyncFolder once per folder at its end, saving a sync per file.
+    bool syncFolder = true;
 };
+
+// Syncs a folder, so that the renames of files written into it with syncFolder = false are
+// durable. path names the folder, or a file in it (its symbolic links resolved as the write
+// resolves them, so that the folder synced is the one the file was renamed in). Errors:
+// "open FOLDER: <reason>", "fsync FOLDER: <reason>".
+PHOTOGEO_API Result<void> SyncFolder(const std::string& path);
 
 // Whether path may be replaced: it does not exist, or it is (through any symbolic links) a
 // regular file this process may write. Nothing is changed either way. Errors read
@@ -79,7 +92,8 @@ public:
     const std::string& TargetPath() const { return m_target; }
     // Appends size bytes to the temporary file.
     Result<void> Write(const void* data, std::size_t size);
-    // Flushes, sets permissions and times, renames over the target and syncs the folder.
+    // Flushes, sets permissions and times, renames over the target and syncs the folder
+    // (unless the options said not to).
     // On failure the temporary file is removed and the target is as it was; either way the
     // replacement is finished afterwards.
     Result<void> Commit();
@@ -95,6 +109,7 @@ private:
     unsigned m_mode = 0;
     long long m_uid = -1, m_gid = -1;
     bool m_setTimes = false;
+    bool m_syncFolder = true;
     long long m_times[4] = {};  // access s, ns; modification s, ns
 };
 

@@ -211,6 +211,7 @@ Result<FileReplacement> FileReplacement::Begin(const std::string& path,
                                                const WriteOptions& options) {
     FileReplacement r;
     r.m_target = ResolveTarget(path);
+    r.m_syncFolder = options.syncFolder;
     struct stat st;
     if (Result<void> check = CheckTarget(r.m_target, path, &st, &r.m_targetExisted); !check)
         return check.error();
@@ -258,6 +259,7 @@ FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
         m_uid = other.m_uid;
         m_gid = other.m_gid;
         m_setTimes = other.m_setTimes;
+        m_syncFolder = other.m_syncFolder;
         std::memcpy(m_times, other.m_times, sizeof m_times);
         other.m_fd = -1;
         other.m_temporary.clear();
@@ -323,11 +325,21 @@ Result<void> FileReplacement::Commit() {
     if (Rename(m_temporary, m_target) != 0) return fail(Text::Rename, m_target);
     m_temporary.clear();
 
-    const int folder = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    // The file is in place: a folder that cannot be synced does not undo that.
+    if (m_syncFolder) (void)SyncFolder(FolderOf(m_target));
+    return {};
+}
+
+Result<void> SyncFolder(const std::string& path) {
+    struct stat st;
+    const std::string folder =
+        ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) ? FolderOf(ResolveTarget(path)) : path;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return SystemError(Text::Open, folder, errno);
+    const int synced = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (synced != 0) return SystemError(Text::Sync, folder, error);
     return {};
 }
 

@@ -12,6 +12,7 @@
 #include "photogeo/ExifIfdCoder.h"
 #include "support/Files.h"
 #include "support/TestPhotos.h"
+#include "support/TiffBuilder.h"
 
 namespace {
 
@@ -135,6 +136,11 @@ TEST(ExifEdit, FailuresLeaveTheFileAsItWas) {
     noAltitude.altitude = std::nan("");
     photogeo::ExifChanges badText;
     badText.userComment = "\xC3\x28";
+    // A cut block whose Exif pointer names its end: the edit's bytes would be read there.
+    // (Values and tables that end exactly at the end, as the thumbnail and a re-tagged GPS
+    // directory do above, are edited.)
+    exiftest::TiffBuilder cut(true);
+    cut.Long(cut.Ifd0(), 0x8769, {26});
     const struct {
         const char* name;
         Bytes file;
@@ -148,6 +154,7 @@ TEST(ExifEdit, FailuresLeaveTheFileAsItWas) {
         {"latitude 91", good, SetGps(far), "out of range: latitude"},
         {"altitude NaN", good, SetGps(noAltitude), "out of range: altitude"},
         {"comment not UTF-8", good, badText, "UTF-8"},
+        {"Exif pointer at the end", exiftest::WrapAsJpeg(cut.Build()), SetGps(SydneyFix()), "outside the block: Exif"},
     };
     const std::string path = dir.Path("photo.jpg");
     for (const auto& c : cases) {
@@ -171,6 +178,12 @@ TEST(ExifEdit, FailuresLeaveTheFileAsItWas) {
         ASSERT_EQ(dir.List(), std::vector<std::string>{"photo.jpg"}) << n;
     }
     photogeo::foundation::InjectFailure(0);
+    // A batch: the folder synced once at the end; a folder that cannot be opened is reported.
+    photogeo::WriteOptions batch;
+    batch.syncFolder = false;
+    EXPECT_TRUE(photogeo::EditJpegFile(path, path, SetGps(SydneyFix()), batch));
+    EXPECT_TRUE(photogeo::SyncFolder(path) && photogeo::SyncFolder(dir.Path(".")));
+    EXPECT_EQ(photogeo::SyncFolder(dir.Path("gone/")).error().code, ENOENT);
 }
 
 }  // namespace
