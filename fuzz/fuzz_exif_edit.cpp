@@ -4,11 +4,12 @@
 //
 // Checks, whenever the edit succeeds: the result is a JPEG whose EXIF block parses; the GPS
 // items read back as written (position within 1e-7 degree, altitude to the centimetre, its
-// reference, the version kept or 2.3.0.0) or, after a removal, IFD0 has no GPS pointer; the
-// texts read back; and every other tag of IFD0, the Exif, GPS (after a fix) and Interoperability
-// directories and IFD1 whose value lay inside the block has the same type, count and value
-// bytes afterwards. An edit may fail only for a block whose header or IFD0 does not parse, a
-// damaged Exif directory when a comment is asked, or a result over the segment limit.
+// reference, the version kept or 2.3.0.0, a GPS item asked to be dropped absent) or, after a
+// removal, IFD0 has no GPS pointer; the texts read back; and every other tag of IFD0, the
+// Exif, GPS (after a fix) and Interoperability directories and IFD1 whose value lay inside the
+// block has the same type, count and value bytes afterwards. An edit may fail only for a block
+// whose header or IFD0 does not parse, a damaged Exif directory when a comment is asked, or a
+// result over the segment limit.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         changes.removeGps = true;
     else
         changes.gps = fix;
+    if (fdp.ConsumeBool()) changes.dropGpsTags = {fdp.ConsumeIntegral<uint8_t>()};
     if (fdp.ConsumeBool()) changes.imageDescription = fdp.ConsumeBool() ? "" : "T\xC3\xADtulo";
     if (fdp.ConsumeBool()) changes.userComment = fdp.ConsumeBool() ? "" : "\xE6\x97\xA5 note";
     const std::vector<unsigned char> block =
@@ -92,6 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fix.timeUtc) gpsSet.insert(gpsSet.end(), {7, 0x1D});
     if (fix.imageDirection) gpsSet.insert(gpsSet.end(), {0x10, 0x11});
     if (!fix.mapDatum.empty()) gpsSet.push_back(0x12);
+    for (uint16_t tag : changes.dropGpsTags)
+        if (!remove && std::find(gpsSet.begin(), gpsSet.end(), tag) == gpsSet.end())
+            Require(!a.Find(ExifDirectory::kGps, tag)), gpsSet.push_back(tag);
     const photogeo::edit::Layout layout = photogeo::edit::ReadLayout(block.data(), block.size());
     for (int d = 0; d < photogeo::edit::kDirCount; ++d) {
         if (d == photogeo::edit::kGpsIfd && remove) continue;

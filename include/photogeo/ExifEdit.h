@@ -29,8 +29,8 @@
 //   GPSMapDatum. Setting a fix replaces only the items it sets (altitude, time, direction and
 //   datum only when given); every other item of an existing GPS directory (speed, track,
 //   satellites, processing method, destination, unknown tags, ...) is kept with its value,
-//   type and byte order, its value bytes left where they are. Removing (removeGps) drops the
-//   whole directory.
+//   type and byte order, its value bytes left where they are, unless dropGpsTags names it.
+//   Removing (removeGps) drops the whole directory.
 // Texts: ImageDescription as UTF-8 (type ASCII, NUL-terminated), UserComment with the ASCII code
 // when the text is ASCII, else the UNICODE code and UTF-16 units in the block's byte order.
 //
@@ -142,6 +142,9 @@ struct GpsFix {
 
 struct ExifChanges {
     std::optional<GpsFix> gps;   // set: the GPS items of this fix replace the old ones
+    // With gps: GPS items (tags) to drop as well, e.g. {5, 6, 7, 29}, the altitude and time of
+    // an older fix when the new one has none. Items gps sets are written, not dropped.
+    std::vector<uint16_t> dropGpsTags;
     bool removeGps = false;      // drop the whole GPS directory (when gps is not set)
     // UTF-8 texts; an empty string removes the tag, an empty optional leaves it as it is.
     std::optional<std::string> imageDescription;

@@ -101,7 +101,7 @@ private:
 struct Replaced {
     const ExifChanges& changes;
     bool gpsChange;                 // the GPS directory is rewritten or removed
-    std::vector<uint16_t> gpsTags;  // the GPS items a fix sets (the others are kept)
+    std::vector<uint16_t> gpsTags;  // the GPS items a fix sets or drops (the others are kept)
 
     bool Item(int d, uint16_t tag) const {
         switch (d) {
@@ -240,6 +240,9 @@ std::vector<unsigned char> EditBlock(const unsigned char* block, std::size_t siz
     if (changes.gps) gpsEntries = GpsEntries(*changes.gps, version, order);
     Replaced replaced{changes, gpsChange, {}};
     for (const NewEntry& e : gpsEntries) replaced.gpsTags.push_back(e.tag);
+    if (changes.gps)
+        replaced.gpsTags.insert(replaced.gpsTags.end(), changes.dropGpsTags.begin(),
+                                changes.dropGpsTags.end());
 
     // What the kept items use (the tables but the GPS one when it changes, and the values), to
     // tell whether a table may be rewritten in place and which old GPS bytes are free.
