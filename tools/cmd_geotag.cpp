@@ -183,6 +183,7 @@ bool LosslessChanges(const photogeo::ExifTags& tags, const Request& r,
             fix.longitude = *r.lon;
             fix.altitude.reset();
             fix.timeUtc = r.fixTime;
+            changes.dropGpsTags = {kGpsAltitudeRef, kGpsAltitude, kGpsTimeStamp, kGpsDateStamp};
         } else if (!hasPosition) {
             cause =
                 "has no position to add the altitude, bearing or datum to; give --lat and --lon";
