@@ -36,6 +36,20 @@ const int kSizes[][2] = {{53, 35}, {17, 9}, {33, 31}, {1, 1}, {9, 17}, {75, 41},
 // factors above 2, whose band walk counts blocks by the specified rule) its own result.
 enum class Strict { same, refusedAtAnalysis, refusedUntouched, own };
 
+// The n-th file of a sweep: the layout at one of the sizes, optimised tables every other file.
+SEncodeOptions Options(const SLayout& layout, int quality, int n) {
+    SEncodeOptions o;
+    o.components = layout.components;
+    o.h0 = layout.h0;
+    o.v0 = layout.v0;
+    o.width = kSizes[n % 7][0];
+    o.height = kSizes[n % 7][1];
+    o.quality = quality;
+    o.optimize = n % 2;  // in progressive files, optimised tables make end-of-band runs
+    o.blackBand = n % 3 == 0 || quality == 100;
+    return o;
+}
+
 void Check(const std::vector<unsigned char>& jpeg, Strict strict, const std::string& what) {
     SCOPED_TRACE(what);
     SDecodeResult ours = OurDecode(jpeg, true);
@@ -69,15 +83,7 @@ TEST(JpegSweep, SequentialQualitiesLayoutsRestartsAndTables) {
     for (int quality : {1, 50, 75, 90, 95, 100})
         for (const SLayout& layout : kLayouts)
             for (int restart = 0; restart < 4; ++restart, ++n) {
-                SEncodeOptions o;
-                o.components = layout.components;
-                o.h0 = layout.h0;
-                o.v0 = layout.v0;
-                o.width = kSizes[n % 7][0];
-                o.height = kSizes[n % 7][1];
-                o.quality = quality;
-                o.optimize = n % 2;
-                o.blackBand = n % 3 == 0 || quality == 100;
+                SEncodeOptions o = Options(layout, quality, n);
                 // Every MCU, every 4 MCUs, every MCU row.
                 const int mcusAcross = (o.width + 8 * o.h0 - 1) / (8 * o.h0);
                 const int intervals[4] = {0, 1, 4,
@@ -96,15 +102,7 @@ TEST(JpegSweep, ProgressiveScripts) {
     int n = 0;
     for (const SLayout& layout : kLayouts)
         for (int quality : {50, 90, 100}) {
-            SEncodeOptions o;
-            o.components = layout.components;
-            o.h0 = layout.h0;
-            o.v0 = layout.v0;
-            o.width = kSizes[n % 7][0];
-            o.height = kSizes[n % 7][1];
-            o.quality = quality;
-            o.optimize = ++n % 2;  // optimised tables make end-of-band runs
-            o.blackBand = n % 3 == 0;
+            SEncodeOptions o = Options(layout, quality, ++n);
             o.restartMcus = n % 4 == 0 ? 1 + n % 3 : 0;
             std::string what = std::string(layout.name) + " q" + std::to_string(quality);
             o.simpleProgression = true;

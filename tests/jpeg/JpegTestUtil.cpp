@@ -11,7 +11,7 @@
 namespace jpegtest {
 
 std::vector<unsigned char> MakePicture(const SEncodeOptions& o) {
-    std::mt19937 rng(o.seed);
+    std::mt19937 rng(1);
     std::uniform_int_distribution<int> noise(-12, 12);
     std::vector<unsigned char> px(static_cast<size_t>(o.width) * o.height * o.components);
     for (int y = 0; y < o.height; ++y)

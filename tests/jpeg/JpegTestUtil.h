@@ -31,7 +31,6 @@ struct SEncodeOptions {
     bool arithmetic = false;
     std::vector<jpeg_scan_info> scans;  // a scan script (progressive when set)
     bool simpleProgression = false;     // libjpeg's default progressive script
-    unsigned seed = 1;
 };
 
 // A photo-like test picture: smooth gradients, an edge and seeded noise; RGB (or grey, or CMYK)

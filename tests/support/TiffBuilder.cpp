@@ -1,6 +1,8 @@
 // The test-side TIFF block builder (see TiffBuilder.h).
 #include "support/TiffBuilder.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace exiftest {
@@ -142,12 +144,18 @@ Bytes TiffBuilder::Build() const {
 }
 
 Bytes WrapAsJpeg(const Bytes& tiff) {
+    // SOI and the APP1 header; the block; a minimal baseline frame header (8x8, one component)
+    // and the end of the image. Sized first and copied into (GCC 12 at -O3 misreads growing
+    // inserts as out of bounds).
     const size_t len = tiff.size() + 8;
-    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(len >> 8), uint8_t(len), 'E', 'x', 'i', 'f', 0, 0};
-    out.insert(out.end(), tiff.begin(), tiff.end());
-    // A minimal baseline frame header (8x8, one component) and the end of the image.
-    out.insert(out.end(), {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01,
-                           0x11, 0x00, 0xFF, 0xD9});
+    const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(len >> 8), uint8_t(len),
+                            'E',  'x',  'i',  'f',  0,                 0};
+    const uint8_t tail[] = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00,
+                            0x08, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xD9};
+    Bytes out(sizeof head + tiff.size() + sizeof tail);
+    std::copy(std::begin(head), std::end(head), out.begin());
+    std::copy(tiff.begin(), tiff.end(), out.begin() + sizeof head);
+    std::copy(std::begin(tail), std::end(tail), out.end() - sizeof tail);
     return out;
 }
 
