@@ -1,5 +1,6 @@
 // Two doubles that the IGRF-14 synthesis (Igrf14Model.cpp) always computes side by side: a
-// Legendre function and its derivative, or a field component and its yearly change. On x86-64
+// Legendre function and its derivative, a field component and its yearly change, or two
+// coefficients being interpolated. On x86-64
 // (SSE2) and aarch64 (NEON) one vector instruction does each operation for both; elsewhere, or
 // when the build sets PHOTOGEO_SIMD=0, two scalar operations do. Each lane is one IEEE operation
 // either way (the build never fuses a multiply with an add), so every form gives the same bits.
@@ -35,6 +36,10 @@ inline double High(DoublePair a) { return _mm_cvtsd_f64(_mm_unpackhi_pd(a.v, a.v
 inline DoublePair operator+(DoublePair a, DoublePair b) { return {_mm_add_pd(a.v, b.v)}; }
 inline DoublePair operator-(DoublePair a, DoublePair b) { return {_mm_sub_pd(a.v, b.v)}; }
 inline DoublePair operator*(DoublePair a, DoublePair b) { return {_mm_mul_pd(a.v, b.v)}; }
+inline DoublePair operator/(DoublePair a, DoublePair b) { return {_mm_div_pd(a.v, b.v)}; }
+// (low of a, low of b) and (high of a, high of b).
+inline DoublePair Lows(DoublePair a, DoublePair b) { return {_mm_unpacklo_pd(a.v, b.v)}; }
+inline DoublePair Highs(DoublePair a, DoublePair b) { return {_mm_unpackhi_pd(a.v, b.v)}; }
 
 #elif defined(PHOTOGEO_MAGVAR_SIMD_NEON)
 
@@ -54,6 +59,9 @@ inline double High(DoublePair a) { return vgetq_lane_f64(a.v, 1); }
 inline DoublePair operator+(DoublePair a, DoublePair b) { return {vaddq_f64(a.v, b.v)}; }
 inline DoublePair operator-(DoublePair a, DoublePair b) { return {vsubq_f64(a.v, b.v)}; }
 inline DoublePair operator*(DoublePair a, DoublePair b) { return {vmulq_f64(a.v, b.v)}; }
+inline DoublePair operator/(DoublePair a, DoublePair b) { return {vdivq_f64(a.v, b.v)}; }
+inline DoublePair Lows(DoublePair a, DoublePair b) { return {vzip1q_f64(a.v, b.v)}; }
+inline DoublePair Highs(DoublePair a, DoublePair b) { return {vzip2q_f64(a.v, b.v)}; }
 
 #else
 
@@ -74,6 +82,9 @@ inline double High(DoublePair a) { return a.high; }
 inline DoublePair operator+(DoublePair a, DoublePair b) { return {a.low + b.low, a.high + b.high}; }
 inline DoublePair operator-(DoublePair a, DoublePair b) { return {a.low - b.low, a.high - b.high}; }
 inline DoublePair operator*(DoublePair a, DoublePair b) { return {a.low * b.low, a.high * b.high}; }
+inline DoublePair operator/(DoublePair a, DoublePair b) { return {a.low / b.low, a.high / b.high}; }
+inline DoublePair Lows(DoublePair a, DoublePair b) { return {a.low, b.low}; }
+inline DoublePair Highs(DoublePair a, DoublePair b) { return {a.high, b.high}; }
 
 #endif
 

@@ -65,6 +65,48 @@ GeomagneticStatus CheckYear(double year) {
     return GeomagneticStatus::kOk;
 }
 
+// The field at each longitude of a row along one parallel from interpolated coefficients (as
+// InterpolateIgrf14 fills them); results as Igrf14Model::FieldAlongParallel describes them.
+void FieldsAlongParallel(const double* coefficients, double latitude, double height,
+                         const double* longitudes, std::size_t count, GeomagneticResult* results) {
+    const bool validRow = latitude >= -90.0 && latitude <= 90.0 && std::isfinite(height) &&
+                          height >= kLowestHeight;
+    magvar::GeocentricPlace place{};
+    magvar::Colatitude colatitude;
+    if (validRow) {
+        const double lat = latitude * kDegree;
+        place = magvar::ToGeocentric(std::sin(lat), std::cos(lat), height / kMetresPerKm);
+        magvar::SetColatitude(place.cosTheta, place.sinTheta, colatitude);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        GeomagneticResult& result = results[i];
+        result = GeomagneticResult{};
+        if (!validRow || !std::isfinite(longitudes[i])) {
+            result.status = GeomagneticStatus::kInvalidPosition;
+            continue;
+        }
+        const double lon = longitudes[i] * kDegree;
+        const magvar::FieldVectors v = magvar::ToGeodeticFrame(
+            magvar::SumField(coefficients, colatitude, place.radius, std::cos(lon),
+                             std::sin(lon)),
+            place);
+        GeomagneticField& f = result.field;
+        f.north = v.north;
+        f.east = v.east;
+        f.down = v.down;
+        const double h2 = v.north * v.north + v.east * v.east;
+        f.horizontalIntensity = std::sqrt(h2);
+        f.totalIntensity = std::sqrt(h2 + v.down * v.down);
+        f.inclination = std::atan2(v.down, f.horizontalIntensity) / kDegree;
+        if (h2 > 0.0) {
+            f.declination = std::atan2(v.east, v.north) / kDegree;
+            f.declinationChangePerYear =
+                (v.north * v.eastChange - v.east * v.northChange) / h2 / kDegree;
+        }
+        result.status = GeomagneticStatus::kOk;
+    }
+}
+
 }  // namespace
 
 const char* GeomagneticStatusText(GeomagneticStatus status) noexcept {
@@ -123,61 +165,37 @@ GeomagneticResult Igrf14Model::Field(double latitude, double longitude,
 void Igrf14Model::FieldAlongParallel(double latitude, double height, const double* longitudes,
                                      std::size_t count,
                                      GeomagneticResult* results) const noexcept {
-    const bool validRow = latitude >= -90.0 && latitude <= 90.0 && std::isfinite(height) &&
-                          height >= kLowestHeight;
-    magvar::GeocentricPlace place{};
-    magvar::Colatitude colatitude;
-    if (m_ready && validRow) {
-        const double lat = latitude * kDegree;
-        place = magvar::ToGeocentric(std::sin(lat), std::cos(lat), height / kMetresPerKm);
-        magvar::SetColatitude(place.cosTheta, place.sinTheta, colatitude);
+    if (m_ready) {
+        FieldsAlongParallel(m_coefficients, latitude, height, longitudes, count, results);
+        return;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        GeomagneticResult& result = results[i];
-        result = GeomagneticResult{};
-        if (!m_ready) {
-            continue;
-        }
-        if (!validRow || !std::isfinite(longitudes[i])) {
-            result.status = GeomagneticStatus::kInvalidPosition;
-            continue;
-        }
-        const double lon = longitudes[i] * kDegree;
-        const magvar::FieldVectors v = magvar::ToGeodeticFrame(
-            magvar::SumField(m_coefficients, colatitude, place.radius, std::cos(lon),
-                             std::sin(lon)),
-            place);
-        GeomagneticField& f = result.field;
-        f.north = v.north;
-        f.east = v.east;
-        f.down = v.down;
-        const double h2 = v.north * v.north + v.east * v.east;
-        f.horizontalIntensity = std::sqrt(h2);
-        f.totalIntensity = std::sqrt(h2 + v.down * v.down);
-        f.inclination = std::atan2(v.down, f.horizontalIntensity) / kDegree;
-        if (h2 > 0.0) {
-            f.declination = std::atan2(v.east, v.north) / kDegree;
-            f.declinationChangePerYear =
-                (v.north * v.eastChange - v.east * v.northChange) / h2 / kDegree;
-        }
-        result.status = GeomagneticStatus::kOk;
+        results[i] = GeomagneticResult{};
     }
 }
 
 GeomagneticResult Igrf14Field(double latitude, double longitude, double height,
                               double decimalYear) noexcept {
-    Igrf14Model model;
     GeomagneticResult result;
-    result.status = model.SetTime(decimalYear);
-    return result ? model.Field(latitude, longitude, height) : result;
+    result.status = CheckYear(decimalYear);
+    if (result) {
+        // Filled by the interpolation before anything reads it.
+        double coefficients[2 * Igrf14Model::kTerms];
+        magvar::InterpolateIgrf14(decimalYear, coefficients);
+        FieldsAlongParallel(coefficients, latitude, height, &longitude, 1, &result);
+    }
+    return result;
 }
 
 GeomagneticResult Igrf14Field(double latitude, double longitude, double height,
                               const UtcDateTime& time) noexcept {
-    Igrf14Model model;
-    GeomagneticResult result;
-    result.status = model.SetTime(time);
-    return result ? model.Field(latitude, longitude, height) : result;
+    const DecimalYearResult year = DecimalYear(time);
+    if (year.status != GeomagneticStatus::kOk) {
+        GeomagneticResult result;
+        result.status = year.status;
+        return result;
+    }
+    return Igrf14Field(latitude, longitude, height, year.year);
 }
 
 double TrueBearing(double magneticBearing, double declination) noexcept {

@@ -226,11 +226,24 @@ void InterpolateIgrf14(double year, double* coefficients) {
         span = kIgrf14Epochs - 2;  // t = 2030.0 lies at the end of the last span
     }
     const double fraction = (year - (kIgrf14FirstEpoch + span * kIgrf14EpochStep)) / kIgrf14EpochStep;
-    for (int t = 0; t < kTerms; ++t) {
-        const double from = kIgrf14Coefficients[t][span];
-        const double step = kIgrf14Coefficients[t][span + 1] - from;
-        coefficients[2 * t] = from + fraction * step;
-        coefficients[2 * t + 1] = step / kIgrf14EpochStep;
+    // Two terms at a time, t and t + 1, each written out as (value, rate).
+    const auto interpolate = [&](int t, int t1) {
+        const DoublePair from = Pair(kIgrf14Coefficients[t][span], kIgrf14Coefficients[t1][span]);
+        const DoublePair step =
+            Pair(kIgrf14Coefficients[t][span + 1], kIgrf14Coefficients[t1][span + 1]) - from;
+        const DoublePair value = from + Splat(fraction) * step;
+        const DoublePair rate = step / Splat(kIgrf14EpochStep);
+        StorePair(coefficients + 2 * t, Lows(value, rate));
+        if (t1 != t) {
+            StorePair(coefficients + 2 * t1, Highs(value, rate));
+        }
+    };
+    int t = 0;
+    for (; t + 1 < kTerms; t += 2) {
+        interpolate(t, t + 1);
+    }
+    if (t < kTerms) {
+        interpolate(t, t);
     }
 }
 
