@@ -104,13 +104,12 @@ int Wrap(int64_t v) {
     return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
 }
 
-// What libjpeg-turbo read of a file: per component its sampling, its table (natural order) and
-// its quantised coefficient blocks, row by row.
-struct SCoefficients {
+// What libjpeg-turbo read of a file: per component its sampling and its samples (blocks through
+// PlainTransform), plane row by plane row.
+struct SPlanes {
     int components = 0, hmax = 1, vmax = 1;
-    int h[3] = {}, v[3] = {}, blocksX[3] = {}, blocksY[3] = {};
-    int quant[3][64] = {};
-    std::vector<int> coef[3];
+    int h[3] = {}, v[3] = {}, width[3] = {};
+    std::vector<int> samples[3];
 };
 
 struct SReader {
@@ -120,8 +119,14 @@ struct SReader {
 };
 
 // False when libjpeg-turbo fails, warns or reads something other than 8-bit grey or YCbCr.
-bool ReadCoefficients(const unsigned char* jpeg, size_t size, SCoefficients& k, int& width,
-                      int& height) {
+bool ReadPlanes(const unsigned char* jpeg, size_t size, const int (*basis)[64], SPlanes& p,
+                int& width, int& height) {
+    int natural[64];  // zig-zag index -> natural index
+    for (int s = 0, z = 0; s < 15; ++s)
+        for (int i = 0; i <= s; ++i) {
+            const int row = s % 2 ? i : s - i;
+            if (row < 8 && s - row < 8) natural[z++] = 8 * row + s - row;
+        }
     SReader r;
     r.cinfo.err = jpeg_std_error(&r.jerr);
     r.jerr.error_exit = [](j_common_ptr c) {
@@ -141,24 +146,26 @@ bool ReadCoefficients(const unsigned char* jpeg, size_t size, SCoefficients& k, 
               (r.cinfo.num_components == 1 || r.cinfo.num_components == 3);
     width = static_cast<int>(r.cinfo.image_width);
     height = static_cast<int>(r.cinfo.image_height);
-    k.components = r.cinfo.num_components;
-    k.hmax = r.cinfo.max_h_samp_factor;
-    k.vmax = r.cinfo.max_v_samp_factor;
-    for (int c = 0; ok && c < k.components; ++c) {
+    p.components = r.cinfo.num_components;
+    p.hmax = r.cinfo.max_h_samp_factor;
+    p.vmax = r.cinfo.max_v_samp_factor;
+    for (int c = 0; ok && c < p.components; ++c) {
         const jpeg_component_info& ci = r.cinfo.comp_info[c];
-        k.h[c] = ci.h_samp_factor;
-        k.v[c] = ci.v_samp_factor;
-        k.blocksX[c] = static_cast<int>(ci.width_in_blocks);
-        k.blocksY[c] = static_cast<int>(ci.height_in_blocks);
-        for (int i = 0; i < 64 && ci.quant_table; ++i) k.quant[c][i] = ci.quant_table->quantval[i];
-        k.coef[c].resize(static_cast<size_t>(k.blocksX[c]) * k.blocksY[c] * 64);
-        for (int by = 0; by < k.blocksY[c]; ++by) {
+        p.h[c] = ci.h_samp_factor;
+        p.v[c] = ci.v_samp_factor;
+        p.width[c] = 8 * static_cast<int>(ci.width_in_blocks);
+        p.samples[c].resize(static_cast<size_t>(p.width[c]) * 8 * ci.height_in_blocks);
+        for (JDIMENSION by = 0; by < ci.height_in_blocks; ++by) {
             JBLOCKARRAY row = r.cinfo.mem->access_virt_barray(
                 reinterpret_cast<j_common_ptr>(&r.cinfo), arrays[c], by, 1, FALSE);
-            for (int bx = 0; bx < k.blocksX[c]; ++bx)
-                for (int i = 0; i < 64; ++i)
-                    k.coef[c][(static_cast<size_t>(by) * k.blocksX[c] + bx) * 64 + i] =
-                        row[0][bx][i];
+            for (JDIMENSION bx = 0; bx < ci.width_in_blocks; ++bx) {
+                int zz[64] = {}, out[64];
+                for (int z = 0; z < 64 && ci.quant_table; ++z)
+                    zz[z] = ci.quant_table->quantval[natural[z]] * row[0][bx][natural[z]];
+                PlainTransform(basis, zz, 128, out);
+                for (int j = 0; j < 64; ++j)
+                    p.samples[c][(8 * by + j / 8) * p.width[c] + 8 * bx + j % 8] = out[j];
+            }
         }
     }
     jpeg_destroy_decompress(&r.cinfo);
@@ -169,38 +176,16 @@ bool ReadCoefficients(const unsigned char* jpeg, size_t size, SCoefficients& k, 
 
 std::vector<unsigned char> CoefficientDecode(const unsigned char* jpeg, size_t size,
                                              const int (*basis)[64], int& width, int& height) {
-    SCoefficients k;
-    if (!ReadCoefficients(jpeg, size, k, width, height)) return {};
-    int natural[64];  // zig-zag index -> natural index
-    for (int s = 0, z = 0; s < 15; ++s)
-        for (int i = 0; i <= s; ++i) {
-            const int row = s % 2 ? i : s - i;
-            if (row < 8 && s - row < 8) natural[z++] = 8 * row + s - row;
-        }
-    std::vector<int> plane[3];
-    for (int c = 0; c < k.components; ++c) {
-        const int pw = 8 * k.blocksX[c];
-        plane[c].resize(static_cast<size_t>(pw) * 8 * k.blocksY[c]);
-        for (int by = 0; by < k.blocksY[c]; ++by)
-            for (int bx = 0; bx < k.blocksX[c]; ++bx) {
-                const int* q = &k.coef[c][(static_cast<size_t>(by) * k.blocksX[c] + bx) * 64];
-                int zz[64], out[64];
-                for (int z = 0; z < 64; ++z)
-                    zz[z] = Wrap(int64_t{k.quant[c][natural[z]]} * q[natural[z]]);
-                PlainTransform(basis, zz, 128, out);
-                for (int j = 0; j < 64; ++j)
-                    plane[c][static_cast<size_t>(8 * by + j / 8) * pw + 8 * bx + j % 8] = out[j];
-            }
-    }
+    SPlanes p;
+    if (!ReadPlanes(jpeg, size, basis, p, width, height)) return {};
     const int stride = Stride(width);
     std::vector<unsigned char> bgr(static_cast<size_t>(stride) * height, kUntouched);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             int sample[3] = {0, 128, 128};
-            for (int c = 0; c < k.components; ++c)
-                sample[c] = plane[c][static_cast<size_t>(y / (k.vmax / k.v[c])) * 8 *
-                                         k.blocksX[c] +
-                                     x / (k.hmax / k.h[c])];
+            for (int c = 0; c < p.components; ++c)
+                sample[c] = p.samples[c][static_cast<size_t>(y / (p.vmax / p.v[c])) * p.width[c] +
+                                         x / (p.hmax / p.h[c])];
             PlainColour(sample[0], sample[1], sample[2],
                         &bgr[static_cast<size_t>(height - 1 - y) * stride + 3 * x]);
         }
