@@ -17,8 +17,8 @@
 // GeomagneticStatus; nothing is extrapolated beyond the model's time span.
 //
 // Threads and memory: no call allocates; the functions and a const Igrf14Model may be used from
-// any number of threads at once (the only shared state is a table of square roots filled,
-// thread-safely, on first use).
+// any number of threads at once (the only shared state, a table of square roots and whether the
+// processor has AVX, is set thread-safely on first use).
 #ifndef PHOTOGEO_GEOMAGNETICFIELD_H
 #define PHOTOGEO_GEOMAGNETICFIELD_H
 
