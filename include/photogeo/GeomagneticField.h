@@ -117,7 +117,7 @@ public:
     // gives kInvalidPosition for that place alone); the work that depends on the latitude alone
     // (the geocentric place, the Legendre functions) is done once for the row, which makes each
     // place nearly twice as fast as a separate call. The caller owns both arrays, of `count`
-    // elements each; nothing is allocated.
+    // elements each, which must not overlap; nothing is allocated.
     void FieldAlongParallel(double latitude, double height, const double* longitudes,
                             std::size_t count, GeomagneticResult* results) const noexcept;
 
