@@ -187,6 +187,7 @@ int main(int argc, char** argv) {
             std::fclose(f);
         }
     }
+    ::sync();  // the timings start with the new files on the disk, not in the write-back queue
     std::printf("%d photos of %zu bytes, a track of %lld points\n", count, model.size(),
                 (last - kTrackStart) / kTrackStep + 1);
 
