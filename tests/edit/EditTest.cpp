@@ -104,12 +104,15 @@ TEST(ExifEdit, RetaggingReusesTheSpaceAndRemovalLeavesNoTrace) {
                                testsupport::PlainPhoto());
     photogeo::GpsFix other = SydneyFix();
     other.latitude = 48.8584;
+    other.altitude.reset();  // the first fix's altitude, near the block's end, stays
     const Bytes first = Edit(photo, SetGps(SydneyFix()));
     photogeo::ExifChanges again = SetGps(other);
     again.dropGpsTags = {0x0D, 0x0F};  // the camera's speed and track
     const Bytes second = Edit(first, again);
-    EXPECT_EQ(second.size(), first.size() - 2 * 12);
+    // Two entries fewer; the new latitude and longitude (24 bytes each) go after the altitude.
+    EXPECT_EQ(second.size(), first.size() - 2 * 12 + 2 * 24);
     EXPECT_TRUE(Tags(first).Find(ExifDirectory::kGps, 0x0F) && !Tags(second).Find(ExifDirectory::kGps, 0x0F));
+    EXPECT_EQ(Tags(second).Find(ExifDirectory::kGps, 6)->Rational(0), 12.35);
     photogeo::ExifChanges remove;
     remove.removeGps = true;
     const Bytes removed = Edit(second, remove);
