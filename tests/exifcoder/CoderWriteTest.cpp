@@ -1,8 +1,7 @@
 // The write-back operations over real files, with Exiv2 and ExifTool as independent readers:
-// the structure of a Coder copy (new EXIF segment right after SOI, old ones gone, other
-// segments and everything from the frame header on unchanged), round trips of an edited
-// record, the segment size limit, in-place GPS patches, failures that leave the target alone
-// (the file replacement itself is the safe-file tests' business), and the HTML pull-up.
+// round trips of an edited record, the segment size limit, in-place GPS patches, failures that
+// leave the target alone (the file replacement itself is the safe-file tests' business), and
+// the HTML pull-up. The segments of a copy are HostileInputTest.cpp's.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,16 +21,6 @@
 using namespace codertest;
 
 namespace {
-
-// The header segments other than SOI, the frame and EXIF APP1s, as bytes, in file order.
-std::vector<Bytes> OtherSegments(const Bytes& file) {
-    std::vector<Bytes> out;
-    std::vector<Segment> segs = HeaderSegments(file);
-    for (size_t i = 1; i + 1 < segs.size(); ++i)
-        if (!IsExifSegment(file, segs[i]))
-            out.push_back(Slice(file, segs[i].offset, segs[i].length));
-    return out;
-}
 
 // Whether an in-place patch may change the byte: the type, count and value fields (and the
 // value) of the entries of IFD0, Exif and GPS whose tags the patch handles.
@@ -55,54 +44,6 @@ protected:
     }
     TempDir dir;
 };
-
-// A file with JFIF APP0, an XMP APP1 whose body holds 0xFF bytes, two EXIF segments and an
-// APP2 between them: all EXIF segments go, the rest keeps its order and bytes.
-TEST_F(WriteTest, CopyReplacesEveryExifSegmentAndKeepsTheRest) {
-    for (bool bigEndian : {false, true}) {
-        for (bool thumbnail : {false, true}) {
-            Bytes photo = ReadFile(Make("p.jpg", {bigEndian, thumbnail}));
-            const Segment exif = ExifSegment(photo);
-            ASSERT_NE(exif.marker, 0);
-            Bytes exifSeg = Slice(photo, exif.offset, exif.length);
-            Bytes xmp = {0xFF, 0xE1, 0x00, 0x0E, 'h',  't',  't',  'p',
-                         0,    0xFF, 0xD9, 0xFF, 0xE1, 0x00, 0xFF, 0xC0};
-            Bytes app2 = {0xFF, 0xE2, 0x00, 0x04, 0xAB, 0xCD};
-            Bytes input = Slice(photo, 0, 2);
-            for (const Bytes& part : {exifSeg, app2, Tail(photo, 2)})
-                input.insert(input.end(), part.begin(), part.end());
-            // The second EXIF segment stands where Exiv2 put it, behind the APP2.
-            input.insert(input.begin() + 2 + static_cast<long>(exifSeg.size() + app2.size()),
-                         xmp.begin(), xmp.end());
-            WriteFile(dir.Path("in.jpg"), input);
-
-            CExifIfdCoder coder;
-            ASSERT_EQ(coder.Decoder(dir.Path("in.jpg").c_str()), 1);
-            ASSERT_EQ(coder.m_nStatus, 1);
-            ASSERT_EQ(coder.Coder(dir.Path("in.jpg").c_str(), dir.Path("out.jpg").c_str(), 0, 0),
-                      1);
-            Bytes out = ReadFile(dir.Path("out.jpg"));
-            std::vector<Segment> outSegs = HeaderSegments(out);
-            ASSERT_GE(outSegs.size(), 3u);
-            EXPECT_EQ(outSegs[0].offset, 0u);
-            EXPECT_TRUE(IsExifSegment(out, outSegs[1]));
-            int exifCount = 0;
-            for (const Segment& s : outSegs) exifCount += IsExifSegment(out, s);
-            EXPECT_EQ(exifCount, 1);
-            EXPECT_EQ(OtherSegments(out), OtherSegments(input));
-            EXPECT_EQ(Tail(out, FrameOffset(out)), Tail(input, FrameOffset(input)));
-            if (bigEndian || thumbnail) continue;
-            // A photo cut right after the XMP segment keeps that segment whole.
-            input = Slice(input, 0, 2 + exifSeg.size() + app2.size() + xmp.size());
-            WriteFile(dir.Path("in.jpg"), input);
-            ASSERT_EQ(coder.Coder(dir.Path("in.jpg").c_str(), dir.Path("out.jpg").c_str(), 0, 0),
-                      1);
-            out = ReadFile(dir.Path("out.jpg"));
-            EXPECT_EQ(Tail(out, out.size() - app2.size() - xmp.size()),
-                      Tail(input, 2 + exifSeg.size()));
-        }
-    }
-}
 
 TEST_F(WriteTest, EditedRecordRoundTripsThroughOurReaderAndExiv2) {
     for (bool bigEndian : {false, true}) {
