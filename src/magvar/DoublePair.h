@@ -12,9 +12,13 @@
 #endif
 #if PHOTOGEO_SIMD && (defined(__x86_64__) || defined(_M_X64))
 #define PHOTOGEO_MAGVAR_SIMD_SSE2 1
-#include <emmintrin.h>
 #elif PHOTOGEO_SIMD && defined(__aarch64__)
 #define PHOTOGEO_MAGVAR_SIMD_NEON 1
+#endif
+#if defined(PHOTOGEO_MAGVAR_SIMD_SSE2)
+#include <emmintrin.h>
+#endif
+#if defined(PHOTOGEO_MAGVAR_SIMD_NEON)
 #include <arm_neon.h>
 #endif
 
