@@ -25,7 +25,7 @@ const char kIntro[] =
     "Writes the positions recorded in the photos, in the order they were taken, to OUT: a GPX\n"
     "track (a point per photo with its name, time, elevation and a link to the file), a KML\n"
     "document (a placemark per photo and the path between them), a GeoJSON feature\n"
-    "collection (a point per photo) or a CSV table.\n";
+    "collection (a point per photo and the path with its times) or a CSV table.\n";
 const char kFooter[] =
     "A photo's time is its GPS date and time stamp, else DateTimeOriginal with\n"
     "OffsetTimeOriginal, else DateTimeOriginal as local time under TZ. Photos without a time\n"
@@ -143,6 +143,18 @@ std::string GeoJson(const std::vector<Placed>& photos) {
         features.push_back({{"type", "Feature"},
                             {"geometry", {{"type", "Point"}, {"coordinates", coordinates}}},
                             {"properties", properties}});
+    }
+    // The timed photos also as one line with its times, the form geotag --gpx reads back.
+    Json line = Json::array(), times = Json::array();
+    for (const Placed& p : photos) {
+        if (!p.gps.time) continue;
+        line.push_back(p.gps.alt ? Json{p.gps.lon, p.gps.lat, *p.gps.alt} : Json{p.gps.lon, p.gps.lat});
+        times.push_back(IsoUtc(*p.gps.time));
+    }
+    if (line.size() > 1) {
+        features.push_back({{"type", "Feature"},
+                            {"geometry", {{"type", "LineString"}, {"coordinates", line}}},
+                            {"properties", {{"name", "path"}, {"coordTimes", times}}}});
     }
     Json collection = {{"type", "FeatureCollection"}, {"features", features}};
     return collection.dump(1, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -355,14 +355,18 @@ mkdir -p "$R"
 expect 0 "track gpx" "$BIN" track "$T"/*.jpg "$S/no-exif.jpg" -o "$WORK/photos.gpx"
 has "track leaves out a photo without a position" "$WORK/err" 'no-exif\.jpg: records no position'
 has "track gpx point" "$WORK/photos.gpx" '<trkpt lat="35\.04300000" lon="135\.73200000"><ele>67\.000</ele><time>2008-02-28T02:12:30Z</time><name>lake-progressive\.jpg</name><link href=".*/lake-progressive\.jpg"/>'
-expect 0 "track round trip" "$BIN" geotag --gpx "$WORK/photos.gpx" --max-gap 0 "$S/kyoto-garden.jpg" "$S/lake-progressive.jpg" -o "$R"
-for f in kyoto-garden lake-progressive; do
-    for tag in GPSLatitude GPSLongitude GPSAltitude; do
-        near "track round trip $f $tag" "$(exiftool -n -s3 -$tag "$R/$f.jpg")" "$(exiftool -n -s3 -$tag "$T/$f.jpg")" 0.000001
+expect 0 "track geojson" "$BIN" track "$T"/*.jpg -o - --format geojson
+cp "$WORK/out" "$WORK/photos.geojson"
+has "track geojson" <(python3 -c 'import json,sys; d=json.load(sys.stdin); print(" ".join("%s:%.3f,%.3f" % (f["properties"]["name"], *f["geometry"]["coordinates"][:2]) for f in d["features"] if f["geometry"]["type"] == "Point"))' <"$WORK/out") '^kyoto-garden\.jpg:135\.729,35\.039 lake-progressive\.jpg:135\.732,35\.043$'
+for fmt in gpx geojson; do
+    mkdir -p "$R/$fmt"
+    expect 0 "track round trip $fmt" "$BIN" geotag --gpx "$WORK/photos.$fmt" --max-gap 0 "$S/kyoto-garden.jpg" "$S/lake-progressive.jpg" -o "$R/$fmt"
+    for f in kyoto-garden lake-progressive; do
+        for tag in GPSLatitude GPSLongitude GPSAltitude; do
+            near "track round trip $fmt $f $tag" "$(exiftool -n -s3 -$tag "$R/$fmt/$f.jpg")" "$(exiftool -n -s3 -$tag "$T/$f.jpg")" 0.000001
+        done
     done
 done
-expect 0 "track geojson" "$BIN" track "$T"/*.jpg -o - --format geojson
-has "track geojson" <(python3 -c 'import json,sys; d=json.load(sys.stdin); print(" ".join("%s:%.3f,%.3f" % (f["properties"]["name"], *f["geometry"]["coordinates"][:2]) for f in d["features"]))' <"$WORK/out") '^kyoto-garden\.jpg:135\.729,35\.039 lake-progressive\.jpg:135\.732,35\.043$'
 expect 0 "track csv by extension" "$BIN" track "$T/lake-progressive.jpg" -o "$WORK/photos.csv"
 has "track csv" "$WORK/photos.csv" '^.*lake-progressive\.jpg,2008-02-28T02:12:30Z,35\.04300000,135\.73200000,67\.000$'
 expect 2 "track - needs --format" "$BIN" track "$T"/*.jpg -o -
