@@ -41,7 +41,7 @@ bool ParseDay(const std::string& text, int& y, int& m, int& d) {
            static_cast<unsigned>(d) <= DaysInMonth(y, static_cast<unsigned>(m));
 }
 
-// "+HH:MM", "-HH:MM", "+HHMM", "+HH" or "Z" from text[pos] to the end.
+// "+HH:MM", "-HH:MM", "+HH:MM:SS", "+HHMM", "+HH" or "Z" from text[pos] to the end.
 bool ParseZone(const std::string& text, std::size_t pos, int& seconds) {
     if (pos == text.size()) {
         seconds = 0;
@@ -53,15 +53,20 @@ bool ParseZone(const std::string& text, std::size_t pos, int& seconds) {
     }
     if (text[pos] != '+' && text[pos] != '-') return false;
     int sign = text[pos] == '-' ? -1 : 1;
-    int hh = 0, mm = 0;
+    int hh = 0, mm = 0, ss = 0;
     if (!Digits(text, pos + 1, 2, hh)) return false;
     std::size_t rest = pos + 3;
     if (rest < text.size()) {
         if (text[rest] == ':') ++rest;
-        if (!Digits(text, rest, 2, mm) || rest + 2 != text.size()) return false;
+        if (!Digits(text, rest, 2, mm)) return false;
+        rest += 2;
+        if (rest < text.size() && (text[rest] != ':' || !Digits(text, rest + 1, 2, ss) ||
+                                   rest + 3 != text.size())) {
+            return false;
+        }
     }
-    if (hh > 14 || mm > 59) return false;
-    seconds = sign * (hh * 3600 + mm * 60);
+    if (hh > 14 || mm > 59 || ss > 59) return false;
+    seconds = sign * (hh * 3600 + mm * 60 + ss);
     return true;
 }
 
@@ -112,7 +117,7 @@ bool ParseIsoDateTime(const std::string& text, double& utcSeconds) {
 int ParseUtcOffset(const std::string& text, const std::string& what) {
     int seconds = 0;
     if (text.empty() || !ParseZone(text, 0, seconds)) {
-        throw UsageError(what + ": not a UTC offset of the form +HH:MM: '" + text + "'");
+        throw UsageError(what + ": not a UTC offset of the form +HH:MM[:SS]: '" + text + "'");
     }
     return seconds;
 }

@@ -21,7 +21,8 @@ int64_t ParseIsoDay(const std::string& text, const std::string& what);
 // "+HH:MM" or "-HH:MM" (no zone means UTC). Gives seconds since 1970 UTC, the fraction kept.
 bool ParseIsoDateTime(const std::string& text, double& utcSeconds);
 
-// "+HH:MM", "-HH:MM", "+HH" or "Z" as seconds east of UTC; throws UsageError naming what.
+// "+HH:MM", "-HH:MM", "+HH:MM:SS", "+HH" or "Z" as seconds east of UTC; throws UsageError
+// naming what.
 int ParseUtcOffset(const std::string& text, const std::string& what);
 
 // Local civil time fields (as CTime gives them) read as UTC: seconds since 1970 of the same wall

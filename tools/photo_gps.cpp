@@ -5,12 +5,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 #include "cli.h"
 #include "dates.h"
 #include "photo_walk.h"
+#include "shot_time.h"
 
 namespace cli {
 
@@ -25,10 +25,9 @@ const uint16_t kGpsTimeStamp = 0x07, kGpsDateStamp = 0x1D;
 const uint16_t kGpsImgDirectionRef = 0x10, kGpsImgDirection = 0x11;
 const uint16_t kTagThumbnailOffset = 0x0201, kTagThumbnailLength = 0x0202;
 const unsigned char kJpegSoi[2] = {0xFF, 0xD8};
-const uint16_t kTagDateTimeOriginal = 0x9003, kTagOffsetTimeOriginal = 0x9011;
 const int kSecondsPerHour = 3600;
 
-std::optional<double> ShotTime(const photogeo::ExifTags& tags) {
+std::optional<double> RecordedTime(const photogeo::ExifTags& tags) {
     int f[6];
     std::optional<std::string> date = TagText(tags, ExifDirectory::kGps, kGpsDateStamp);
     std::optional<double> hours = GpsSexagesimal(tags, kGpsTimeStamp);
@@ -36,26 +35,7 @@ std::optional<double> ShotTime(const photogeo::ExifTags& tags) {
         return static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], 0, 0, 0)) +
                *hours * kSecondsPerHour;
     }
-    std::optional<std::string> text = TagText(tags, ExifDirectory::kExif, kTagDateTimeOriginal);
-    if (!text || !ExifWallClock(*text, true, f)) return std::nullopt;
-    if (std::optional<std::string> zone =
-            TagText(tags, ExifDirectory::kExif, kTagOffsetTimeOriginal)) {
-        try {
-            int offset = ParseUtcOffset(*zone, "OffsetTimeOriginal");
-            return static_cast<double>(WallClockAsUtc(f[0], f[1], f[2], f[3], f[4], f[5]) - offset);
-        } catch (const UsageError&) {
-            // An unreadable offset: the wall clock is taken as local time.
-        }
-    }
-    std::tm local{};
-    local.tm_year = f[0] - 1900;
-    local.tm_mon = f[1] - 1;
-    local.tm_mday = f[2];
-    local.tm_hour = f[3];
-    local.tm_min = f[4];
-    local.tm_sec = f[5];
-    local.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&local));
+    return ShootingInstant(tags, CameraClock());
 }
 
 // The IFD1 thumbnail when it is a JPEG stream lying inside the TIFF block.
@@ -110,8 +90,12 @@ bool ExifWallClock(const std::string& text, bool withTime, int f[6]) {
                                         &f[2], &f[3], &f[4], &f[5], &used)
                           : std::sscanf(text.c_str(), "%4d:%2d:%2d%n", &f[0], &f[1], &f[2], &used);
     if (fields != (withTime ? 6 : 3) || used != (withTime ? 19 : 10)) return false;
-    return f[0] >= 1 && f[1] >= 1 && f[1] <= 12 && f[2] >= 1 && f[2] <= 31 && f[3] < 24 &&
-           f[4] < 60 && f[5] <= 60;
+    if (f[0] < 1 || f[1] < 1 || f[1] > 12 || f[2] < 1 || f[3] > 23 || f[4] > 59 || f[5] > 60) {
+        return false;
+    }
+    // The day exists when counting to it does not carry into the next month (2023:02:30).
+    int64_t day = DaysFromCivil(f[0], static_cast<unsigned>(f[1]), static_cast<unsigned>(f[2]));
+    return IsoUtc(static_cast<double>(day) * 86400).compare(8, 2, text, 8, 2) == 0;
 }
 
 std::optional<PhotoGps> ReadPhotoGps(const photogeo::ExifTags& tags) {
@@ -126,7 +110,7 @@ std::optional<PhotoGps> ReadPhotoGps(const photogeo::ExifTags& tags) {
         std::optional<double> metres = alt->Rational(0);
         if (metres) gps.alt = ref && ref->Unsigned(0) == 1u ? -*metres : *metres;
     }
-    gps.time = ShotTime(tags);
+    gps.time = RecordedTime(tags);
     if (std::optional<photogeo::TagValue> d = tags.Find(ExifDirectory::kGps, kGpsImgDirection)) {
         gps.direction = d->Rational(0);
         std::optional<std::string> ref = TagText(tags, ExifDirectory::kGps, kGpsImgDirectionRef);

@@ -1,11 +1,21 @@
-// The shooting instant of a photo from its EXIF text (see shot_time.h).
+// The shooting instant of a photo from its EXIF text (see shot_time.h). Named zones go through
+// the date/tz library over the system's zone database; the TZ variable through mktime, which
+// also understands POSIX zone texts such as "JST-9".
 #include "shot_time.h"
 
+#ifdef PHOTOGEO_HAVE_TZDB
+#include <date/tz.h>
+#endif
+
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <ctime>
 #include <string>
 
+#include "cli.h"
 #include "dates.h"
+#include "photo_gps.h"
 
 namespace cli {
 
@@ -15,7 +25,7 @@ constexpr int kTagDateTimeOriginal = 0x9003;
 constexpr int kTagOffsetTimeOriginal = 0x9011;
 constexpr int kTypeAscii = 2;
 
-// The ASCII value of a tag in the Exif directory, up to its first NUL.
+// The ASCII value of a tag in the Exif directory of a full read, up to its first NUL.
 std::optional<std::string> ExifText(const CExif& exif, int tag) {
     if (exif.m_nExifEntry < 0) return std::nullopt;
     for (const SExifEntry& e : exif.m_aEntry) {
@@ -28,30 +38,74 @@ std::optional<std::string> ExifText(const CExif& exif, int tag) {
     return std::nullopt;
 }
 
-// Reads n digits at text[at] into value.
-bool Number(const std::string& text, std::size_t at, std::size_t n, int& value) {
-    if (at + n > text.size()) return false;
-    value = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
-// "+HH:MM" or "-HH:MM" as seconds east of UTC.
-std::optional<int> Offset(const std::optional<std::string>& text) {
-    int hours = 0, minutes = 0;
-    if (!text || text->size() < 6 || ((*text)[0] != '+' && (*text)[0] != '-') ||
-        !Number(*text, 1, 2, hours) || (*text)[3] != ':' || !Number(*text, 4, 2, minutes) ||
-        hours > 14 || minutes > 59) {
-        return std::nullopt;
-    }
-    const int seconds = hours * 3600 + minutes * 60;
-    return (*text)[0] == '-' ? -seconds : seconds;
+// The wall clock read under the TZ variable (mktime decides a repeated hour).
+int64_t UnderTz(const int f[6]) {
+    std::tm local{};
+    local.tm_year = f[0] - 1900;
+    local.tm_mon = f[1] - 1;
+    local.tm_mday = f[2];
+    local.tm_hour = f[3];
+    local.tm_min = f[4];
+    local.tm_sec = f[5];
+    local.tm_isdst = -1;
+    // A four-digit year always fits a 64-bit time_t.
+    return static_cast<int64_t>(std::mktime(&local));
 }
 
 }  // namespace
+
+CameraClock CameraClock::FromOptions(const std::string& offset, const std::string& zone) {
+    CameraClock clock;
+    if (!offset.empty() && !zone.empty()) throw UsageError("give --offset or --tz, not both");
+    if (!offset.empty()) clock.m_offset = ParseUtcOffset(offset, "--offset");
+    if (!zone.empty()) {
+#ifdef PHOTOGEO_HAVE_TZDB
+        try {
+            clock.m_zone = date::locate_zone(zone);
+        } catch (const std::exception&) {
+            throw UsageError("--tz: no zone named '" + zone + "' in the system's zone database");
+        }
+#else
+        throw UsageError("--tz: this build has no zone database; give --offset");
+#endif
+    }
+    return clock;
+}
+
+std::optional<double> CameraClock::Instant(const std::string& dateTime,
+                                           const std::optional<std::string>& recordedOffset) const {
+    int f[6];
+    if (!ExifWallClock(dateTime, true, f)) return std::nullopt;
+    const int64_t wall = WallClockAsUtc(f[0], f[1], f[2], f[3], f[4], f[5]);
+    std::optional<int> offset = m_offset;
+    if (!offset && !m_zone && recordedOffset) {
+        try {
+            offset = ParseUtcOffset(*recordedOffset, "OffsetTimeOriginal");
+        } catch (const UsageError&) {
+            // An unreadable recorded offset: the TZ variable decides.
+        }
+    }
+    int64_t utc = 0;
+    if (offset) {
+        utc = wall - *offset;
+    } else if (m_zone) {
+#ifdef PHOTOGEO_HAVE_TZDB
+        const date::local_seconds local{std::chrono::seconds(wall)};
+        utc = m_zone->to_sys(local, date::choose::earliest).time_since_epoch().count();
+#endif
+    } else {
+        utc = UnderTz(f);
+    }
+    return static_cast<double>(utc) - m_drift;
+}
+
+std::optional<double> ShootingInstant(const photogeo::ExifTags& tags, const CameraClock& clock) {
+    std::optional<std::string> text =
+        TagText(tags, photogeo::ExifDirectory::kExif, kTagDateTimeOriginal);
+    if (!text) return std::nullopt;
+    return clock.Instant(*text, TagText(tags, photogeo::ExifDirectory::kExif,
+                                        kTagOffsetTimeOriginal));
+}
 
 photogeo::UtcDateTime UtcFromSeconds(int64_t utcSeconds) {
     const std::time_t t = static_cast<std::time_t>(utcSeconds);
@@ -62,34 +116,12 @@ photogeo::UtcDateTime UtcFromSeconds(int64_t utcSeconds) {
 
 std::optional<ShotTime> ShotTimeUtc(const CExifIfdCoder& coder) {
     const std::optional<std::string> text = ExifText(coder.m_Exif, kTagDateTimeOriginal);
-    int year, month, day, hour, minute, second;
-    if (!text || !Number(*text, 0, 4, year) || (*text)[4] != ':' || !Number(*text, 5, 2, month) ||
-        (*text)[7] != ':' || !Number(*text, 8, 2, day) || (*text)[10] != ' ' ||
-        !Number(*text, 11, 2, hour) || (*text)[13] != ':' || !Number(*text, 14, 2, minute) ||
-        (*text)[16] != ':' || !Number(*text, 17, 2, second)) {
-        return std::nullopt;
-    }
-    // A wall-clock reading that is not a calendar date (all zeros, 2023:02:30, 25:00:00) is none.
-    if (photogeo::DecimalYear({year, month, day, hour, minute, second}).status !=
-        photogeo::GeomagneticStatus::kOk) {
-        return std::nullopt;
-    }
-    int64_t utc = 0;
-    if (const std::optional<int> offset = Offset(ExifText(coder.m_Exif, kTagOffsetTimeOriginal))) {
-        utc = WallClockAsUtc(year, month, day, hour, minute, second) - *offset;
-    } else {
-        std::tm local{};
-        local.tm_year = year - 1900;
-        local.tm_mon = month - 1;
-        local.tm_mday = day;
-        local.tm_hour = hour;
-        local.tm_min = minute;
-        local.tm_sec = second;
-        local.tm_isdst = -1;
-        // A four-digit year always fits a 64-bit time_t.
-        utc = static_cast<int64_t>(std::mktime(&local));
-    }
-    return ShotTime{UtcFromSeconds(utc), utc};
+    if (!text) return std::nullopt;
+    const std::optional<double> utc =
+        CameraClock().Instant(*text, ExifText(coder.m_Exif, kTagOffsetTimeOriginal));
+    if (!utc) return std::nullopt;
+    const int64_t seconds = static_cast<int64_t>(std::floor(*utc));
+    return ShotTime{UtcFromSeconds(seconds), seconds};
 }
 
 }  // namespace cli

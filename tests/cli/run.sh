@@ -336,7 +336,8 @@ cp "$S/lake-progressive.jpg" "$D/kyoto/lake/IMG_0001"
 cp "$S/tokyo-tower.jpg" "$D/.trash/"
 echo text >"$D/kyoto/notes.txt"
 expect 0 "geotag -r" "$BIN" geotag -r --gpx "$S/kyoto-walk.gpx" "$D" -o "$WORK/mirror"
-has "geotag -r order" <(cut -d: -f1 "$WORK/out" | paste -sd " ") "^$D/kyoto/kyoto-garden\.jpg $D/kyoto/lake/IMG_0001$"
+has "geotag -r order" <(cut -d: -f1 "$WORK/out" | paste -sd " ") "^$D/kyoto/kyoto-garden\.jpg $D/kyoto/lake/IMG_0001 2 photos$"
+has "geotag summary" "$WORK/out" '^2 photos: 2 written, 0 skipped, 0 failed$' 
 near "geotag -r mirrors the tree" "$(exiftool -n -s3 -GPSLatitude "$WORK/mirror/kyoto/lake/IMG_0001")" 35.043 0.00001
 expect 1 "geotag folder without -r" "$BIN" geotag --lat 1 --lon 2 "$D" -o "$WORK/empty"
 has "geotag folder without -r" "$WORK/err" 'day: is a directory \(give -r'
@@ -347,6 +348,34 @@ cp -r "$WORK/mirror" "$WORK/mirror2"
 expect 3 "geotag --skip-tagged" "$BIN" geotag -r --skip-tagged --lat 1 --lon 2 "$WORK/mirror" --in-place
 has "geotag --skip-tagged" "$WORK/out" 'IMG_0001: skipped, already has a position'
 same "geotag --skip-tagged leaves the photo" "$WORK/mirror/kyoto/lake/IMG_0001" "$WORK/mirror2/kyoto/lake/IMG_0001"
+
+# --- geotag: camera clock and parallel batches -------------------------------------------------
+# Paris went to summer time at 01:00Z on 2026-03-29: 01:30 and 03:30 on the camera's clock are
+# 00:30Z and 01:30Z, each on a track point.
+C="$WORK/clock"
+mkdir -p "$C/in" "$C/j1" "$C/j2"
+printf '<gpx><trk><trkseg><trkpt lat="47.5" lon="2"><time>2026-03-29T00:00:00Z</time></trkpt><trkpt lat="48" lon="2"><time>2026-03-29T00:30:00Z</time></trkpt><trkpt lat="49" lon="2"><time>2026-03-29T01:30:00Z</time></trkpt></trkseg></trk></gpx>' >"$C/paris.gpx"
+for t in 01:30 03:30; do
+    exiftool -q -o "$C/in/$t.jpg" -DateTimeOriginal="2026:03:29 $t:00" -OffsetTimeOriginal= "$S/kyoto-garden.jpg"
+done
+expect 0 "geotag --tz across a DST change" "$BIN" geotag --gpx "$C/paris.gpx" --tz Europe/Paris "$C/in/01:30.jpg" "$C/in/03:30.jpg" -o "$C/j1"
+has "geotag --tz winter time" "$WORK/out" '01:30\.jpg: 48\.000000, 2\.000000 .*0 s from'
+has "geotag --tz summer time" "$WORK/out" '03:30\.jpg: 49\.000000, 2\.000000 .*0 s from'
+has "geotag GPS time for ExifTool" <(exiftool -s3 -GPSDateStamp -GPSTimeStamp "$C/j1/03:30.jpg" | paste -sd " ") '^2026:03:29 01:30:00$'
+expect 0 "geotag --drift" "$BIN" geotag --gpx "$C/paris.gpx" --offset +01:00:00 --drift 3600 "$C/in/03:30.jpg" -o "$C/j1" -n
+has "geotag --drift" "$WORK/out" 'would write 49\.000000'
+expect 0 "geotag --sync" "$BIN" geotag --gpx "$C/paris.gpx" --tz Europe/Paris --sync "$C/in/03:30.jpg=2026-03-29T01:00:00Z" "$C/in/01:30.jpg" -o "$C/j1" -n
+has "geotag --sync" "$WORK/out" 'would write 47\.500000'
+expect 2 "geotag --tz unknown" "$BIN" geotag --gpx "$C/paris.gpx" --tz Mars/Olympus "$C/in/01:30.jpg" -o "$C/j1"
+expect 2 "geotag --tz with --offset" "$BIN" geotag --gpx "$C/paris.gpx" --tz UTC --offset +01:00 "$C/in/01:30.jpg" -o "$C/j1"
+# --jobs: the same report and the same files as one job.
+for i in 1 2 3; do mkdir -p "$C/in/sub$i"; cp "$S"/*.jpg "$C/in/sub$i/"; done
+for j in 1 2; do
+    expect 0 "geotag --jobs $j" "$BIN" geotag -r --jobs $j --lat 35 --lon 135 "$C/in" -o "$C/j$j"
+    sed "s|$C/j$j|OUT|" "$WORK/out" >"$C/report$j"
+done
+same "geotag --jobs report" "$C/report1" "$C/report2"
+if diff -r "$C/j1" "$C/j2" >/dev/null; then ok; else bad "geotag --jobs 2 wrote other files than --jobs 1"; fi
 
 # --- track: export and round trip -------------------------------------------------------------
 # The photos tagged above, exported and read back by geotag on fresh copies: the same positions.
