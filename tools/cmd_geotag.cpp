@@ -3,6 +3,8 @@
 // This file runs a batch: it selects the photos (photo_walk.h), has geotag_photo.cpp make each
 // one, in parallel with --jobs, and hands the results to the report in input order, so the
 // output and the files written do not depend on the number of jobs.
+#include <photogeo/SafeFile.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -97,14 +99,29 @@ int Run(const Arguments& a) {
     // With the photo on standard output, the reports go to standard error.
     Report report(batch.out == "-" ? stderr : stdout, a.json, a.quiet);
     Progress progress(photos.size());
+    std::map<std::string, std::string> folders;  // folder -> a file written into it
     MakeInOrder(photos, batch, jobs, [&](const PhotoResult& result) {
         progress.Step(result.file);
         if (result.outcome == Outcome::kFailed) progress.Clear();
         report.Photo(result);
+        if (!result.written.empty()) {
+            std::size_t slash = result.written.find_last_of('/');
+            folders.emplace(slash == std::string::npos ? "." : result.written.substr(0, slash),
+                            result.written);
+        }
     });
     progress.Clear();
+    // The photos were renamed into place without syncing their folders: one sync per folder
+    // makes the renames durable.
+    int status = kExitOk;
+    for (const auto& [folder, file] : folders) {
+        if (photogeo::Result<void> synced = photogeo::SyncFolder(file); !synced) {
+            ReportError(synced.error().message);
+            status = kExitFileFailed;
+        }
+    }
     report.Summary(batch.dryRun);
-    return report.Status();
+    return status != kExitOk ? status : report.Status();
 }
 
 std::function<int()> Setup(CLI::App& app) {

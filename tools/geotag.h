@@ -75,6 +75,7 @@ struct PhotoResult {
     std::string reason;  // why skipped or failed
     std::string kind;    // a skip's reason in a few words, for the summary
     std::string text;    // the report's line after "FILE: " when written
+    std::string written; // the file written, whose folder is still to be synced
     Json object;         // with --json: the object for the photo
 };
 

@@ -310,6 +310,8 @@ bool Tag(const std::string& file, const std::vector<unsigned char>& photo,
     if (options.dryRun) return true;
     photogeo::WriteOptions write;
     if (options.keepTime) write.timesFrom = file;
+    // The folders are synced once each at the end of the batch (cmd_geotag.cpp).
+    write.syncFolder = false;
     photogeo::Result<void> written = WriteOutput(target, {{result.data(), result.size()}}, write);
     if (!written) cause = written.error().message;
     return written.ok();
@@ -411,6 +413,7 @@ PhotoResult TagPhoto(const WalkedPhoto& photo, const Batch& batch) {
         return fail(cause);
     }
     out.outcome = batch.dryRun ? Outcome::kWouldWrite : Outcome::kWritten;
+    if (!batch.dryRun && target != "-") out.written = target;
     if (batch.json) {
         out.object["target"] = target;
         if (r.Gps()) out.object["position"] = WrittenPosition(result);
