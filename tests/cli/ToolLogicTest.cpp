@@ -18,6 +18,7 @@
 #include "dates.h"
 #include "gpx.h"
 #include "photo_walk.h"
+#include "shot_time.h"
 
 using namespace cli;
 
@@ -311,4 +312,37 @@ TEST(PhotoWalk, SortedTreeWithoutHiddenOrForeignFilesAndNoLinkLoop) {
     EXPECT_EQ(flat[0].cause, "is a directory (give -r to go through it)");
     EXPECT_EQ(WalkPhotos({root}, {true, {root + "/b/c/up"}}).size(), 1u);  // b skipped: a.jpe
     EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0);
+}
+
+TEST(CameraClock, ZoneOrderDaylightSavingAndDrift) {
+    struct Case {
+        const char *offset, *zone, *recorded, *wall, *utc;  // utc "" = no instant
+    };
+    // The suite runs under TZ=JST-9. Paris changed to summer time on 2026-03-29 at 01:00Z and
+    // back on 2026-10-25 at 01:00Z.
+    const Case cases[] = {
+        {"", "", nullptr, "2008:02:28 11:00:00", "2008-02-28T02:00:00Z"},
+        {"", "", "-03:30", "2008:02:28 11:00:00", "2008-02-28T14:30:00Z"},
+        {"", "", "bad", "2008:02:28 11:00:00", "2008-02-28T02:00:00Z"},
+        {"+05:45:30", "", "-03:30", "2008:02:28 11:00:00", "2008-02-28T05:14:30Z"},
+        {"", "Europe/Paris", "+09:00", "2026:03:29 01:30:00", "2026-03-29T00:30:00Z"},
+        {"", "Europe/Paris", nullptr, "2026:03:29 03:30:00", "2026-03-29T01:30:00Z"},
+        {"", "Europe/Paris", nullptr, "2026:03:29 02:30:00", "2026-03-29T01:00:00Z"},
+        {"", "Europe/Paris", nullptr, "2026:10:25 02:30:00", "2026-10-25T00:30:00Z"},
+        {"", "Europe/Paris", nullptr, "2026:10:25 03:30:00", "2026-10-25T02:30:00Z"},
+        {"", "", nullptr, "2023:02:29 00:00:00", ""},
+        {"", "", nullptr, "2023:02:28", ""},
+    };
+    for (const Case& c : cases) {
+        CameraClock clock = CameraClock::FromOptions(c.offset, c.zone);
+        std::optional<std::string> recorded;
+        if (c.recorded) recorded = c.recorded;
+        std::optional<double> utc = clock.Instant(c.wall, recorded);
+        EXPECT_EQ(utc ? IsoUtc(*utc) : "", c.utc) << c.wall << " " << c.zone;
+        clock.SetDrift(90);
+        EXPECT_EQ(clock.Instant(c.wall, recorded), utc ? std::optional<double>(*utc - 90) : utc);
+    }
+    EXPECT_THROW(CameraClock::FromOptions("+01:00", "UTC"), UsageError);
+    EXPECT_THROW(CameraClock::FromOptions("", "Mars/Olympus"), UsageError);
+    EXPECT_THROW(CameraClock::FromOptions("+1", ""), UsageError);
 }
