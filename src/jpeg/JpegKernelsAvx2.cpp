@@ -20,16 +20,18 @@ namespace {
 
 // Shuffle masks taking the 16 blue, green or red bytes to their places in one of the three
 // 16-byte thirds of the interleaved output: byte j of third t is channel (16t + j) % 3 of pixel
-// (16t + j) / 3.
+// (16t + j) / 3. grey[t] takes the one grey byte of each pixel to all three channels.
 struct SInterleave {
     alignas(16) signed char mask[3][3][16];
-    constexpr SInterleave() : mask() {
+    alignas(16) signed char grey[3][16];
+    constexpr SInterleave() : mask(), grey() {
         for (int t = 0; t < 3; ++t)
-            for (int c = 0; c < 3; ++c)
-                for (int j = 0; j < 16; ++j) {
-                    int k = 16 * t + j;
+            for (int j = 0; j < 16; ++j) {
+                int k = 16 * t + j;
+                grey[t][j] = static_cast<signed char>(k / 3);
+                for (int c = 0; c < 3; ++c)
                     mask[t][c][j] = static_cast<signed char>(k % 3 == c ? k / 3 : -128);
-                }
+            }
     }
 };
 constexpr SInterleave kInterleave;
@@ -225,14 +227,26 @@ inline __m128i PackBytes(__m256i a, __m256i b) {
 
 namespace {
 
-// 16 pixels of blue, green and red bytes into 48 bytes of blue, green, red triples.
+// 16 pixels of blue, green and red bytes into 48 bytes of blue, green, red triples (written out
+// third by third: a loop over the thirds keeps them in memory).
+inline __m128i InterleaveThird(__m128i b, __m128i g, __m128i r, int t) {
+    const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
+    return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
+                                     _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                        _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+}
+
 inline void Interleave(__m128i b, __m128i g, __m128i r, __m128i (&out)[3]) {
-    for (int t = 0; t < 3; ++t) {
-        const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-        out[t] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m + 0)),
-                                           _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
-                              _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
-    }
+    out[0] = InterleaveThird(b, g, r, 0);
+    out[1] = InterleaveThird(b, g, r, 1);
+    out[2] = InterleaveThird(b, g, r, 2);
+}
+
+inline void Store48(unsigned char* pDst, const __m128i (&out)[3]) {
+    __m128i* d = reinterpret_cast<__m128i*>(pDst);
+    _mm_storeu_si128(d + 0, out[0]);
+    _mm_storeu_si128(d + 1, out[1]);
+    _mm_storeu_si128(d + 2, out[2]);
 }
 
 inline void Convert16(const SChannels& c0, const SChannels& c1, __m128i (&out)[3]) {
@@ -276,8 +290,7 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
             __m128i out[3];
             Convert16(Convert8(pY + i, pCb + i, pCr + i),
                       Convert8(pY + i + 8, pCb + i + 8, pCr + i + 8), out);
-            __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
-            for (int t = 0; t < 3; ++t) _mm_storeu_si128(d + t, out[t]);
+            Store48(pDst + 3 * i, out);
         }
         if (i + 8 <= n && Inside(pCb + i, pCr + i, 8)) {
             // Eight pixels: 24 bytes.
@@ -325,8 +338,7 @@ void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr,
                           Apply(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(yv + 8)), hi.b,
                                 hi.g, hi.r),
                           out);
-                __m128i* dv = reinterpret_cast<__m128i*>(d + v * nDstStride + 3 * i);
-                for (int t = 0; t < 3; ++t) _mm_storeu_si128(dv + t, out[t]);
+                Store48(d + v * nDstStride + 3 * i, out);
             }
         }
         if (i < n)
@@ -342,29 +354,21 @@ void GreyRowsAvx2(const int* pY, const int*, const int*, int nPlaneStride, int n
         for (; i + 16 <= n; i += 16) {
             __m128i v = PackBytes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY + i)),
                                   _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY + i + 8)));
-            __m128i* d = reinterpret_cast<__m128i*>(pDst + 3 * i);
-            for (int t = 0; t < 3; ++t) {
-                // Every byte of the third takes pixel k / 3, whichever channel it is.
-                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-                __m128i index = _mm_max_epi8(_mm_max_epi8(_mm_load_si128(m), _mm_load_si128(m + 1)),
-                                             _mm_load_si128(m + 2));
-                _mm_storeu_si128(d + t, _mm_shuffle_epi8(v, index));
-            }
+            const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.grey);
+            const __m128i out[3] = {_mm_shuffle_epi8(v, _mm_load_si128(m + 0)),
+                                    _mm_shuffle_epi8(v, _mm_load_si128(m + 1)),
+                                    _mm_shuffle_epi8(v, _mm_load_si128(m + 2))};
+            Store48(pDst + 3 * i, out);
         }
         if (i + 8 <= n) {
             __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pY + i));
             __m128i v = PackBytes(y, y);
             unsigned char* d = pDst + 3 * i;
-            for (int t = 0; t < 2; ++t) {
-                const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.mask[t]);
-                __m128i index = _mm_max_epi8(_mm_max_epi8(_mm_load_si128(m), _mm_load_si128(m + 1)),
-                                             _mm_load_si128(m + 2));
-                __m128i bytes = _mm_shuffle_epi8(v, index);
-                if (t == 0)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), bytes);
-                else
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16), bytes);
-            }
+            const __m128i* m = reinterpret_cast<const __m128i*>(kInterleave.grey);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                             _mm_shuffle_epi8(v, _mm_load_si128(m + 0)));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 16),
+                             _mm_shuffle_epi8(v, _mm_load_si128(m + 1)));
             i += 8;
         }
         if (i < n) GreyRowsScalar(pY + i, nullptr, nullptr, 0, n - i, 1, pDst + 3 * i, 0);
