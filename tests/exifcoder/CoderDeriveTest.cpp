@@ -15,24 +15,10 @@ namespace {
 // The Japan model's variation at 35 N 139 E: about 6.8 degrees west.
 const double kVariationAt35N139E = -6.799316666666666;
 
-TEST(Bearing, VariationNeedsAPosition) {
-    CExifIfdCoder coder;
-    SExifProperty& p = coder.m_Property;
-    EXPECT_EQ(coder.GetMagVar(), 0.0);
-    p.bGPSPosition = 1;
-    p.dGPSLatitude = 35.0;
-    p.dGPSLongitude = 139.0;
-    EXPECT_NEAR(coder.GetMagVar(), kVariationAt35N139E, 1e-9);
-    // Inside the Japan box neither date nor altitude matters.
-    p.bDateTimeOriginal = p.bGPSAltitude = 1;
-    p.tmDateTimeOriginal = CTime(1995, 7, 1, 12, 0, 0);
-    p.dGPSAltitude = 3000.0;
-    EXPECT_NEAR(coder.GetMagVar(), kVariationAt35N139E, 1e-9);
-}
-
 TEST(Bearing, TrueDirectionCorrectsOnlyMagneticBearings) {
     CExifIfdCoder coder;
     SExifProperty& p = coder.m_Property;
+    EXPECT_EQ(coder.GetMagVar(), 0.0);  // no position
     p.dGPSImgDirection = 355.0;
     p.szGPSImgDirectionRef[0] = 'M';
     p.bGPSImgDirectionRef = 1;
@@ -45,9 +31,13 @@ TEST(Bearing, TrueDirectionCorrectsOnlyMagneticBearings) {
     p.dGPSImgDirection = 360.0;
     EXPECT_EQ(coder.GetTrueDir(), 0.0);
     p.dGPSImgDirection = 355.0;
-    p.bGPSPosition = 1;
+    // Inside the Japan box neither date nor altitude matters.
+    p.bGPSPosition = p.bDateTimeOriginal = p.bGPSAltitude = 1;
     p.dGPSLatitude = 35.0;
     p.dGPSLongitude = 139.0;
+    p.tmDateTimeOriginal = CTime(1995, 7, 1, 12, 0, 0);
+    p.dGPSAltitude = 3000.0;
+    EXPECT_NEAR(coder.GetMagVar(), kVariationAt35N139E, 1e-9);
     EXPECT_NEAR(coder.GetTrueDir(), 355.0 - kVariationAt35N139E - 360.0, 1e-9);
     p.szGPSImgDirectionRef[0] = 'T';
     EXPECT_EQ(coder.GetTrueDir(), 355.0);
@@ -58,7 +48,6 @@ TEST(Bearing, TrueDirectionCorrectsOnlyMagneticBearings) {
     p.bGPSImgDirectionRef = 1;
     p.dGPSLatitude = 51.5;
     p.dGPSLongitude = -0.1;
-    p.bDateTimeOriginal = 1;
     p.tmDateTimeOriginal = CTime(2001, 6, 1, 0, 0, 0);
     double variation = coder.GetMagVar();
     EXPECT_LT(variation, 0.0);

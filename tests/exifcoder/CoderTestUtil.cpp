@@ -1,10 +1,9 @@
-// Test-side helpers: libjpeg encoding, Exiv2 tagging and reading, the marker structure of a
-// JPEG file.
+// Test-side helpers: libjpeg encoding, the test photos, Exiv2 reading, the marker structure of
+// a JPEG file.
 #include "exifcoder/CoderTestUtil.h"
 
 #include <algorithm>
 #include <cstring>
-#include <exiv2/exiv2.hpp>
 #include <stdexcept>
 
 #include "support/JpegEncode.h"
@@ -26,54 +25,11 @@ Bytes EncodeJpeg(int width, int height, bool progressive) {
     });
 }
 
-void MakePhoto(const std::string& path, const PhotoRecipe& recipe) {
-    WriteFile(path, EncodeJpeg(recipe.width, recipe.height));
-    auto image = Exiv2::ImageFactory::open(path);
-    image->readMetadata();
-    Exiv2::ExifData exif;
-    exif["Exif.Image.ImageDescription"] = "Harbour at dusk";
-    exif["Exif.Image.Make"] = "Testmaker";
-    exif["Exif.Image.Model"] = "TM-1";
-    exif["Exif.Image.Orientation"] = uint16_t(1);
-    exif["Exif.Image.XResolution"] = Exiv2::URational(72, 1);
-    exif["Exif.Image.YResolution"] = Exiv2::URational(72, 1);
-    exif["Exif.Image.ResolutionUnit"] = uint16_t(2);
-    exif["Exif.Image.Software"] = "fw 1.02";
-    exif["Exif.Image.DateTime"] = "2008:02:29 09:00:00";
-    exif["Exif.Image.Copyright"] = "Photographer";
-    exif["Exif.Image.YCbCrPositioning"] = uint16_t(1);
-    exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 250);
-    exif["Exif.Photo.FNumber"] = Exiv2::URational(28, 10);
-    exif["Exif.Photo.ISOSpeedRatings"] = uint16_t(200);
-    exif["Exif.Photo.ExifVersion"] = "48 50 50 48";
-    exif["Exif.Photo.FlashpixVersion"] = "48 49 48 48";
-    exif["Exif.Photo.ComponentsConfiguration"] = "1 2 3 0";
-    exif["Exif.Photo.DateTimeOriginal"] = "2008:02:28 10:15:00";
-    exif["Exif.Photo.DateTimeDigitized"] = "2008:02:28 10:15:00";
-    exif["Exif.Photo.UserComment"] = "charset=Ascii A quiet harbour";
-    exif["Exif.Photo.FocalLength"] = Exiv2::URational(350, 10);
-    exif["Exif.Photo.ColorSpace"] = uint16_t(1);
-    exif["Exif.Photo.PixelXDimension"] = uint32_t(recipe.width);
-    exif["Exif.Photo.PixelYDimension"] = uint32_t(recipe.height);
-    if (recipe.gps) {
-        exif["Exif.GPSInfo.GPSVersionID"] = "2 2 0 0";
-        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
-        exif["Exif.GPSInfo.GPSLatitude"] = "35/1 39/1 309/10";
-        exif["Exif.GPSInfo.GPSLongitudeRef"] = "E";
-        exif["Exif.GPSInfo.GPSLongitude"] = "139/1 44/1 435/10";
-        exif["Exif.GPSInfo.GPSAltitudeRef"] = "0";
-        exif["Exif.GPSInfo.GPSAltitude"] = Exiv2::URational(40, 1);
-        exif["Exif.GPSInfo.GPSImgDirectionRef"] = "M";
-        exif["Exif.GPSInfo.GPSImgDirection"] = Exiv2::URational(12345, 100);
-        exif["Exif.GPSInfo.GPSMapDatum"] = "WGS-84";
-    }
-    if (recipe.thumbnail) {
-        Bytes thumb = EncodeJpeg(16, 12);
-        Exiv2::ExifThumb(exif).setJpegThumbnail(thumb.data(), static_cast<long>(thumb.size()));
-    }
-    image->setExifData(exif);
-    image->setByteOrder(recipe.bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian);
-    image->writeMetadata();
+void MakePhoto(const std::string& path, bool bigEndian, bool thumbnail) {
+    const std::string name = bigEndian ? "be-thumb" : thumbnail ? "le-thumb" : "le";
+    const Bytes photo = ReadFile(PHOTOGEO_TEST_DATA "/exifcoder/photo-" + name + ".jpg");
+    if (photo.empty()) throw std::runtime_error("test photo missing: " + name);
+    WriteFile(path, photo);
 }
 
 std::map<std::string, std::string> ReadWithExiv2(const std::string& path) {

@@ -1,5 +1,5 @@
-// Test-side helpers of the coder tests: small real JPEG images encoded by libjpeg, EXIF blocks
-// put into them by Exiv2 (an independent writer), and a reader of the JPEG marker structure to
+// Test-side helpers of the coder tests: small real JPEG images encoded by libjpeg, photos whose
+// EXIF blocks Exiv2 (an independent writer) made, and a reader of the JPEG marker structure to
 // compare files segment by segment.
 #ifndef PHOTOGEO_TESTS_CODERTESTUTIL_H
 #define PHOTOGEO_TESTS_CODERTESTUTIL_H
@@ -25,19 +25,12 @@ using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
-// What goes into a test photo's EXIF block.
-struct PhotoRecipe {
-    bool bigEndian = false;
-    bool thumbnail = false;
-    bool gps = true;
-    int width = 64;
-    int height = 48;
-};
-
-// Writes a JPEG photo with an EXIF block made by Exiv2: camera items, dates, a comment, a GPS
-// position (35 39' 30.9" N, 139 44' 43.5" E, 40 m, bearing 123.45 M, WGS-84) and optionally a
-// JPEG thumbnail in IFD1.
-void MakePhoto(const std::string& path, const PhotoRecipe& recipe);
+// Copies a test photo of tests/data/exifcoder to path: a 64 x 48 picture encoded by libjpeg
+// whose EXIF block Exiv2 (an independent writer) made, in either byte order: camera items,
+// dates, a comment, a GPS position (35 39' 30.9" N, 139 44' 43.5" E, 40 m, bearing 123.45 M,
+// WGS-84), and a JPEG thumbnail in IFD1 when asked for (the big-endian photo always has one).
+void MakePhoto(const std::string& path, bool bigEndian = false, bool thumbnail = false);
+constexpr int kPhotoWidth = 64, kPhotoHeight = 48;
 
 // Exiv2's reading of a file's EXIF block: key -> text of the value (see Exiv2Text).
 std::map<std::string, std::string> ReadWithExiv2(const std::string& path);

@@ -12,7 +12,7 @@ using namespace codertest;
 
 TEST(CoderSegments, OldExifGoesTheRestStaysWhateverTheFileHolds) {
     TempDir dir;
-    MakePhoto(dir.Path("photo.jpg"), PhotoRecipe());
+    MakePhoto(dir.Path("photo.jpg"));
     const Bytes photo = ReadFile(dir.Path("photo.jpg"));
     const Segment exif = ExifSegment(photo);  // after SOI and JFIF
     const Bytes head = Slice(photo, 0, exif.offset), jfif = Slice(head, 2, head.size() - 2);
@@ -53,7 +53,7 @@ TEST(CoderSegments, OldExifGoesTheRestStaysWhateverTheFileHolds) {
         ASSERT_EQ(coder.GetJPEGInfo(dir.Path("in.jpg").c_str(), width, height), 1);
         // The size is left alone when the frame header is missing, as in the cut file.
         EXPECT_EQ(width * 1000 + height,
-                  c.kept == mixed ? 0 : PhotoRecipe().width * 1000 + PhotoRecipe().height);
+                  c.kept == mixed ? 0 : kPhotoWidth * 1000 + kPhotoHeight);
         ASSERT_EQ(coder.Decoder(dir.Path("in.jpg").c_str()), 1);
         EXPECT_EQ(coder.m_nStatus, 1);
         ASSERT_EQ(coder.Coder(dir.Path("in.jpg").c_str(), dir.Path("out.jpg").c_str(), 0, 1), 1);
