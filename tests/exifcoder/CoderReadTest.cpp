@@ -16,12 +16,6 @@ using namespace codertest;
 
 namespace {
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 // An APP1 segment with the given identifier and body.
 Bytes App1(const std::string& id, size_t bodyExtra) {
     size_t length = 2 + id.size() + bodyExtra;

@@ -40,8 +40,8 @@ namespace {
 bool IsFrame(int m) {
     return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
 }
-}  // namespace
 
+// The segments from SOI up to and including the first frame header.
 std::vector<Segment> HeaderSegments(const Bytes& jpeg) {
     std::vector<Segment> out;
     size_t i = 0;
@@ -63,20 +63,18 @@ std::vector<Segment> HeaderSegments(const Bytes& jpeg) {
     }
     return out;
 }
+}  // namespace
 
 size_t FrameOffset(const Bytes& jpeg) {
     std::vector<Segment> s = HeaderSegments(jpeg);
     return !s.empty() && IsFrame(s.back().marker) ? s.back().offset : jpeg.size();
 }
 
-bool IsExifSegment(const Bytes& jpeg, const Segment& s) {
-    return s.marker == 0xE1 && s.length >= 10 && std::memcmp(&jpeg[s.offset + 4], "Exif", 4) == 0;
-}
-
 Segment ExifSegment(const Bytes& jpeg) {
     Segment exif{0, 0, 0};
     for (const Segment& s : HeaderSegments(jpeg))
-        if (IsExifSegment(jpeg, s)) exif = s;
+        if (s.marker == 0xE1 && s.length >= 10 && std::memcmp(&jpeg[s.offset + 4], "Exif", 4) == 0)
+            exif = s;
     return exif;
 }
 
@@ -86,6 +84,12 @@ Bytes Slice(const Bytes& b, size_t from, size_t n) {
 
 Bytes Tail(const Bytes& b, size_t from) {
     return Slice(b, from, b.size() - from);
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
 }
 
 }  // namespace codertest

@@ -5,6 +5,7 @@
 #define PHOTOGEO_TESTS_CODERTESTUTIL_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,17 +43,15 @@ struct Segment {
     size_t offset;  // of the 0xFF
     size_t length;  // bytes from the 0xFF to the end of the segment (2 for SOI)
 };
-// The segments from SOI up to and including the first frame header.
-std::vector<Segment> HeaderSegments(const Bytes& jpeg);
 // Offset of the first frame header's 0xFF, or the file size when there is none.
 size_t FrameOffset(const Bytes& jpeg);
-// Whether the segment is an APP1 with the "Exif" identifier.
-bool IsExifSegment(const Bytes& jpeg, const Segment& s);
-// The last EXIF segment of the header; marker 0 when there is none.
+// The last APP1 with the "Exif" identifier before the first frame header; marker 0 when there
+// is none.
 Segment ExifSegment(const Bytes& jpeg);
-// n bytes of b from offset from; Tail: from there to the end.
+// n bytes of b from offset from; Tail: from there to the end; Concat: the parts in order.
 Bytes Slice(const Bytes& b, size_t from, size_t n);
 Bytes Tail(const Bytes& b, size_t from);
+Bytes Concat(std::initializer_list<Bytes> parts);
 
 }  // namespace codertest
 

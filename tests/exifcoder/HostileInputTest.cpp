@@ -18,11 +18,6 @@ TEST(CoderSegments, OldExifGoesTheRestStaysWhateverTheFileHolds) {
     const Bytes head = Slice(photo, 0, exif.offset), jfif = Slice(head, 2, head.size() - 2);
     const Bytes exifSegment = Slice(photo, exif.offset, exif.length);
     const Bytes rest = Tail(photo, exif.offset + exif.length);
-    auto concat = [](std::initializer_list<Bytes> parts) {
-        Bytes out;
-        for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-        return out;
-    };
     // 5000 APP2 segments and 2000 more copies of the EXIF segment after the first one; or
     // 2 MiB of stray bytes before SOI and 2 MiB after the EXIF segment.
     Bytes app2s, oldExif;
@@ -37,14 +32,14 @@ TEST(CoderSegments, OldExifGoesTheRestStaysWhateverTheFileHolds) {
     const Bytes xmp = {0xFF, 0xE1, 0x00, 0x0E, 'h',  't',  't',  'p',
                        0,    0xFF, 0xD9, 0xFF, 0xE1, 0x00, 0xFF, 0xC0};
     const Bytes app2 = {0xFF, 0xE2, 0x00, 0x04, 0xAB, 0xCD};
-    const Bytes mixed = concat({jfif, app2, xmp});
+    const Bytes mixed = Concat({jfif, app2, xmp});
     const struct {
         Bytes in, lead, kept;
     } cases[] = {
-        {concat({head, exifSegment, app2s, oldExif, rest}), {}, concat({jfif, app2s, rest})},
-        {concat({before, head, exifSegment, between, rest}), before, concat({jfif, between, rest})},
-        {concat({head, exifSegment, app2, xmp, exifSegment, rest}), {}, concat({mixed, rest})},
-        {concat({head, exifSegment, app2, xmp}), {}, mixed},
+        {Concat({head, exifSegment, app2s, oldExif, rest}), {}, Concat({jfif, app2s, rest})},
+        {Concat({before, head, exifSegment, between, rest}), before, Concat({jfif, between, rest})},
+        {Concat({head, exifSegment, app2, xmp, exifSegment, rest}), {}, Concat({mixed, rest})},
+        {Concat({head, exifSegment, app2, xmp}), {}, mixed},
     };
     for (const auto& c : cases) {
         WriteFile(dir.Path("in.jpg"), c.in);
@@ -61,7 +56,7 @@ TEST(CoderSegments, OldExifGoesTheRestStaysWhateverTheFileHolds) {
         const Bytes out = ReadFile(dir.Path("out.jpg"));
         const size_t at = c.lead.size() + 2;
         ASSERT_GT(out.size(), at + 4);
-        EXPECT_EQ(Slice(out, 0, at + 2), concat({c.lead, {0xFF, 0xD8, 0xFF, 0xE1}}));
+        EXPECT_EQ(Slice(out, 0, at + 2), Concat({c.lead, {0xFF, 0xD8, 0xFF, 0xE1}}));
         EXPECT_EQ(Tail(out, at + 2 + (out[at + 2] << 8 | out[at + 3])), c.kept);
         // The patch in place keeps the length and changes nothing after the first EXIF segment.
         ASSERT_EQ(coder.OverwriteGPS(dir.Path("in.jpg").c_str()), 1);
