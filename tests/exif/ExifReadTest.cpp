@@ -53,8 +53,8 @@ class ReaderOrder : public ::testing::TestWithParam<bool> {};
 
 }  // namespace
 
-// Every flag but the lens; the table lists the little-endian bytes. (The coder's read tests
-// read blocks from inside whole files.)
+// Every flag but the lens; the table lists the little-endian bytes. The block may also sit
+// inside a larger buffer, read from where the stream stands.
 TEST_P(ReaderOrder, SampleMatchesTheGoldenRecordsAndTable) {
     const bool intel = GetParam();
     const Bytes block = SampleBlock(intel);
@@ -74,6 +74,17 @@ TEST_P(ReaderOrder, SampleMatchesTheGoldenRecordsAndTable) {
     EXPECT_EQ(Bytes(exif.m_pThumbData, exif.m_pThumbData + kSampleThumbnailSize),
               Bytes(block.end() - kSampleThumbnailSize, block.end()));
     EXPECT_EQ(exif.m_pStripOffsets, nullptr);
+
+    Bytes segment = {'E', 'x', 'i', 'f', 0, 0};
+    segment.insert(segment.end(), block.begin(), block.end());
+    CInBitStream s(segment.data(), static_cast<int>(segment.size()));
+    s.SkipByte(6);
+    CExif inside;
+    SExifProperty r2{};
+    inside.ReadExif(&s, static_cast<int>(block.size()), &r2);
+    EXPECT_EQ(s.GetPosition(), segment.data() + segment.size());
+    EXPECT_EQ(DumpRecord(r2), DumpRecord(r));
+    EXPECT_EQ(DumpTable(inside), DumpTable(exif));
 
     // The quick reader: only its items, the thumbnail only when asked for.
     TestExif q;
