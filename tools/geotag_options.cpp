@@ -178,7 +178,9 @@ void DeclareOptions(CLI::App& app, Arguments& a) {
         ->option_text("METRES");
     app.add_option("-o,--out", a.out,
                    "write a copy: OUT is a file, - for standard output, or a directory for "
-                   "several photos; an existing OUT (or DIR/NAME) must be a regular file")
+                   "several photos (with -r the tree below it mirrors the input; two photos "
+                   "with one target are refused); an existing OUT (or DIR/NAME) must be a "
+                   "regular file")
         ->option_text("OUT");
     app.add_flag("--in-place", a.inPlace, "rewrite each photo (safely, via a temporary file)");
     CLI::Option* patch = app.add_flag(
