@@ -93,6 +93,10 @@ int Run(const Arguments& a) {
     if (batch.outIsDir) walk.skip.push_back(batch.out);
     const std::vector<WalkedPhoto> photos = WalkPhotos(a.files, walk);
     if (batch.outIsDir) RefuseCollisions(photos, batch.out);
+    if (photos.empty()) {
+        ReportError("no photos in the folders given");
+        return kExitNothingDone;
+    }
 
     unsigned jobs = a.jobs != 0 ? a.jobs : std::max(1u, std::thread::hardware_concurrency());
     jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, photos.size()));

@@ -339,6 +339,7 @@ expect 0 "geotag -r" "$BIN" geotag -r --gpx "$S/kyoto-walk.gpx" "$D" -o "$WORK/m
 has "geotag -r order" <(cut -d: -f1 "$WORK/out" | paste -sd " ") "^$D/kyoto/kyoto-garden\.jpg $D/kyoto/lake/IMG_0001 2 photos$"
 has "geotag summary" "$WORK/out" '^2 photos: 2 written, 0 skipped, 0 failed$' 
 near "geotag -r mirrors the tree" "$(exiftool -n -s3 -GPSLatitude "$WORK/mirror/kyoto/lake/IMG_0001")" 35.043 0.00001
+expect 3 "geotag -r without photos" "$BIN" geotag -r --lat 1 --lon 2 "$WORK/empty" --in-place
 expect 1 "geotag folder without -r" "$BIN" geotag --lat 1 --lon 2 "$D" -o "$WORK/empty"
 has "geotag folder without -r" "$WORK/err" 'day: is a directory \(give -r'
 expect 2 "geotag -r name collision" "$BIN" geotag -r --lat 1 --lon 2 "$D" "$WORK/mirror" -o "$WORK/empty"
