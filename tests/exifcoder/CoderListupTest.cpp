@@ -215,22 +215,18 @@ TEST_F(ListupTest, ZeroDivisorsAndExtremeRationalsDoNotFault) {
 }
 
 TEST(StrRational, FormsOfTheListing) {
+    // -1/1 is the unsigned 0xFFFFFFFF, shown as a 32-bit %d.
+    const struct {
+        int32_t num, den;
+        const char* text;
+    } cases[] = {{1, 125, "1/125"}, {10, 30, "1/3"}, {2, 3, "1/1"}, {5, 5, "1/1"}, {10, 1, "10"},
+                 {3, 2, "1"},       {7, 0, ""},      {0, 0, ""},    {0, 5, "0"},   {-1, 1, "-1"}};
     CExifIfdCoder coder;
-    auto text = [&](int32_t num, int32_t den) {
+    for (const auto& c : cases) {
         CString s("x");
-        coder.StrRational(s, tagRATIONAL{num, den});
-        return std::string(s);
-    };
-    EXPECT_EQ(text(1, 125), "1/125");
-    EXPECT_EQ(text(10, 30), "1/3");
-    EXPECT_EQ(text(2, 3), "1/1");
-    EXPECT_EQ(text(5, 5), "1/1");
-    EXPECT_EQ(text(10, 1), "10");
-    EXPECT_EQ(text(3, 2), "1");
-    EXPECT_EQ(text(7, 0), "");
-    EXPECT_EQ(text(0, 0), "");
-    EXPECT_EQ(text(0, 5), "0");
-    EXPECT_EQ(text(-1, 1), "-1");  // unsigned 0xFFFFFFFF, shown as a 32-bit %d
+        coder.StrRational(s, tagRATIONAL{c.num, c.den});
+        EXPECT_EQ(std::string(s), c.text) << c.num << "/" << c.den;
+    }
 }
 
 }  // namespace

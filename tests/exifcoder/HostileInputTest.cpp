@@ -47,8 +47,7 @@ TEST(CoderSegments, OldExifGoesTheRestStaysWhateverTheFileHolds) {
         int width = 0, height = 0;
         ASSERT_EQ(coder.GetJPEGInfo(dir.Path("in.jpg").c_str(), width, height), 1);
         // The size is left alone when the frame header is missing, as in the cut file.
-        EXPECT_EQ(width * 1000 + height,
-                  c.kept == mixed ? 0 : kPhotoWidth * 1000 + kPhotoHeight);
+        EXPECT_EQ(width * 1000 + height, c.kept == mixed ? 0 : kPhotoWidth * 1000 + kPhotoHeight);
         ASSERT_EQ(coder.Decoder(dir.Path("in.jpg").c_str()), 1);
         EXPECT_EQ(coder.m_nStatus, 1);
         ASSERT_EQ(coder.Coder(dir.Path("in.jpg").c_str(), dir.Path("out.jpg").c_str(), 0, 1), 1);
