@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "exifcoder/CoderTestUtil.h"
 #include "exifcoder/SjisText.h"
@@ -40,19 +41,11 @@ protected:
         plain = EncodeJpeg(64, 48);
     }
 
-    // Status after Decoder on the bytes, which are written to a file first.
-    int StatusOf(const Bytes& file) {
-        WriteFile(dir.Path("t.jpg"), file);
-        CExifIfdCoder coder;
-        EXPECT_EQ(coder.Decoder(dir.Path("t.jpg").c_str()), 1);
-        return coder.m_nStatus;
-    }
-
     TempDir dir;
     Bytes photo, exifSegment, plain;
 };
 
-TEST_F(ReadTest, OutcomeCodes) {
+TEST_F(ReadTest, OutcomeCodesAndWhichApp1Counts) {
     CExifIfdCoder coder;
     EXPECT_EQ(coder.m_nStatus, 2);
     EXPECT_EQ(coder.Decoder(dir.Path("missing.jpg").c_str()), 0);
@@ -61,45 +54,28 @@ TEST_F(ReadTest, OutcomeCodes) {
     EXPECT_EQ(coder.m_nStatus, 3);
     EXPECT_EQ(coder.Decoder(nullptr), 0);
 
-    EXPECT_EQ(StatusOf(photo), 1);
-    EXPECT_EQ(StatusOf(plain), 2);
-    EXPECT_EQ(StatusOf(Bytes{'h', 'e', 'l', 'l', 'o', '\n'}), 2);
-    EXPECT_EQ(StatusOf(Bytes{}), 2);
-}
-
-TEST_F(ReadTest, OnlyTheFirstApp1BeforeTheFrameCounts) {
-    Bytes soi = Slice(plain, 0, 2), rest = Slice(plain, 2, plain.size() - 2);
-    // EXIF behind JFIF APP0 and an APP2: found.
-    EXPECT_EQ(
-        StatusOf(Concat({soi, Slice(rest, 0, 18), exifSegment, Slice(rest, 18, rest.size() - 18)})),
-        1);
-    // An XMP APP1 first hides the EXIF one; so does an APP1 too short to hold an identifier.
-    EXPECT_EQ(StatusOf(Concat({soi, App1("http://ns.adobe.com/xap/1.0/", 40), exifSegment, rest})),
-              2);
-    EXPECT_EQ(StatusOf(Concat({soi, App1("Exi", 0), exifSegment, rest})), 2);
-    // After the frame header nothing is looked at.
-    size_t frame = FrameOffset(plain);
-    EXPECT_EQ(StatusOf(Concat({Slice(plain, 0, frame), Slice(plain, frame, 30), exifSegment,
-                               Slice(plain, frame + 30, plain.size() - frame - 30)})),
-              2);
-    // Bytes before SOI are passed over; a fill pair 0xFF 0xFF reads as a marker of its own.
-    EXPECT_EQ(StatusOf(Concat({Bytes{'j', 'u', 'n', 'k', 0x00}, soi, exifSegment, rest})), 1);
-    EXPECT_EQ(StatusOf(Concat({Bytes{'j', 0xFF}, soi, exifSegment, rest})), 2);
-}
-
-TEST_F(ReadTest, QuickReadDecodesOnlyItsSubset) {
-    CExifIfdCoder coder;
-    ASSERT_EQ(coder.QuickDecoder(dir.Path("photo.jpg").c_str(), 0), 1);
-    EXPECT_EQ(coder.m_nStatus, 1);
-    // The subset itself is the EXIF reader tests'.
-    EXPECT_EQ(coder.m_Property.bGPSPosition * 10 + coder.m_Property.bMake, 10);
-
-    // The option is the quick reader's thumbnail switch.
-    MakePhoto(dir.Path("thumb.jpg"), false, true);
-    ASSERT_EQ(coder.QuickDecoder(dir.Path("thumb.jpg").c_str(), 0), 1);
-    EXPECT_EQ(coder.m_Exif.m_nThumbCompression, -1);
-    ASSERT_EQ(coder.QuickDecoder(dir.Path("thumb.jpg").c_str(), 1), 1);
-    EXPECT_EQ(coder.m_Exif.m_nThumbCompression, 6);
+    // Only the first APP1 before the frame header counts: EXIF is found behind JFIF APP0 and an
+    // APP2, and behind bytes before SOI; an XMP APP1 first hides it, so does an APP1 too short to
+    // hold an identifier, and so does a fill pair 0xFF 0xFF before SOI (a marker of its own).
+    const Bytes soi = Slice(plain, 0, 2), rest = Tail(plain, 2);
+    const size_t frame = FrameOffset(plain);
+    const std::pair<Bytes, int> cases[] = {
+        {photo, 1},
+        {plain, 2},
+        {Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, 2},
+        {Bytes{}, 2},
+        {Concat({soi, Slice(rest, 0, 18), exifSegment, Tail(rest, 18)}), 1},
+        {Concat({soi, App1("http://ns.adobe.com/xap/1.0/", 40), exifSegment, rest}), 2},
+        {Concat({soi, App1("Exi", 0), exifSegment, rest}), 2},
+        {Concat({Slice(plain, 0, frame + 30), exifSegment, Tail(plain, frame + 30)}), 2},
+        {Concat({Bytes{'j', 'u', 'n', 'k', 0x00}, soi, exifSegment, rest}), 1},
+        {Concat({Bytes{'j', 0xFF}, soi, exifSegment, rest}), 2},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        WriteFile(dir.Path("t.jpg"), cases[i].first);
+        EXPECT_EQ(coder.Decoder(dir.Path("t.jpg").c_str()), 1) << i;
+        EXPECT_EQ(coder.m_nStatus, cases[i].second) << i;
+    }
 }
 
 TEST_F(ReadTest, ReadsKeepTheRecordUntilClearExifEnable) {
@@ -140,7 +116,7 @@ TEST_F(ReadTest, PictureSizeFromTheFirstFrameHeader) {
 }
 
 // The whole record, as listed, in either byte order (the values' exactness and the thumbnail are
-// the EXIF reader tests').
+// the EXIF reader tests'), and what the quick read takes.
 TEST_F(ReadTest, ListingOfAWholePhotoMatchesTheGoldenText) {
     for (bool bigEndian : {false, true}) {
         MakePhoto(dir.Path("g.jpg"), bigEndian, true);
@@ -149,6 +125,14 @@ TEST_F(ReadTest, ListingOfAWholePhotoMatchesTheGoldenText) {
         ASSERT_EQ(coder.m_nStatus, 1);
         ExpectGolden("listing-photo.txt", Listing(coder));
         EXPECT_EQ(coder.m_Exif.m_bIntel, bigEndian ? 0 : 1);
+        // The quick read (its subset is the EXIF reader tests'): the option is its thumbnail
+        // switch.
+        CExifIfdCoder quick;
+        ASSERT_EQ(quick.QuickDecoder(dir.Path("g.jpg").c_str(), 0), 1);
+        EXPECT_EQ(quick.m_Property.bGPSPosition * 10 + quick.m_Property.bMake, 10);
+        EXPECT_EQ(quick.m_Exif.m_nThumbCompression, -1);
+        ASSERT_EQ(quick.QuickDecoder(dir.Path("g.jpg").c_str(), 1), 1);
+        EXPECT_EQ(quick.m_Exif.m_nThumbCompression, 6);
     }
 }
 
