@@ -161,7 +161,7 @@ TEST_F(ListupTest, DocumentedExamples) {
 // The sample block's record (every item but the lens) listed whole and compared with a golden
 // text reviewed against the documented formats, with the lens added and a few values moved to
 // the branches the sample does not take: signed rationals shown signed or divided, a focal length
-// read unsigned, a destination just south of the equator, other units and references. The
+// read unsigned, a destination just south of the equator, other references. The
 // branches still not taken are taken by the photo listing of the read tests and the examples.
 TEST_F(ListupTest, EveryItemOfAFullRecord) {
     ASSERT_TRUE(exiftest::ReadBlock(coder.m_Exif, exiftest::SampleBlock(true), p));
