@@ -128,7 +128,8 @@ void DeclareOptions(CLI::App& app, Arguments& a) {
         ->option_text("TEXT");
     CLI::Option* gpx =
         app.add_option("--gpx", a.gpx,
-                       "take each photo's position (and altitude) from the track, interpolated "
+                       "take each photo's position (and altitude) from the track (GPX, an NMEA "
+                       "log or GeoJSON, told apart by content), interpolated "
                        "at its shooting time (DateTimeOriginal), which becomes the GPS time; "
                        "photos outside the track or farther than the gap from a track point are "
                        "skipped. Repeat it for several tracks: positions are interpolated only "
