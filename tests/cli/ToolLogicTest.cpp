@@ -105,17 +105,13 @@ TEST(Track, InterpolatesWithinASegment) {
         FixOutcome outcome;
         double lat, lon, ele, gap;
     } cases[] = {
-        {150, 60, FixOutcome::kFound, 35.5, 136.0, 20.0, 50},
         {250, 60, FixOutcome::kFound, 36.0, 137.5, kNoEle, 50},
-        {100, 0, FixOutcome::kFound, 35.0, 135.0, 10.0, 0},
         {400, 0, FixOutcome::kFound, 36.0, 139.0, kNoEle, 0},
         {300, 99, FixOutcome::kTooFar, 0, 0, 0, 0},
         {300, 100, FixOutcome::kFound, 36.0, 138.0, kNoEle, 100},
-        {99.5, 1000, FixOutcome::kOutside, 0, 0, 0, 0},
         {1025, 1000, FixOutcome::kFound, 0.0, 179.5, kNoEle, 25},
         {1075, 1000, FixOutcome::kFound, 0.0, -179.5, kNoEle, 25},
         {2025, 1000, FixOutcome::kFound, 0.0, -179.5, kNoEle, 25},
-        {2100.5, 1000, FixOutcome::kOutside, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         Fix fix{};
@@ -218,32 +214,6 @@ TEST(Gpx, ReadsTimedPointsBySegmentWhateverThePrefix) {
     EXPECT_DOUBLE_EQ(segments[1][0].lat, 35.1);
     EXPECT_FALSE(segments[1][0].hasEle);
     EXPECT_EQ(track.End() - track.Begin(), 300.0);
-}
-
-TEST(Gpx, RefusesMalformedFilesWithACause) {
-    struct Case {
-        const char* text;
-        const char* cause;
-    } cases[] = {
-        {"<gpx><trk><trkseg><trkpt lat='1' lon='2'><time>x</time></trkpt></trkseg></trk></gpx>",
-         "malformed time"},
-        {"<gpx><trkpt lat='91' lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>",
-         "valid lat"},
-        {"<gpx><trkpt lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>", "valid lat"},
-        {"<gpx><trk>", "not well-formed XML"},
-    };
-    for (const Case& c : cases) {
-        Track track;
-        std::string cause;
-        std::string path = WriteTemp("bad.gpx", c.text);
-        EXPECT_FALSE(track.AddGpx(path, cause)) << c.text;
-        EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
-        std::remove(path.c_str());
-    }
-    Track track;
-    std::string cause;
-    EXPECT_FALSE(track.AddGpx(TempPath("missing.gpx"), cause));
-    EXPECT_NE(cause.find("cannot read"), std::string::npos);
 }
 
 TEST(Args, EveryCommandParsesAlike) {

@@ -104,6 +104,11 @@ TEST(TrackFormats, RefusesBrokenFilesWithACause) {
          "outside"},
         {line + "[[1, 2]]}, \"properties\": {}}", "has no LineString"},
         {"lat,lon,time\n1,2,2008-02-28T02:00:00Z\n", "not a track"},
+        {"<gpx><trk><trkseg><trkpt lat='1' lon='2'><time>x</time></trkpt></trkseg></trk></gpx>",
+         "malformed time"},
+        {"<gpx><trkpt lat='91' lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>", "valid lat"},
+        {"<gpx><trkpt lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>", "valid lat"},
+        {"<gpx><trk>", "not well-formed XML"},
     };
     for (const Case& c : cases) {
         SegmentList segments;
@@ -112,4 +117,8 @@ TEST(TrackFormats, RefusesBrokenFilesWithACause) {
         EXPECT_NE(cause.find(c.cause), std::string::npos) << c.text << " -> " << cause;
         EXPECT_TRUE(segments.empty()) << c.text;
     }
+    Track track;
+    std::string cause;
+    EXPECT_FALSE(track.AddFile(::testing::TempDir() + "photogeo-formats-missing", cause));
+    EXPECT_NE(cause.find("cannot read"), std::string::npos) << cause;
 }

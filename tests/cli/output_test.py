@@ -119,7 +119,8 @@ try:
     cases = [("bearing", "--json", base, os.path.join(SRC, "samples/kyoto-garden.jpg")),
              ("magvar", "--json", "51.5", "-0.13", "--date", "2026-12-01"),
              ("magvar", "--json", "-33.87", "151.21", "--date", "2005-06-01", "--model", "legacy"),
-             ("geotag", "--json", "--dry-run", "--lat", "1", "--lon", "2", "--in-place", *photos),
+             ("geotag", "--json", "--dry-run", "--offset", "+09:00", "--gpx", os.path.join(SRC, "samples/kyoto-walk.gpx"),
+              "--in-place", *photos),
              ("decode", "--info", "--json", "--quant", *photos)]
     for args in cases:
         r = run(*args)
