@@ -224,6 +224,15 @@ void Progress::Clear() {
     m_shown = false;
 }
 
+void AddPhotoArguments(CLI::App& app, const std::string& name, std::vector<std::string>& files,
+                       bool& recursive) {
+    app.add_option(name, files, "JPEG photos, or folders with -r")->required();
+    app.add_flag("-r,--recursive", recursive,
+                 "go through folders and their subfolders in name order, taking files named "
+                 "*.jpg, *.jpeg or *.jpe and other files that start as a JPEG does; hidden "
+                 "files and folders are left out unless named");
+}
+
 photogeo::Result<void> WriteOutput(const std::string& path, std::initializer_list<Bytes> pieces,
                                    const photogeo::WriteOptions& options) {
     if (path == "-") {

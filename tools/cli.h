@@ -109,6 +109,11 @@ struct Bytes {
 photogeo::Result<void> WriteOutput(const std::string& path, std::initializer_list<Bytes> pieces,
                                    const photogeo::WriteOptions& options = {});
 
+// The photo arguments every command that takes photos declares alike: the files (or folders,
+// with -r) as the positional NAME, required, and the -r/--recursive flag (see photo_walk.h).
+void AddPhotoArguments(CLI::App& app, const std::string& name, std::vector<std::string>& files,
+                       bool& recursive);
+
 // Whole-file reading; false with errno set on failure.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data);
 

@@ -261,9 +261,7 @@ int Run(const Options& o) {
 std::function<int()> Setup(CLI::App& app) {
     SetHelp(app, kUsage, kIntro, kFooter);
     auto o = std::make_shared<Options>();
-    app.add_option("PHOTO", o->files, "JPEG photos, or folders with -r")->required();
-    app.add_flag("-r,--recursive", o->recursive,
-                 "go through folders and their subfolders for JPEG files (hidden ones skipped)");
+    AddPhotoArguments(app, "PHOTO", o->files, o->recursive);
     app.add_option("-o,--out", o->out, "the page to write, or - for standard output")
         ->required()
         ->option_text("OUT.html");

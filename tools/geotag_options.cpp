@@ -92,11 +92,7 @@ double SyncDrift(const std::string& sync, const CameraClock& clock) {
 void DeclareOptions(CLI::App& app, Arguments& a) {
     SetHelp(app, kUsage, kIntro, kFooter);
     a.app = &app;
-    app.add_option("FILE", a.files, "JPEG photos, or folders with -r")->required();
-    app.add_flag("-r,--recursive", a.recursive,
-                 "go through folders and their subfolders in name order, taking files named "
-                 "*.jpg, *.jpeg or *.jpe and other files that start as a JPEG does; hidden "
-                 "files and folders are left out unless named");
+    AddPhotoArguments(app, "FILE", a.files, a.recursive);
     app.add_flag("--skip-tagged", a.skipTagged,
                  "leave photos that already have a position as they are (without it they get the "
                  "new one)");
