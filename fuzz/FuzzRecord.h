@@ -1,8 +1,7 @@
-// Shared by the EXIF fuzz targets: the check that stops a run, a property record and the other
-// arguments of CExif::RewriteData drawn from the fuzzer's input, and the reading of a TIFF block
-// that may fail part-way.
-// The values stay inside the ranges a host can hand over; texts are short byte strings without
-// NUL.
+// Shared by the EXIF fuzz targets: the fixed time zone, the check that stops a run, a property
+// record and the other arguments of CExif::RewriteData drawn from the fuzzer's input (values in
+// the ranges a host can hand over, texts short and without NUL), and the reading of a TIFF block
+// that may fail part-way. Each target is one translation unit, so the header defines the hook.
 #ifndef PHOTOGEO_FUZZ_FUZZRECORD_H
 #define PHOTOGEO_FUZZ_FUZZRECORD_H
 
@@ -15,6 +14,12 @@
 #include <string>
 
 #include "photogeo/Exif.h"
+
+// Dates become times in the local zone: every run uses the same one.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TZ", "JST-9", 1);
+    return 0;
+}
 
 // Stops the run on a failed check, naming the check's place in the fuzzer's report.
 inline void Require(bool condition, const char* file = __builtin_FILE(),

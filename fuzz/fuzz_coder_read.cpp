@@ -17,12 +17,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzRecord.h"
 #include "photogeo/ExifIfdCoder.h"
 
 namespace {
 
-// Files of one run in a private directory on tmpfs (/dev/shm, else /tmp). The write-back
-// operations replace their target through a temporary file in the same directory.
+// Files of one run in a private directory on tmpfs (/dev/shm, else /tmp).
 std::string ScratchDir() {
     for (const char* base : {"/dev/shm", "/tmp"}) {
         std::string dir = std::string(base) + "/photogeo-fuzz-XXXXXX";
@@ -49,11 +49,6 @@ void CheckResult(int result) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("TZ", "JST-9", 1);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string dir = ScratchDir();

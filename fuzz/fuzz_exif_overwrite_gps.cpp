@@ -1,13 +1,9 @@
-// Fuzz target for the in-place patch CExif::OverwriteGPS: arbitrary bytes as a TIFF block.
-//
-// As the coder does it, the block is first read (ReadExif) into a directory, a property record
-// drawn from the input's last bytes is applied to that directory (RewriteData), and the
-// directory is then patched into a second copy of the block. One input in four instead patches
-// with a directory built from nothing (no block read), whose entries have no relation to the
-// block's: the patch must then still write nothing outside the block.
-//
-// The copy that is patched is a heap buffer of exactly the block's size, so AddressSanitizer
-// catches a write outside it. Only EBufferError may leave the patch.
+// Fuzz target for the in-place patch CExif::OverwriteGPS: arbitrary bytes as a TIFF block, read
+// (ReadExif) as the coder does, given a property record drawn from the input's last bytes
+// (RewriteData), then patched into a heap copy of exactly the block's size, so AddressSanitizer
+// catches a write outside it. One input in four patches with a directory built from nothing,
+// unrelated to the block: the patch must still write nothing outside it. Only EBufferError may
+// leave the patch.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -16,12 +12,6 @@
 #include <vector>
 
 #include "FuzzRecord.h"
-#include "photogeo/Exif.h"
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("TZ", "JST-9", 1);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;

@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "FuzzRecord.h"
-#include "photogeo/Exif.h"
 
 namespace {
 
@@ -87,11 +86,6 @@ std::vector<std::string> Directory(const CExif& exif, int parent, std::initializ
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("TZ", "JST-9", 1);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;

@@ -1,9 +1,8 @@
-// The lossless editor without outside oracles: the library's own EXIF reader and the read API
-// read back what is written, nothing outside the EXIF segment moves, re-tagging reuses the old
+// The lossless editor without outside oracles: the library's own EXIF reader reads back what is
+// written, nothing outside the EXIF segment moves, re-tagging reuses the old
 // GPS space and removal leaves no trace of the position, and every refusal or failing system
 // call leaves the file as it was.
 #include <cmath>
-#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -34,11 +33,6 @@ photogeo::ExifTags Tags(const Bytes& jpeg) {
     return t ? t.value() : photogeo::ExifTags();
 }
 
-// Degrees from a D/M/S rational triple.
-double Degrees(const photogeo::TagValue& v) {
-    return *v.Rational(0) + *v.Rational(1) / 60 + *v.Rational(2) / 3600;
-}
-
 // The EXIF segment's span, or for a photo without one the empty span where one would go.
 std::pair<size_t, size_t> ExifSpan(const Bytes& jpeg) {
     const auto at = photogeo::LocateExif(jpeg.data(), jpeg.size());
@@ -51,9 +45,9 @@ std::pair<size_t, size_t> ExifSpan(const Bytes& jpeg) {
 
 using R = PhotoRecipe;
 
-// Each photo, tagged in place: the library's reader (for an EXIF block in the first APP1) and
-// the read API give back the fix, the given texts, and every byte outside the EXIF segment is
-// where it was.
+// Each photo, tagged in place: every byte outside the EXIF segment is where it was, and the
+// library's reader (for an EXIF block in the first APP1) gives back the fix. Every item written
+// is read back by ExifTool and Exiv2 in EditOracleTest.
 TEST(ExifEdit, WhatIsWrittenReadsBackAndNothingElseMoves) {
     testsupport::TempDir dir;
     const Bytes base = testsupport::PlainPhoto();
@@ -62,27 +56,13 @@ TEST(ExifEdit, WhatIsWrittenReadsBackAndNothingElseMoves) {
         const Bytes before = testsupport::MakePhoto(c.recipe, base);
         const std::string path = dir.Path("photo.jpg");
         testsupport::WriteFile(path, before);
-        const photogeo::ExifChanges changes = edittest::StandardChanges(c.recipe);
-        ASSERT_TRUE(photogeo::EditJpegFile(path, path, changes));
+        ASSERT_TRUE(photogeo::EditJpegFile(path, path, edittest::StandardChanges(c.recipe)));
         const Bytes after = testsupport::ReadFile(path);
 
         const auto [b0, b1] = ExifSpan(before);
         const auto [a0, a1] = ExifSpan(after);
         EXPECT_EQ(Bytes(before.begin(), before.begin() + b0), Bytes(after.begin(), after.begin() + a0));
         EXPECT_EQ(Bytes(before.begin() + b1, before.end()), Bytes(after.begin() + a1, after.end()));
-
-        const photogeo::ExifTags tags = Tags(after);
-        const auto lat = tags.Find(ExifDirectory::kGps, 2), alt = tags.Find(ExifDirectory::kGps, 6);
-        ASSERT_TRUE(lat && alt);
-        EXPECT_NEAR(Degrees(*lat), 33.868812, 1e-7);  // 1e-7 degree is 1.1 cm
-        EXPECT_EQ(tags.Find(ExifDirectory::kGps, 1)->Text(), "S");
-        EXPECT_EQ(*alt->Rational(0), 12.35);
-        EXPECT_EQ(tags.Find(ExifDirectory::kGps, 5)->Unsigned(0), 1u);
-        EXPECT_EQ(tags.Find(ExifDirectory::kGps, 0)->bytes,
-                  (Bytes{2, static_cast<unsigned char>(c.recipe.gps ? 2 : 3), 0, 0}));
-        EXPECT_EQ(tags.Find(ExifDirectory::kPrimary, 0x010E)->Text(), *changes.imageDescription);
-        EXPECT_EQ(tags.Find(ExifDirectory::kGps, 0x1D)->Text(), "2023:11:14");
-
         if (c.recipe.xmpFirst) continue;  // the library's reader takes the first APP1 only
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(path.c_str()), 1);

@@ -18,8 +18,6 @@ class TestExif : public CExif {
 public:
     using CExif::AddDirect;
     using CExif::GetDirCount;
-    using CExif::GetNextParent;
-    using CExif::GetSubParent;
     using CExif::GetTag;
 };
 
