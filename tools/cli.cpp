@@ -224,6 +224,12 @@ void Progress::Clear() {
     m_shown = false;
 }
 
+int WriteStatus(const photogeo::Result<void>& written) {
+    if (written) return kExitOk;
+    ReportError(written.error().message);
+    return kExitFileFailed;
+}
+
 void AddPhotoArguments(CLI::App& app, const std::string& name, std::vector<std::string>& files,
                        bool& recursive) {
     app.add_option(name, files, "JPEG photos, or folders with -r")->required();

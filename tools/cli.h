@@ -108,6 +108,9 @@ struct Bytes {
 // operation, the file and the system's reason.
 photogeo::Result<void> WriteOutput(const std::string& path, std::initializer_list<Bytes> pieces,
                                    const photogeo::WriteOptions& options = {});
+// The exit status of a command whose last step was a write: kExitOk, or kExitFileFailed after
+// reporting the write's error.
+int WriteStatus(const photogeo::Result<void>& written);
 
 // The photo arguments every command that takes photos declares alike: the files (or folders,
 // with -r) as the positional NAME, required, and the -r/--recursive flag (see photo_walk.h).

@@ -285,12 +285,7 @@ int Decode(const Options& o, const std::string& in, const std::string& out) {
         int orientation = Orientation(data);
         if (orientation != 1) image = Upright(image, orientation);
     }
-    photogeo::Result<void> written = EndsWithPng(out) ? WritePng(out, image) : WriteBmp(out, image);
-    if (!written) {
-        ReportError(written.error().message);
-        return kExitFileFailed;
-    }
-    return kExitOk;
+    return WriteStatus(EndsWithPng(out) ? WritePng(out, image) : WriteBmp(out, image));
 }
 
 int Run(const Options& o) {

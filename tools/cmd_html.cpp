@@ -41,13 +41,8 @@ int Run(const std::string& file, const std::string& out) {
         return kExitFileFailed;
     }
     const CString& page = coder.m_Property.strUserComment;
-    photogeo::Result<void> written =
-        WriteOutput(out, {{static_cast<const char*>(page), static_cast<std::size_t>(page.GetLength())}});
-    if (!written) {
-        ReportError(written.error().message);
-        return kExitFileFailed;
-    }
-    return kExitOk;
+    return WriteStatus(
+        WriteOutput(out, {{static_cast<const char*>(page), static_cast<std::size_t>(page.GetLength())}}));
 }
 
 struct Arguments {

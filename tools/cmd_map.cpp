@@ -251,10 +251,7 @@ int Run(const Options& o) {
     std::vector<PlacedPhoto> photos;
     if (ReadPlacedPhotos(o.files, o.recursive, true, photos) != kExitOk) status = kExitFileFailed;
     std::string page = Page(PageData(photos, tracks, trackFiles));
-    if (photogeo::Result<void> written = WriteOutput(o.out, {{page.data(), page.size()}}); !written) {
-        ReportError(written.error().message);
-        return kExitFileFailed;
-    }
+    if (int written = WriteStatus(WriteOutput(o.out, {{page.data(), page.size()}}))) return written;
     return status;
 }
 

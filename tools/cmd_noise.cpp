@@ -62,13 +62,7 @@ int Run(const Options& o) {
                          o.ridge ? 1 : 0);
         generator.FillTexture(pixels.data(), width, height, o.octaves, 1.0, 1.0, 0.0, 0.0);
     }
-    const std::string& out = o.out;
-    photogeo::Result<void> written = WritePgm(out, width, height, pixels.data());
-    if (!written) {
-        ReportError(written.error().message);
-        return kExitFileFailed;
-    }
-    return kExitOk;
+    return WriteStatus(WritePgm(o.out, width, height, pixels.data()));
 }
 
 std::function<int()> Setup(CLI::App& app) {

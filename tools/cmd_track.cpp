@@ -191,10 +191,7 @@ int Run(const Options& o) {
                        : format == "kml" ? Kml(photos)
                        : format == "geojson" ? GeoJson(photos)
                                              : Csv(photos);
-    if (photogeo::Result<void> written = WriteOutput(o.out, {{text.data(), text.size()}}); !written) {
-        ReportError(written.error().message);
-        return kExitFileFailed;
-    }
+    if (int written = WriteStatus(WriteOutput(o.out, {{text.data(), text.size()}}))) return written;
     return status;
 }
 
