@@ -1,10 +1,10 @@
-// Hostile but well-formed JPEG streams: segments, scans and table redefinitions by the thousand,
-// and frames whose buffers would exceed the decoder's limits. Each must end with a result at once
-// (CTest's timeout catches a hang), bounded memory, and, where the extra material changes nothing,
-// the same bitmap as the plain file.
+// Hostile input: every truncation of valid files, with default and full decoding (random damage
+// is fuzz_jpeg_decoder's), and well-formed streams with segments, scans and table redefinitions
+// by the thousand or frames whose buffers would exceed the decoder's limits. Each must end with a
+// result at once (CTest's timeout catches a hang), bounded memory, untouched row padding, and,
+// where the extra material changes nothing, the same bitmap as the plain file.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "JpegTestUtil.h"
@@ -27,45 +27,60 @@ Bytes ProgressiveGrey(int width, int height) {
     return Encode(o);
 }
 
-// Offset of the first marker (other than a restart marker) at or after `from` in entropy data.
-size_t NextMarker(const Bytes& jpeg, size_t from) {
-    while (!(jpeg[from] == 0xFF && jpeg[from + 1] != 0 && (jpeg[from + 1] & 0xF8) != 0xD0)) ++from;
-    return from;
-}
-
-// The file with the size of its frame header replaced.
-Bytes WithSize(Bytes jpeg, int width, int height) {
-    for (size_t i = 2; i + 8 < jpeg.size(); i += 2 + (jpeg[i + 2] << 8 | jpeg[i + 3])) {
-        if (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2) {
-            jpeg[i + 5] = static_cast<unsigned char>(height >> 8);
-            jpeg[i + 6] = static_cast<unsigned char>(height);
-            jpeg[i + 7] = static_cast<unsigned char>(width >> 8);
-            jpeg[i + 8] = static_cast<unsigned char>(width);
-            break;
-        }
-    }
-    return jpeg;
-}
-
-// Analysis and decode into a 64-byte buffer that must stay untouched: used for frames whose
-// bitmap nobody could provide, where the decoder has to refuse before writing anything.
-int DecodeRefused(Bytes jpeg, int expected_width, int expected_height) {
+// The file resized to a frame whose bitmap nobody could provide: the analysis announces the
+// size, and the decode refuses with -1 before writing to the 64-byte buffer it is given.
+void ExpectRefused(const Bytes& file, int width, int height) {
+    Bytes jpeg = WithSize(file, width, height);
     CJpegDecoder decoder;
-    EXPECT_EQ(
-        decoder.SetJpegData(reinterpret_cast<char*>(jpeg.data()), static_cast<int>(jpeg.size())),
-        0);
-    int width = 0;
-    int height = 0;
-    decoder.GetPictData(width, height);
-    EXPECT_EQ(width, expected_width);
-    EXPECT_EQ(height, expected_height);
+    EXPECT_EQ(decoder.SetJpegData(reinterpret_cast<char*>(jpeg.data()), int(jpeg.size())), 0);
+    int w = 0, h = 0;
+    decoder.GetPictData(w, h);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(width, height));
     Bytes guard(64, kUntouched);
-    const int result = decoder.DoDecode(reinterpret_cast<char*>(guard.data()));
+    EXPECT_EQ(decoder.DoDecode(reinterpret_cast<char*>(guard.data())), -1);
     EXPECT_EQ(guard, Bytes(64, kUntouched));
-    return result;
 }
 
 }  // namespace
+
+TEST(JpegHostile, EveryTruncationFailsCleanly) {
+    // 4:2:0 with restart markers; greyscale; spectral selection 4:4:4; successive approximation
+    // with restarts, 4:2:2 (full decoding only).
+    std::vector<Bytes> files;
+    SEncodeOptions o;
+    o.width = 37;
+    o.height = 21;
+    o.restartMcus = 2;
+    files.push_back(Encode(o));
+    o.restartMcus = 0;
+    o.h0 = o.v0 = 1;
+    o.components = 1;
+    files.push_back(Encode(o));
+    o.components = 3;
+    o.optimize = true;
+    o.scans = SpectralScript(3, {9, 63});
+    files.push_back(Encode(o));
+    o.scans.clear();
+    o.simpleProgression = true;
+    o.restartMcus = 3;
+    o.h0 = 2;
+    files.push_back(Encode(o));
+    // A truncated sequential file gives, in what it writes, the whole file's pixels.
+    for (const Bytes& file : files) {
+        const SDecodeResult whole = OurDecode(file);
+        for (size_t n = 0; n < file.size(); ++n)
+            for (bool full : {false, true}) {
+                SCOPED_TRACE(std::to_string(n) + (full ? " full" : ""));
+                const SDecodeResult ours = OurDecode(Bytes(file.begin(), file.begin() + n), full);
+                ASSERT_TRUE(ours.analysis == 0 || ours.analysis == -1 || ours.analysis == -2);
+                ASSERT_TRUE(ours.decode == 0 || ours.decode == -1 || ours.decode == -2);
+                ASSERT_TRUE(ours.paddingIntact);
+                if (full || whole.decode != 0 || ours.width != whole.width) continue;
+                for (size_t i = 0; i < ours.bitmap.size(); ++i)
+                    ASSERT_TRUE(ours.bitmap[i] == kUntouched || ours.bitmap[i] == whole.bitmap[i]);
+            }
+    }
+}
 
 TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
     const Bytes plain = ProgressiveGrey(24, 16);
@@ -75,14 +90,14 @@ TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
     };
     size_t dcScan = 2;
     while (plain[dcScan + 1] != 0xDA) dcScan = after(dcScan);
-    const size_t acTable = NextMarker(plain, after(dcScan)), acScan = after(acTable);
-    ASSERT_EQ(plain[acTable + 1], 0xC4);
+    const size_t acTable = size_t(FindMarker(plain, 0xC4, after(dcScan))), acScan = after(acTable);
     const SDecodeResult expected = OurDecode(plain);
     ASSERT_EQ(expected.decode, 0);
     // The piece [from, to) of the file repeated 5000 times where it stands.
     auto repeated = [&plain](size_t from, size_t to) {
         Bytes out(plain.begin(), plain.begin() + from);
-        for (int i = 0; i < 5000; ++i) out.insert(out.end(), plain.begin() + from, plain.begin() + to);
+        for (int i = 0; i < 5000; ++i)
+            out.insert(out.end(), plain.begin() + from, plain.begin() + to);
         out.insert(out.end(), plain.begin() + from, plain.end());
         return out;
     };
@@ -103,14 +118,14 @@ TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
 TEST(JpegHostile, ProgressiveCoefficientStoresAboveTheLimitAreRefused) {
     // 16392 x 16392 greyscale: 2049 x 2049 blocks of 64 coefficients, just above
     // kMaxCoefficientInts; the largest frame of all, 65535 x 65535, in colour.
-    EXPECT_EQ(DecodeRefused(WithSize(ProgressiveGrey(16, 16), 16392, 16392), 16392, 16392), -1);
+    ExpectRefused(ProgressiveGrey(16, 16), 16392, 16392);
     SEncodeOptions o;
     o.width = o.height = 16;
     o.scans = SpectralScript(3, {});
-    EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 65535, 65535), 65535, 65535), -1);
+    ExpectRefused(Encode(o), 65535, 65535);
     // 10000 x 10000 in 4:4:4: each store alone is below the limit, the three together are not.
     o.h0 = o.v0 = 1;
-    EXPECT_EQ(DecodeRefused(WithSize(Encode(o), 10000, 10000), 10000, 10000), -1);
+    ExpectRefused(Encode(o), 10000, 10000);
 }
 
 TEST(JpegHostile, ThousandsOfBandRunScansOverALargeFrame) {

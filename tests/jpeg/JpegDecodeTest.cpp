@@ -16,13 +16,6 @@ using namespace jpegtest;
 
 namespace {
 
-// Offset of the first marker `code` (its 0xFF) in a file, or -1.
-long FindMarker(const std::vector<unsigned char>& jpeg, int code) {
-    for (size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return static_cast<long>(i);
-    return -1;
-}
-
 // A sequential greyscale stream 8 rows high up to its entropy data (CJpegWriter::GreyFrame).
 CJpegWriter GreyStream(int width, int q0, const std::vector<int>& dcCounts,
                        const std::vector<int>& dc, const std::vector<int>& acCounts,
@@ -33,8 +26,10 @@ CJpegWriter GreyStream(int width, int q0, const std::vector<int>& dcCounts,
     return w;
 }
 
-// A 16 x 8 greyscale image of two DC-only blocks: differences +37 and -74 with quant[0] = 3.
-std::vector<unsigned char> TwoFlatBlocks() {
+}  // namespace
+
+TEST(JpegDecode, DcOnlyBlocksAreFlatWithTruncatingDivisions) {
+    // A 16 x 8 greyscale image of two DC-only blocks: differences +37 and -74 with quant[0] = 3.
     // DC: "00" -> size 6, "01" -> size 7. AC: "0" -> end of block.
     CJpegWriter w = GreyStream(16, 3, {0, 2}, {6, 7}, {1}, {0});
     w.Bits(0b00, 2);
@@ -45,13 +40,7 @@ std::vector<unsigned char> TwoFlatBlocks() {
     w.Bits(0, 1);
     w.FlushBits();
     w.Bytes({0xFF, 0xD9});
-    return w.data;
-}
-
-}  // namespace
-
-TEST(JpegDecode, DcOnlyBlocksAreFlatWithTruncatingDivisions) {
-    SDecodeResult r = OurDecode(TwoFlatBlocks());
+    SDecodeResult r = OurDecode(w.data);
     ASSERT_EQ(r.analysis, 0);
     ASSERT_EQ(r.decode, 0);
     // ((3 * 37 * 128) / 4) / 256 + 128 = 3552 / 256 + 128 = 13 + 128; the second predictor is
@@ -98,7 +87,7 @@ TEST(JpegDecode, DamagedEntropyDataIsRefusedWithItsCause) {
         int count;
         const char* error;
     } cases[] = {
-        {0b001, 3, "DecodeHuffman:wrong Huffman value"},  // run 14 of size 0
+        {0b001, 3, "DecodeHuffman:wrong Huffman value"},     // run 14 of size 0
         {0b010101010, 9, "DecodeHuffman:wrong Run length"},  // sixteen zeros four times
         {0b10, 2, "DecodeHuffman:wrong Huffman value"},      // a DC size of 17
         {0b01010100, 8, "DecodeHuffman:Error Marker"},       // the end inside a code
@@ -122,6 +111,26 @@ TEST(JpegDecode, DamagedEntropyDataIsRefusedWithItsCause) {
         }
 }
 
+TEST(JpegDecode, EndOfBandRunsOf16KBlocksInFirstAndRefinementScans) {
+    // A 16 x 8 progressive greyscale image: the DC scan, then an AC scan at bit 1 and its
+    // refinement at bit 0, each one end-of-band run of 2^14 + 16383 blocks (code "0" and 14
+    // one-bits) that outlasts the scan. DC: "0" -> size 0. AC: "0" -> EOB14, "10" -> EOB.
+    CJpegWriter w;
+    w.GreyFrame(0xC2, 16, 8, 1, {1}, {0x00}, {1, 1}, {0xE0, 0x00});
+    w.Segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+    w.Bits(0, 2);
+    w.FlushBits();
+    for (int ahal : {0x01, 0x10}) {
+        w.Segment(0xDA, {1, 1, 0x00, 1, 63, ahal});
+        w.Bits(0x3FFF, 15);
+        w.FlushBits();
+    }
+    w.Bytes({0xFF, 0xD9});
+    const SDecodeResult r = OurDecode(w.data, true);
+    EXPECT_EQ(r.decode, 0);
+    EXPECT_EQ(r.bitmap, std::vector<unsigned char>(r.bitmap.size(), 128));
+}
+
 TEST(JpegDecode, UnsupportedCodingComponentsAndLayoutsAreRefused) {
     SEncodeOptions o;
     o.arithmetic = true;
@@ -129,16 +138,20 @@ TEST(JpegDecode, UnsupportedCodingComponentsAndLayoutsAreRefused) {
     o.arithmetic = false;
     o.components = 4;
     EXPECT_EQ(OurDecode(Encode(o)).analysis, -2);  // CMYK
-    o.components = 3;  // 4:2:0: luminance 2x2, chroma 1x1
+    o.components = 3;                              // 4:2:0: luminance 2x2, chroma 1x1
     const std::vector<unsigned char> jpeg = Encode(o);
     const long sof = FindMarker(jpeg, 0xC0), sos = FindMarker(jpeg, 0xDA), luma = sof + 11;
     ASSERT_GT(sof, 0);
     // Lossless coding; two components; a zero horizontal or vertical factor; a chroma factor of
     // 2 under a luminance maximum of 3; a scan of four components; scan table selectors of 3.
-    const std::vector<std::pair<long, unsigned char>> patches[] = {
-        {{sof + 1, 0xC3}}, {{sof + 9, 2}},     {{luma, 0x02}},    {{luma, 0x20}},
-        {{luma, 0x31}, {luma + 3, 0x21}},      {{sos + 4, 0x04}}, {{sos + 6, 0x30}},
-        {{sos + 6, 0x03}}};
+    const std::vector<std::pair<long, unsigned char>> patches[] = {{{sof + 1, 0xC3}},
+                                                                   {{sof + 9, 2}},
+                                                                   {{luma, 0x02}},
+                                                                   {{luma, 0x20}},
+                                                                   {{luma, 0x31}, {luma + 3, 0x21}},
+                                                                   {{sos + 4, 0x04}},
+                                                                   {{sos + 6, 0x30}},
+                                                                   {{sos + 6, 0x03}}};
     for (const auto& patch : patches) {
         std::vector<unsigned char> patched = jpeg;
         for (const auto& [at, value] : patch) patched[static_cast<size_t>(at)] = value;
@@ -151,12 +164,7 @@ TEST(JpegDecode, MemoryLimitsAndCoefficientStoresThatFollowTheData) {
     o.h0 = o.v0 = 1;
     o.components = 1;
     o.simpleProgression = true;
-    std::vector<unsigned char> jpeg = Encode(o);  // 64 x 48
-    long sof = FindMarker(jpeg, 0xC2);
-    ASSERT_GT(sof, 0);
-    // 1024 x 1024.
-    jpeg[sof + 5] = jpeg[sof + 7] = 4;
-    jpeg[sof + 6] = jpeg[sof + 8] = 0;
+    const std::vector<unsigned char> jpeg = WithSize(Encode(o), 1024, 1024);  // from 64 x 48
     std::vector<char> data(jpeg.begin(), jpeg.end());
     // The 64 x 48 picture's scans fill one row of 128 blocks (32 KiB) of the 4 MiB a
     // 1024 x 1024 frame would take at once; its data ends in the first row of blocks.

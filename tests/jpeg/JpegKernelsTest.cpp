@@ -92,9 +92,8 @@ TEST(JpegKernels, EntropyReaderGivesTheByteReadersBitsHuffmanValuesStatesAndErro
             }
             const int n = static_cast<int>(rng() % 17);
             int va = 0, vb = 0;
-            EOutcome pa = Outcome([&] {
-                va = kind < 3 ? jpegtest::PlainHuffman(plain, table) : plain.GetBits(n);
-            });
+            EOutcome pa = Outcome(
+                [&] { va = kind < 3 ? jpegtest::PlainHuffman(plain, table) : plain.GetBits(n); });
             EOutcome pb =
                 Outcome([&] { vb = kind < 3 ? reader.DecodeHuffman(lookup) : reader.GetBits(n); });
             ASSERT_EQ(pa, pb) << "round " << round << " op " << op << " kind " << kind;
@@ -167,33 +166,6 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
     }
 }
 
-TEST(JpegKernels, VectorColourConversionsGiveTheFormulas) {
-    // Every Cb and Cr of the vector range, at a few luminances, through the row forms (random
-    // samples: ColourRowsCoverWholeMcusBottomUp).
-    const int span = kColourMax - kColourMin + 1;
-    std::vector<int> y(span), cb(span), cr(span);
-    for (int lum : {-300, 0, 100, 255, 600}) {
-        for (int other : {kColourMin, 0, 128, 255, kColourMax}) {
-            for (int i = 0; i < span; ++i) {
-                y[i] = lum;
-                cb[i] = kColourMin + i;
-                cr[i] = other;
-            }
-            for (int pass = 0; pass < 2; ++pass) {
-                std::vector<unsigned char> expected(3 * span);
-                for (int i = 0; i < span; ++i)
-                    jpegtest::PlainColour(y[i], cb[i], cr[i], &expected[3 * i]);
-                for (const SKernels& forms : AllKernels()) {
-                    std::vector<unsigned char> out(3 * span);
-                    forms.colourRows(y.data(), cb.data(), cr.data(), 0, span, 1, out.data(), 0);
-                    ASSERT_EQ(out, expected) << lum << " " << other;
-                }
-                std::swap(cb, cr);
-            }
-        }
-    }
-}
-
 TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
     std::mt19937 rng(18);
     // Samples in 0..255, in the vector forms' range, at its edges, and any 24-bit value.
@@ -212,7 +184,7 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
     const int kPlane = 32;  // plane width in ints (an MCU four blocks wide)
     for (int round = 0; round < 1500; ++round) {
         int n = 1 + static_cast<int>(rng() % kPlane);
-        if (round % 3 == 0) n = 8;  // the width taken two rows at a time
+        if (round % 3 == 0) n = 8;                  // the width taken two rows at a time
         if (round % 3 == 1) n = 16 << (rng() % 2);  // whole vectors of the half-chroma form
         int rows = 1 + static_cast<int>(rng() % 16);
         std::vector<int> y(kPlane * 16), cb(kPlane * 16), cr(kPlane * 16);
@@ -224,7 +196,9 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
         const int stride = 3 * kPlane + 4;
         // vf 0: chroma at full resolution (colourRows); 1 and 2: half across, 1/vf down.
         for (int vf = 0; vf <= 2; ++vf) {
-            auto chroma = [&](int r, int i) { return vf ? r / vf * kPlane + i / 2 : r * kPlane + i; };
+            auto chroma = [&](int r, int i) {
+                return vf ? r / vf * kPlane + i / 2 : r * kPlane + i;
+            };
             std::vector<unsigned char> expected(static_cast<size_t>(stride) * 16, 0x5A);
             for (int r = 0; r < rows; ++r)
                 for (int i = 0; i < n; ++i)

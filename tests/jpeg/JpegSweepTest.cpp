@@ -12,7 +12,6 @@
 // refinement bit, replication or component order gives below 20 dB.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "JpegTestUtil.h"
@@ -139,8 +138,7 @@ TEST(JpegSweep, TableRedefinedBetweenScans) {
     dqt.resize(69, 2);
     dqt.push_back(0x01);
     dqt.resize(134, 4);
-    const unsigned char sos[2] = {0xFF, 0xDA};
-    auto first = std::search(jpeg.begin(), jpeg.end(), sos, sos + 2);
-    jpeg.insert(std::search(first + 2, jpeg.end(), sos, sos + 2), dqt.begin(), dqt.end());
+    jpeg.insert(jpeg.begin() + FindMarker(jpeg, 0xDA, FindMarker(jpeg, 0xDA) + 2), dqt.begin(),
+                dqt.end());
     Check(jpeg, Strict::own, "luminance DC, chroma DC, two bands");
 }

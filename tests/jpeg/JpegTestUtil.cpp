@@ -1,8 +1,8 @@
 // Test helpers of the JPEG decoder tests (see JpegTestUtil.h).
 #include "JpegTestUtil.h"
 
-#include <csetjmp>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
 #include <random>
 
@@ -90,7 +90,8 @@ std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, 
     height = static_cast<int>(cinfo.output_height);
     std::vector<unsigned char> bgr(static_cast<size_t>(Stride(width)) * height, 0);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &bgr[static_cast<size_t>(height - 1 - cinfo.output_scanline) * Stride(width)];
+        JSAMPROW row =
+            &bgr[static_cast<size_t>(height - 1 - cinfo.output_scanline) * Stride(width)];
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
@@ -228,8 +229,8 @@ int PlainHuffman(CInBitStream& stream, const SJpegHuffman& table) {
     throw EDataFormatError(nullptr, "length over");
 }
 
-SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full,
-                        CJpegDecoder* decoder, int64_t maxPixels) {
+SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full, CJpegDecoder* decoder,
+                        int64_t maxPixels) {
     SDecodeResult r;
     std::vector<char> data(jpeg.begin(), jpeg.end());
     CJpegDecoder own;
@@ -249,6 +250,21 @@ SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full,
             if (r.bitmap[static_cast<size_t>(y) * stride + x] != kUntouched)
                 r.paddingIntact = false;
     return r;
+}
+
+long FindMarker(const std::vector<unsigned char>& jpeg, int code, size_t from) {
+    for (size_t i = from; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return static_cast<long>(i);
+    return -1;
+}
+
+std::vector<unsigned char> WithSize(std::vector<unsigned char> jpeg, int width, int height) {
+    long sof = FindMarker(jpeg, 0xC0);
+    if (sof < 0) sof = FindMarker(jpeg, 0xC2);
+    const int size[4] = {height >> 8, height & 0xFF, width >> 8, width & 0xFF};
+    for (int i = 0; i < 4; ++i)
+        jpeg.at(static_cast<size_t>(sof) + 5 + i) = static_cast<unsigned char>(size[i]);
+    return jpeg;
 }
 
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,

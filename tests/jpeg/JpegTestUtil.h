@@ -84,6 +84,12 @@ struct SDecodeResult {
 SDecodeResult OurDecode(const std::vector<unsigned char>& jpeg, bool full = false,
                         CJpegDecoder* decoder = nullptr, int64_t maxPixels = int64_t{1} << 24);
 
+// Offset of the first marker `code` (its 0xFF) at or after `from`, or -1. Entropy data cannot
+// hold one (a 0xFF there is followed by 0x00 or a restart code).
+long FindMarker(const std::vector<unsigned char>& jpeg, int code, size_t from = 0);
+// The file with the size in its frame header (SOF0 or SOF2) replaced.
+std::vector<unsigned char> WithSize(std::vector<unsigned char> jpeg, int width, int height);
+
 // Peak signal-to-noise ratio in dB over the 3 * width image bytes of every row.
 double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,
             int height);
