@@ -83,16 +83,22 @@ inline FuzzRewrite DrawRewrite(FuzzedDataProvider& fdp) {
     return r;
 }
 
-// Full read of the nSize bytes at pBlock into exif and prop. A malformed block ends the read
-// with EBufferError, which leaves what was read so far; any other exception is a fault and
-// escapes to the fuzzer. Returns true when the read ran to the end.
-inline bool ReadBlock(CExif& exif, unsigned char* pBlock, int nSize, SExifProperty& prop) {
+// Full read (or, with quickThumbnail 0 or 1, the quick read) of the nSize bytes at pBlock into
+// exif and prop. A malformed block ends the read with EBufferError, which leaves what was read so
+// far; any other exception is a fault and escapes to the fuzzer. A read that runs to the end must
+// leave the stream at the block's end; returns whether it ran to the end.
+inline bool ReadBlock(CExif& exif, unsigned char* pBlock, int nSize, SExifProperty& prop,
+                      int quickThumbnail = -1) {
     CInBitStream stream(pBlock, nSize);
     try {
-        exif.ReadExif(&stream, nSize, &prop);
+        if (quickThumbnail < 0)
+            exif.ReadExif(&stream, nSize, &prop);
+        else
+            exif.ReadQuickExif(&stream, nSize, &prop, quickThumbnail);
     } catch (const EBufferError&) {
         return false;
     }
+    Require(stream.GetPosition() == pBlock + nSize);
     return true;
 }
 

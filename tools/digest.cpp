@@ -280,7 +280,7 @@ int main(int argc, char** argv) {
             DigestPhoto(path, name);
         }
     }
-    for (const char* dir : {"tests/data/exif", "fuzz/corpus/fuzz_exif_read"})
+    for (const char* dir : {"tests/data/exif", "fuzz/corpus/fuzz_exif_block"})
         for (const fs::path& path : FilesIn(root / dir, {".tiff", ".tif"}))
             DigestTiff(path, (fs::path(dir) / path.filename()).string());
     DigestMagVar();

@@ -1,17 +1,21 @@
-// Fuzz target for the EXIF write path: read arbitrary bytes as a TIFF block, apply a property
-// record drawn from the input (RewriteData), lay the directory out again (WriteExif) and read
-// the result back.
+// Fuzz target for the EXIF block: the readers, the record rewrite, the writer and the in-place
+// GPS patch of CExif, on arbitrary bytes. Every buffer handed over is a heap copy of exactly the
+// block's size, so that AddressSanitizer catches any access outside it.
 //
-// Input: the record and the RewriteData arguments are taken from the input's last bytes (see
-// FuzzRecord.h), the rest is the TIFF block. One input in four skips the first read, so that
-// RewriteData builds its directory from nothing.
+// First the whole input is the TIFF block: ReadExif and ReadQuickExif (thumbnail or not by the
+// input's length) read it, and the table the full read leaves, also after a read that failed
+// part-way, is deep-copied. Checks: only EBufferError leaves a reader; a read that completes
+// leaves the stream at the block's end; the copy holds the same entries.
 //
-// Checks, always: the written block fits in GetTotalSize() bytes (the buffer has exactly that
-// size, so AddressSanitizer catches a write past it).
-// When the directory is well formed (no tag twice in one directory, and every directory
-// pointer a 4-byte value), also: the written block reads back without error; every directory
-// comes back with the same entries in the same order, with the same bytes (directory pointers
-// and thumbnail offsets aside), the thumbnail with it; the texts set or cleared stay so.
+// Then a property record and the other arguments of RewriteData are taken from the input's last
+// bytes (see FuzzRecord.h) and the rest is the block: it is read (one input in four skips the
+// read, so that RewriteData builds its directory from nothing), the record applied, OverwriteGPS
+// patches a copy of the block with that table (only EBufferError may leave it), and WriteExif
+// lays the directory out again. Checks: the written block fits in GetTotalSize() bytes. When the
+// directory is well formed (no tag twice in one directory, and every directory pointer a 4-byte
+// value), also: the written block reads back without error; every directory comes back with the
+// same entries in the same order, with the same bytes (directory pointers and thumbnail offsets
+// aside), the thumbnail with it; the texts set or cleared stay so.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -89,21 +93,49 @@ std::vector<std::string> Directory(const CExif& exif, int parent, std::initializ
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
+    CExif whole, quick;
+    for (CExif* reader : {&whole, &quick}) {
+        std::vector<unsigned char> block(data, data + size);
+        SExifProperty prop{};
+        ReadBlock(*reader, block.data(), static_cast<int>(size), prop,
+                  reader == &quick ? static_cast<int>(size & 1) : -1);
+    }
+    CExif copy;
+    copy = whole;
+    Require(copy.m_aEntry.size() == whole.m_aEntry.size() &&
+            copy.GetTotalSize() == whole.GetTotalSize());
+    for (size_t i = 0; i < whole.m_aEntry.size(); ++i) {
+        const SExifEntry& x = whole.m_aEntry[i];
+        const SExifEntry& y = copy.m_aEntry[i];
+        Require(x.nParent == y.nParent && x.nTag == y.nTag && x.nSize == y.nSize);
+        Require(x.nParent == DIR_DELETED || x.nSize <= 0 ||
+                std::memcmp(x.pData, y.pData, x.nSize) == 0);
+    }
+
     FuzzedDataProvider fdp(data, size);
     const bool from_nothing = fdp.ConsumeIntegralInRange<int>(0, 3) == 0;
     const FuzzRewrite rewrite = DrawRewrite(fdp);
-    std::vector<unsigned char> block = fdp.ConsumeRemainingBytes<unsigned char>();
-
+    const std::vector<unsigned char> block = fdp.ConsumeRemainingBytes<unsigned char>();
     CExif a;
     if (!from_nothing) {
+        std::vector<unsigned char> read_copy = block;
         SExifProperty first{};
-        ReadBlock(a, block.data(), static_cast<int>(block.size()), first);
+        ReadBlock(a, read_copy.data(), static_cast<int>(block.size()), first);
     }
     // A tag twice in the block is rewritten or deleted only once (the first), so the check
     // of what comes back needs a well-formed directory before the rewrite as well as after.
     const bool read_well_formed = WellFormed(a);
     a.RewriteData(rewrite.prop, rewrite.time, rewrite.name.c_str(), rewrite.bDate,
                   rewrite.bWriteGPS);
+
+    unsigned char* patched = static_cast<unsigned char*>(std::malloc(block.size()));
+    if (!block.empty()) std::memcpy(patched, block.data(), block.size());
+    CInBitStream stream(patched, static_cast<int>(block.size()));
+    try {
+        a.OverwriteGPS(&stream);
+    } catch (const EBufferError&) {
+    }
+    std::free(patched);
 
     const int capacity = a.GetTotalSize();
     Require(capacity > 0);
