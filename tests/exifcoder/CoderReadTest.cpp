@@ -1,5 +1,5 @@
-// The coder's read operations over real JPEG files: libjpeg encodes the pictures, Exiv2 writes
-// their EXIF blocks (both byte orders, with and without thumbnails). Checked: the outcome
+// The coder's read operations over real JPEG files whose EXIF blocks Exiv2 wrote (both byte
+// orders, with and without thumbnails). Checked: the outcome
 // codes, the segment walk (which APP1 counts, frame headers, fill bytes), the picture size, the
 // quick read's subset and the listing of a whole photo against a golden text. Damaged photos
 // are the fuzz target's (fuzz_coder_read), whose seeds include these photos.
@@ -12,6 +12,7 @@
 #include "exifcoder/CoderTestUtil.h"
 #include "exifcoder/SjisText.h"
 #include "photogeo/ExifIfdCoder.h"
+#include "support/ExifTestUtil.h"
 
 using namespace codertest;
 
@@ -38,7 +39,7 @@ protected:
         const Segment s = ExifSegment(photo);
         exifSegment = Slice(photo, s.offset, s.length);
         ASSERT_FALSE(exifSegment.empty());
-        plain = EncodeJpeg(64, 48);
+        plain = PlainPhoto();
     }
 
     TempDir dir;
@@ -98,8 +99,8 @@ TEST_F(ReadTest, PictureSizeFromTheFirstFrameHeader) {
     const struct {
         Bytes file;
         int width, height;
-    } cases[] = {{EncodeJpeg(640, 480), 640, 480},
-                 {EncodeJpeg(33, 17, true), 33, 17},
+    } cases[] = {{ReadFile(PHOTOGEO_TEST_DATA "/exifcoder/plain-640x480.jpg"), 640, 480},
+                 {ReadFile(PHOTOGEO_TEST_DATA "/../../samples/lake-progressive.jpg"), 160, 120},
                  {photo, 64, 48},
                  {Slice(plain, 0, FrameOffset(plain)), 7, 7},
                  {Slice(plain, 0, FrameOffset(plain) + 6), 7, 7}};
@@ -123,7 +124,8 @@ TEST_F(ReadTest, ListingOfAWholePhotoMatchesTheGoldenText) {
         CExifIfdCoder coder;
         ASSERT_EQ(coder.Decoder(dir.Path("g.jpg").c_str()), 1);
         ASSERT_EQ(coder.m_nStatus, 1);
-        ExpectGolden("listing-photo.txt", Listing(coder));
+        const std::string listing = Listing(coder);
+        EXPECT_EQ(listing, exiftest::Golden("exifcoder/listing-photo.txt", listing));
         EXPECT_EQ(coder.m_Exif.m_bIntel, bigEndian ? 0 : 1);
         // The quick read (its subset is the EXIF reader tests'): the option is its thumbnail
         // switch.

@@ -1,29 +1,11 @@
-// Test-side helpers: libjpeg encoding, the test photos, Exiv2 reading, the marker structure of
-// a JPEG file.
+// Test-side helpers: the test photos, Exiv2 reading, the marker structure of a JPEG file.
 #include "exifcoder/CoderTestUtil.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
-#include "support/JpegEncode.h"
-
 namespace codertest {
-
-Bytes EncodeJpeg(int width, int height, bool progressive) {
-    Bytes px(static_cast<size_t>(width) * height * 3);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            unsigned char* p = &px[(static_cast<size_t>(y) * width + x) * 3];
-            p[0] = static_cast<unsigned char>(x * 255 / std::max(1, width - 1));
-            p[1] = static_cast<unsigned char>(y * 255 / std::max(1, height - 1));
-            p[2] = static_cast<unsigned char>((x ^ y) * 7);
-        }
-    return testsupport::CompressJpeg(px.data(), width, height, 3, [&](jpeg_compress_struct& cinfo) {
-        jpeg_set_quality(&cinfo, 85, TRUE);
-        if (progressive) jpeg_simple_progression(&cinfo);
-    });
-}
 
 void MakePhoto(const std::string& path, bool bigEndian, bool thumbnail) {
     const std::string name = bigEndian ? "be-thumb" : thumbnail ? "le-thumb" : "le";

@@ -1,6 +1,5 @@
-// Test-side helpers of the coder tests: small real JPEG images encoded by libjpeg, photos whose
-// EXIF blocks Exiv2 (an independent writer) made, and a reader of the JPEG marker structure to
-// compare files segment by segment.
+// Test-side helpers of the coder tests: photos whose EXIF blocks Exiv2 (an independent writer)
+// made, and a reader of the JPEG marker structure to compare files segment by segment.
 #ifndef PHOTOGEO_TESTS_CODERTESTUTIL_H
 #define PHOTOGEO_TESTS_CODERTESTUTIL_H
 
@@ -12,16 +11,14 @@
 
 #include "support/Exiv2Oracle.h"
 #include "support/Files.h"
+#include "support/TestPhotos.h"
 
 namespace codertest {
 
 using testsupport::Bytes;
 
-// A baseline (or progressive) JPEG of width x height with a JFIF APP0 segment: a colour
-// gradient, so that the entropy-coded data is not trivial.
-Bytes EncodeJpeg(int width, int height, bool progressive = false);
-
 using testsupport::FileExists;
+using testsupport::PlainPhoto;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;

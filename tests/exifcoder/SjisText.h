@@ -1,14 +1,12 @@
 // Shift-JIS (CP932) text to UTF-8 by iconv, for comparing the coder's texts with texts written
 // in UTF-8 (a byte run that is not Shift-JIS fails the current test), and the coder's whole
-// listing in UTF-8 compared with a golden text.
+// listing in UTF-8.
 #ifndef PHOTOGEO_TESTS_SJISTEXT_H
 #define PHOTOGEO_TESTS_SJISTEXT_H
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -44,17 +42,6 @@ inline std::string Listing(CExifIfdCoder& coder) {
             text << item << '\t' << Utf8(name) << '\t' << Utf8(value) << '\n';
     }
     return text.str();
-}
-
-// Compares text with tests/data/exifcoder/<name>; PHOTOGEO_WRITE_GOLDEN=1 rewrites the file
-// instead, for review by diff.
-inline void ExpectGolden(const std::string& name, const std::string& text) {
-    const std::string path = std::string(PHOTOGEO_TEST_DATA) + "/exifcoder/" + name;
-    if (std::getenv("PHOTOGEO_WRITE_GOLDEN")) std::ofstream(path) << text;
-    std::ifstream in(path);
-    std::stringstream golden;
-    golden << in.rdbuf();
-    EXPECT_EQ(text, golden.str()) << name;
 }
 
 }  // namespace codertest

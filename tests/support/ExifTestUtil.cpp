@@ -2,6 +2,7 @@
 #include "support/ExifTestUtil.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -10,6 +11,13 @@
 #include <vector>
 
 namespace exiftest {
+
+std::string Golden(const std::string& name, const std::string& text) {
+    const std::string path = std::string(PHOTOGEO_TEST_DATA) + "/" + name;
+    if (std::getenv("PHOTOGEO_WRITE_GOLDEN")) std::ofstream(path) << text;
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 Bytes SampleBlock(bool bIntel) {
     std::ifstream in(std::string(PHOTOGEO_TEST_DATA) +

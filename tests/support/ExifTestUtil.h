@@ -1,6 +1,7 @@
 // Shared helpers of the EXIF tests: a realistic sample block in either byte order, a text
-// dump of the property record and of the entry table (for whole-record comparisons), and a
-// CExif subclass that opens the protected table queries to the tests.
+// dump of the property record and of the entry table (for whole-record comparisons) and golden
+// texts to compare them with, and a CExif subclass that opens the protected table queries to
+// the tests.
 #ifndef PHOTOGEO_TESTS_SUPPORT_EXIFTESTUTIL_H
 #define PHOTOGEO_TESTS_SUPPORT_EXIFTESTUTIL_H
 
@@ -56,6 +57,10 @@ std::map<std::pair<int, int>, Located> Locate(const Bytes& b, size_t tiff = 0);
 bool Within(size_t at, const Located& l);
 // Offsets at which two equally long buffers differ.
 std::set<size_t> Diff(const Bytes& a, const Bytes& b);
+
+// The golden text tests/data/<name> to compare text with; PHOTOGEO_WRITE_GOLDEN=1 first
+// writes text into the file, for review by diff.
+std::string Golden(const std::string& name, const std::string& text);
 
 }  // namespace exiftest
 
