@@ -9,7 +9,9 @@
 #include "support/JpegEncode.h"
 
 namespace jpegtest {
+namespace {
 
+// The picture, RGB (or grey, or CMYK) interleaved top-down.
 std::vector<unsigned char> MakePicture(const SEncodeOptions& o) {
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> noise(-12, 12);
@@ -33,6 +35,8 @@ std::vector<unsigned char> MakePicture(const SEncodeOptions& o) {
         }
     return px;
 }
+
+}  // namespace
 
 std::vector<unsigned char> Encode(const SEncodeOptions& o) {
     const std::vector<unsigned char> px = MakePicture(o);
@@ -285,13 +289,9 @@ void CJpegWriter::Bytes(std::initializer_list<int> bytes) {
     for (int b : bytes) data.push_back(static_cast<unsigned char>(b));
 }
 
-void CJpegWriter::Word(int w) {
-    Bytes({(w >> 8) & 0xFF, w & 0xFF});
-}
-
 void CJpegWriter::Segment(int marker, const std::vector<int>& body) {
-    Bytes({0xFF, marker});
-    Word(static_cast<int>(body.size()) + 2);
+    const int length = static_cast<int>(body.size()) + 2;
+    Bytes({0xFF, marker, length >> 8, length & 0xFF});
     for (int b : body) data.push_back(static_cast<unsigned char>(b));
 }
 

@@ -33,9 +33,8 @@ struct SEncodeOptions {
     bool simpleProgression = false;     // libjpeg's default progressive script
 };
 
-// A photo-like test picture: smooth gradients, an edge and seeded noise; RGB (or grey, or CMYK)
-// interleaved top-down.
-std::vector<unsigned char> MakePicture(const SEncodeOptions& o);
+// libjpeg-turbo's encoding of a photo-like test picture: smooth gradients, an edge and seeded
+// noise.
 std::vector<unsigned char> Encode(const SEncodeOptions& o);
 // A spectral-selection script: one DC scan of every component, then for each band end in
 // `bands` one AC scan per component from the previous band's end + 1.
@@ -98,7 +97,6 @@ double Psnr(const std::vector<unsigned char>& a, const std::vector<unsigned char
 class CJpegWriter {
 public:
     void Bytes(std::initializer_list<int> bytes);
-    void Word(int w);
     void Segment(int marker, const std::vector<int>& body);
     // SOI and the tables and frame (SOF marker sof) of a one-component image: quantiser q0 for
     // DC and 1 for the rest; DC and AC tables given as code counts of lengths 1, 2, ... and

@@ -35,33 +35,16 @@ Bytes Text(const std::string& s) {
 
 // A maker note in the Canon directory format: a bare directory whose value offsets count from
 // the start of the TIFF block, so the note reads right only where it was placed (at base).
-Bytes CanonMakerNote(const TiffBuilder& order, uint32_t base) {
-    struct Item {
-        uint16_t tag, type;
-        uint32_t count;
-        Bytes value;
-    };
-    Bytes settings;
-    for (uint16_t v : {16, 2, 0, 3, 0, 1, 0, 0}) Put(settings, order.U16(v));
+Bytes CanonMakerNote(bool intel, uint32_t base) {
+    TiffBuilder note(intel);
+    const int d = note.AddDir(false);
+    note.Short(d, 0x0001, {16, 2, 0, 3, 0, 1, 0, 0});
+    note.Ascii(d, 0x0006, "IMG:TEST JPEG ONE");
+    note.Ascii(d, 0x0007, "Firmware 1.02");
     Bytes owner = Text("Hanako Test");
     owner.resize(32, 0);
-    const std::vector<Item> items = {{0x0001, 3, 8, settings},
-                                     {0x0006, 2, 18, Text(std::string("IMG:TEST JPEG ONE") + '\0')},
-                                     {0x0007, 2, 14, Text(std::string("Firmware 1.02") + '\0')},
-                                     {0x0009, 2, 32, owner}};
-    Bytes note = order.U16(static_cast<uint16_t>(items.size()));
-    uint32_t values = base + 2 + 12 * static_cast<uint32_t>(items.size()) + 4;
-    Bytes area;
-    for (const Item& it : items) {
-        Put(note, order.U16(it.tag));
-        Put(note, order.U16(it.type));
-        Put(note, order.U32(it.count));
-        Put(note, order.U32(values + static_cast<uint32_t>(area.size())));
-        Put(area, it.value);
-    }
-    Put(note, order.U32(0));
-    Put(note, area);
-    return note;
+    note.Raw(d, 0x0009, 2, 32, owner);
+    return note.Bare(d, base);
 }
 
 Bytes Utf16(const std::u16string& s, bool bigEndian) {
@@ -90,7 +73,7 @@ Bytes Block(const PhotoRecipe& r, size_t padding, uint32_t makerNoteAt) {
     b.Ascii(exif, 0x9003, r.unknownDate ? "0000:00:00 00:00:00" : "2024:05:06 07:08:09");
     b.Rational(exif, 0x920A, {{50, 1}});
     if (r.makerNote) {
-        Bytes note = CanonMakerNote(b, makerNoteAt);
+        Bytes note = CanonMakerNote(!r.bigEndian, makerNoteAt);
         b.Undefined(exif, 0x927C, note);
     }
     if (r.unicodeComment) {
@@ -151,7 +134,7 @@ Bytes MakePhoto(const PhotoRecipe& r, const Bytes& base) {
         Bytes block = Block(r, padding, 0);
         uint32_t noteAt = 0;
         if (r.makerNote) {
-            const Bytes probe = CanonMakerNote(TiffBuilder(!r.bigEndian), 0);
+            const Bytes probe = CanonMakerNote(!r.bigEndian, 0);
             noteAt = static_cast<uint32_t>(
                 std::search(block.begin(), block.end(), probe.begin(), probe.end()) - block.begin());
         }

@@ -101,45 +101,51 @@ Bytes TiffBuilder::Build() const {
         at += static_cast<uint32_t>(m_blobs[b].size());
     }
 
-    Bytes out;
-    auto put = [&out](const Bytes& b) { out.insert(out.end(), b.begin(), b.end()); };
-    out = m_bIntel ? Bytes{'I', 'I'} : Bytes{'M', 'M'};
-    put(U16(42));
-    put(U32(m_main.empty() ? 0 : dirOffset[m_main[0]]));
+    Bytes out = m_bIntel ? Bytes{'I', 'I'} : Bytes{'M', 'M'};
+    Append(out, U16(42));
+    Append(out, U32(m_main.empty() ? 0 : dirOffset[m_main[0]]));
     for (size_t d = 0; d < m_dirs.size(); ++d) {
-        const Dir& dir = m_dirs[d];
         if (out.size() != dirOffset[d]) throw std::logic_error("layout");
-        put(U16(static_cast<uint16_t>(dir.entries.size())));
-        uint32_t values = dirOffset[d] + 2 + 12 * static_cast<uint32_t>(dir.entries.size()) + 4;
-        Bytes area;
-        for (const Entry& e : dir.entries) {
-            Bytes value = e.value;
-            if (e.child >= 0) value = U32(dirOffset[e.child]);
-            if (!e.blobs.empty()) {
-                value.clear();
-                for (int b : e.blobs) Append(value, U32(blobOffset[b]));
-            }
-            put(U16(static_cast<uint16_t>(e.tag)));
-            put(U16(static_cast<uint16_t>(e.type)));
-            put(U32(e.count));
-            if (value.size() > 4) {
-                put(U32(values + static_cast<uint32_t>(area.size())));
-                area.insert(area.end(), value.begin(), value.end());
-            } else {
-                Bytes field = value;
-                field.resize(4, 0);
-                put(field);
-            }
-        }
         uint32_t next = 0;
-        if (dir.main) {
-            for (size_t m = 0; m + 1 < m_main.size(); ++m)
-                if (m_main[m] == static_cast<int>(d)) next = dirOffset[m_main[m + 1]];
-        }
-        put(U32(next));
-        put(area);
+        for (size_t m = 0; m + 1 < m_main.size(); ++m)
+            if (m_main[m] == static_cast<int>(d)) next = dirOffset[m_main[m + 1]];
+        Append(out, Directory(d, dirOffset[d], next, dirOffset, blobOffset));
     }
-    for (const Bytes& b : m_blobs) put(b);
+    for (const Bytes& b : m_blobs) Append(out, b);
+    return out;
+}
+
+Bytes TiffBuilder::Bare(int dir, uint32_t at) const {
+    return Directory(static_cast<size_t>(dir), at, 0, {}, {});
+}
+
+Bytes TiffBuilder::Directory(size_t d, uint32_t at, uint32_t next,
+                             const std::vector<uint32_t>& dirOffset,
+                             const std::vector<uint32_t>& blobOffset) const {
+    const Dir& dir = m_dirs.at(d);
+    Bytes out = U16(static_cast<uint16_t>(dir.entries.size()));
+    const uint32_t values = at + 2 + 12 * static_cast<uint32_t>(dir.entries.size()) + 4;
+    Bytes area;
+    for (const Entry& e : dir.entries) {
+        Bytes value = e.value;
+        if (e.child >= 0) value = U32(dirOffset.at(e.child));
+        if (!e.blobs.empty()) {
+            value.clear();
+            for (int b : e.blobs) Append(value, U32(blobOffset.at(b)));
+        }
+        Append(out, U16(static_cast<uint16_t>(e.tag)));
+        Append(out, U16(static_cast<uint16_t>(e.type)));
+        Append(out, U32(e.count));
+        if (value.size() > 4) {
+            Append(out, U32(values + static_cast<uint32_t>(area.size())));
+            Append(area, value);
+        } else {
+            value.resize(4, 0);
+            Append(out, value);
+        }
+    }
+    Append(out, U32(next));
+    Append(out, area);
     return out;
 }
 

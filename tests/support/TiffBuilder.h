@@ -43,6 +43,9 @@ public:
     void BlobOffsets(int dir, int tag, const std::vector<int>& blobs);
 
     Bytes Build() const;
+    // Directory dir alone with its values, laid out as if it stood at offset at of a block (a
+    // maker note whose value offsets count from the start of the block around it).
+    Bytes Bare(int dir, uint32_t at) const;
     // Number encoders in the builder's byte order.
     Bytes U16(uint16_t v) const;
     Bytes U32(uint32_t v) const;
@@ -65,6 +68,10 @@ private:
     std::vector<Dir> m_dirs;
     std::vector<int> m_main;
     std::vector<Bytes> m_blobs;
+
+    // Directory d at offset at, children and blobs at the given offsets.
+    Bytes Directory(size_t d, uint32_t at, uint32_t next, const std::vector<uint32_t>& dirOffset,
+                    const std::vector<uint32_t>& blobOffset) const;
 };
 
 // The block wrapped as a minimal JPEG (SOI, APP1 "Exif", a tiny frame, EOI) for Exiv2.
