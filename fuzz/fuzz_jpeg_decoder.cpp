@@ -6,7 +6,12 @@
 // catches any byte written outside it. The decode runs whatever the analysis result was: an
 // analysis that failed half-way leaves tables and flags behind, and DoDecode must cope with that
 // state too. The second decoder is then reused for the same bytes (RemoveAll, CleanMembers); when
-// the analysis succeeded it must give the same results and bitmap.
+// the analysis succeeded it must give the same results and bitmap. A third decodes with full
+// decoding under a coefficient limit of kCoefficientBytes, so that its stores (which grow as
+// non-zero data arrives) stay bounded whatever size a frame declares. Where it succeeds and
+// libjpeg-turbo reads the same bytes without an error or a warning, its bitmap must be, byte for
+// byte, the decoder's arithmetic over the coefficients libjpeg-turbo read (CoefficientDecode);
+// libjpeg-turbo, whose stores are allocated whole, runs only on images of at most kOraclePixels.
 //
 // Checks: the results are those the interface allows; the row padding of the bitmap is never
 // written.
@@ -21,7 +26,8 @@ namespace {
 
 // 2 M pixels (a 1920 x 1080 picture fits): large enough for every layout the decoder handles,
 // small enough that each input stays fast under the sanitizers.
-constexpr int64_t kMaxPixels = int64_t{1} << 21;
+constexpr int64_t kMaxPixels = int64_t{1} << 21, kOraclePixels = int64_t{1} << 18;
+constexpr long long kCoefficientBytes = 64LL << 20;
 
 void CheckProperty(const uint8_t* data, size_t size) {
     std::vector<char> jpeg(data, data + size);
@@ -66,8 +72,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckResults(again);
     // CleanMembers leaves the scan header and the quantisation tables as they were, so only an
     // analysis that reads the image up to its first scan again sets the same state.
-    if (first.analysis == 0 && (again.analysis != 0 || again.decode != first.decode ||
-                                again.bitmap != first.bitmap))
+    if (first.analysis == 0 &&
+        (again.analysis != 0 || again.decode != first.decode || again.bitmap != first.bitmap))
         std::abort();
+
+    CJpegDecoder full;
+    full.SetLimits(kMaxPixels, kCoefficientBytes);
+    const jpegtest::SDecodeResult r = jpegtest::OurDecode(jpeg, true, &full, kMaxPixels);
+    CheckResults(r);
+    if (r.decode != 0 || int64_t{r.width} * r.height > kOraclePixels) return 0;
+    int w = 0, h = 0;
+    const std::vector<unsigned char> oracle =
+        jpegtest::CoefficientDecode(data, size, full.m_nBasis, w, h);
+    if (!oracle.empty() && w == r.width && h == r.height && oracle != r.bitmap) std::abort();
     return 0;
 }
