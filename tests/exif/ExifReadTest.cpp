@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "support/ExifTestUtil.h"
@@ -93,8 +94,32 @@ TEST_P(ReaderOrder, SampleMatchesTheGoldenRecordsAndTable) {
 
 INSTANTIATE_TEST_SUITE_P(ByteOrder, ReaderOrder, ::testing::Bool());
 
-TEST(Reader, DirectoryShapes) {
-    // An unknown mark is read big-endian; an IFD0 offset below 8 means 8.
+// Records read from blocks made by the builder, each dumped (byte order, then DumpRecord) and
+// compared with tests/data/exif/reader-records.txt, reviewed against the rules: an unknown
+// byte-order mark is read big-endian and an IFD0 offset below 8 means 8; a GPS directory that
+// ends the buffer without its next-directory field; values with more elements than the record's
+// field keep what fits (the map datum, over a record of 'x', NUL-terminated at 79); the
+// copyright forms; a date of NULs is no date; UserComment by its code (JIS and UNICODE to
+// Shift-JIS: "日本" is 93 FA 96 7B, U+3042 82 A0, U+20AC and an emoji each one "?", UNICODE
+// little-endian whatever the block's order; ASCII up to its NUL; an undefined or unknown code
+// read as ASCII; a value shorter than its code absent); a latitude without reference or
+// longitude, the altitude below and above the sea; a GPS pointer of 0 is kept but walks nothing;
+// the quick reader clears no flag, the full reader keeps the others but clears the GPS ones.
+TEST(Reader, RecordsOfBuiltBlocksMatchTheGoldenText) {
+    std::string text;
+    auto add = [&](const std::string& name, const Bytes& block, SExifProperty r = {},
+                   bool quick = false) {
+        CExif exif;
+        ReadBlock(exif, block, r, quick);
+        text += "== " + name + ", " + (exif.m_bIntel ? "II" : "MM") + ", GPS entry " +
+                std::to_string(exif.m_nGPSEntry) + "\n";
+        for (const unsigned char ch : DumpRecord(r)) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, ch < 0x80 ? "%c" : "\\x%02x", ch);
+            text += hex;
+        }
+        return r;
+    };
     TiffBuilder be(false);
     be.Short(be.Ifd0(), 274, {3});
     Bytes block = be.Build();
@@ -102,25 +127,80 @@ TEST(Reader, DirectoryShapes) {
     block[1] = 'Y';
     for (uint8_t low : {0, 4}) {
         block[7] = low;
-        CExif exif;
-        SExifProperty r{};
-        ASSERT_TRUE(ReadBlock(exif, block, r));
-        EXPECT_EQ(exif.m_bIntel, 0);
-        EXPECT_EQ(r.nOrientation, 3);
+        add("unknown mark, IFD0 offset " + std::to_string(low), block);
     }
-    // A GPS directory that ends the buffer without its next-directory field: IFD0 goes on.
     TiffBuilder b(true);
-    const int ifd0 = b.Ifd0(), gps = b.AddDir(false);
-    b.Pointer(ifd0, 34853, gps);
+    const int gps = b.AddDir(false);
+    b.Pointer(b.Ifd0(), 34853, gps);
     b.Ascii(b.Ifd0(), 305, "ab");
     b.Ascii(gps, 1, "S");
     block = b.Build();
-    block.resize(block.size() - 4);
-    CExif exif;
-    SExifProperty r{};
-    ASSERT_TRUE(ReadBlock(exif, block, r));
-    EXPECT_EQ(r.strSoftware, "ab");
-    EXPECT_EQ(r.bGPS, 1);
+    add("GPS directory without its next field", Bytes(block.begin(), block.end() - 4));
+    TiffBuilder c(true);
+    const int g = c.AddDir(false);
+    c.Rational(c.Ifd0(), 282, {{1, 2}, {3, 4}, {5, 6}});
+    c.Rational(c.Ifd0(), 318, {{1, 1}, {2, 1}, {3, 1}, {4, 1}});
+    c.Pointer(c.Ifd0(), 34853, g);
+    c.Ascii(g, 18, std::string(120, 'D'));
+    c.Rational(g, 7, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
+    SExifProperty big{};
+    std::memset(big.szGPSMapDatum, 'x', sizeof big.szGPSMapDatum);
+    add("counts beyond the fields", c.Build(), big);
+    for (const std::string& bytes : {std::string(" \0", 2), std::string("ab\0cd\0", 6),
+                                     std::string(" \0Ed\0", 5), std::string("Long name\0", 10)}) {
+        TiffBuilder t(true);
+        t.Raw(t.Ifd0(), 33432, 2, static_cast<uint32_t>(bytes.size()),
+              Bytes(bytes.begin(), bytes.end()));
+        const SExifProperty r = add("copyright", t.Build());
+        text += "'" + r.strCopyrightPhotographer.str() + "' '" + r.strCopyrightEditor.str() + "'\n";
+    }
+    auto exifItem = [](int tag, int type, const Bytes& value) {
+        TiffBuilder t(false);
+        const int exif = t.AddDir(false);
+        t.Pointer(t.Ifd0(), 34665, exif);
+        t.Raw(exif, tag, type, static_cast<uint32_t>(value.size()), value);
+        t.Ascii(exif, 36868, "2007:05:06 07:08:09");
+        return t.Build();
+    };
+    add("date of NULs", exifItem(36867, 2, Bytes(20, 0)));
+    const std::pair<std::string, Bytes> comments[] = {
+        {std::string("JIS\0\0\0\0\0", 8), {0x1B, '$', 'B', 'F', '|', 'K', '\\', 0x1B, '(', 'B'}},
+        {std::string("UNICODE\0", 8),
+         {'a', 0, 0x42, 0x30, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 'z', 0, 0, 0, 'x', 0}},
+        {std::string("ASCII\0\0\0", 8), {'h', 'i', 0, 'x'}},
+        {std::string(8, '\0'), {'o', 'k'}},
+        {std::string("OTHER\0\0\0", 8), {'o', 'k'}},
+        {std::string("ASCII\0\0\0", 8), {}},
+        {std::string("ASCII\0", 6), {}}};
+    for (const auto& [code, value] : comments) {
+        Bytes v(code.begin(), code.end());
+        v.insert(v.end(), value.begin(), value.end());
+        add("comment " + code.substr(0, code.find('\0')), exifItem(37510, 7, v));
+    }
+    for (uint8_t ref : {0, 1}) {
+        TiffBuilder t(true);
+        const int gps = t.AddDir(false);
+        t.Pointer(t.Ifd0(), 34853, gps);
+        t.Rational(gps, 2, {{10, 1}, {30, 1}, {0, 1}});
+        t.Byte(gps, 5, {ref});
+        t.Rational(gps, 6, {{12345, 100}});
+        add("latitude alone, altitude reference " + std::to_string(ref), t.Build());
+    }
+    TiffBuilder zero(true);
+    zero.Long(zero.Ifd0(), 34853, {0});
+    add("GPS pointer 0", zero.Build());
+    SExifProperty preset{};
+    preset.bMake = 1;
+    preset.strMake = "kept";
+    preset.bGPS = preset.bGPSPosition = preset.bGPSAltitude = preset.bGPSMapDatum = 1;
+    preset.bGPSImgDirection = preset.bGPSImgDirectionRef = 1;
+    std::strcpy(preset.szGPSMapDatum, "TOKYO");
+    TiffBuilder plain(true);
+    plain.Short(plain.Ifd0(), 274, {1});
+    add("quick read over a filled record", plain.Build(), preset, true);
+    EXPECT_EQ(add("full read over a filled record", plain.Build(), preset).szGPSMapDatum[0], 0);
+    EXPECT_EQ(text, Golden("exif/reader-records.txt", text));
+
     // A third main directory is stored as deleted.
     TestExif third;
     Read(
@@ -133,122 +213,6 @@ TEST(Reader, DirectoryShapes) {
     ASSERT_EQ(third.m_aEntry.size(), 3u);
     EXPECT_EQ(third.m_aEntry[2].nParent, DIR_DELETED);
     EXPECT_EQ(third.m_aEntry[2].nTag, 0x1234);
-    // Counts larger than the record's field store what fits.
-    SExifProperty big{};
-    std::memset(big.szGPSMapDatum, 'x', sizeof big.szGPSMapDatum);
-    TiffBuilder c(true);
-    const int g = c.AddDir(false);
-    c.Rational(c.Ifd0(), 282, {{1, 2}, {3, 4}, {5, 6}});
-    c.Rational(c.Ifd0(), 318, {{1, 1}, {2, 1}, {3, 1}, {4, 1}});
-    c.Pointer(c.Ifd0(), 34853, g);
-    c.Ascii(g, 18, std::string(120, 'D'));
-    c.Rational(g, 7, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}});
-    CExif fresh;
-    ASSERT_TRUE(ReadBlock(fresh, c.Build(), big));
-    EXPECT_EQ(big.rXResolution.nDenominator, 2);
-    EXPECT_EQ(big.rWhitePoint[1].nNumerator, 2);
-    EXPECT_EQ(big.rGPSTimeStamp[2].nNumerator, 3);
-    EXPECT_EQ(std::strlen(big.szGPSMapDatum), 79u);
-}
-
-TEST(Reader, CopyrightDatesAndComments) {
-    const struct {
-        std::string bytes;
-        int photographer, editor;
-        const char* p;
-        const char* e;
-    } copyrights[] = {
-        {std::string(" \0", 2), 0, 0, " ", ""},
-        {std::string("ab\0cd\0", 6), 1, 1, "ab", "cd"},
-        {std::string(" \0Ed\0", 5), 0, 1, " ", "Ed"},
-        {std::string("Long name only\0", 15), 1, 0, "Long name only", ""},
-    };
-    for (const auto& c : copyrights) {
-        SExifProperty r = Read([&](TiffBuilder& b) {
-            b.Raw(b.Ifd0(), 33432, 2, static_cast<uint32_t>(c.bytes.size()),
-                  Bytes(c.bytes.begin(), c.bytes.end()));
-        });
-        EXPECT_EQ(r.bCopyrightPhotographer * 10 + r.bCopyrightEditor,
-                  c.photographer * 10 + c.editor)
-            << c.p;
-        EXPECT_EQ(r.strCopyrightPhotographer, c.p);
-        EXPECT_EQ(r.strCopyrightEditor, c.e);
-    }
-    // A date of NULs is no date.
-    SExifProperty d = Read([](TiffBuilder& b) {
-        const int exif = b.AddDir(false);
-        b.Pointer(b.Ifd0(), 34665, exif);
-        b.Raw(exif, 36867, 2, 20, Bytes(20, 0));
-        b.Ascii(exif, 36868, "2007:05:06 07:08:09");
-    });
-    EXPECT_EQ(d.bDateTimeOriginal, 0);
-    EXPECT_EQ(d.tmDateTimeDigitized.Format("%Y-%m-%d %H:%M:%S"), "2007-05-06 07:08:09");
-
-    auto comment = [](const Bytes& value) {
-        SExifProperty r = Read([&](TiffBuilder& b) {
-            const int exif = b.AddDir(false);
-            b.Pointer(b.Ifd0(), 34665, exif);
-            b.Undefined(exif, 37510, value);
-        });
-        return r.bUserComment ? r.strUserComment.str() : std::string("<absent>");
-    };
-    auto code = [](const char(&c8)[9], const Bytes& text) {
-        Bytes v(c8, c8 + 8);
-        v.insert(v.end(), text.begin(), text.end());
-        return v;
-    };
-    // JIS: ESC $ B "F|K\" ESC ( B is "日本" (0x93FA 0x967B in Shift-JIS).
-    EXPECT_EQ(comment(code("JIS\0\0\0\0\0", {0x1B, '$', 'B', 'F', '|', 'K', '\\', 0x1B, '(', 'B'})),
-              "\x93\xfa\x96\x7b");
-    // UNICODE: little-endian units whatever the block's order; U+20AC has no Shift-JIS form
-    // and an emoji (a surrogate pair) neither: each becomes one "?".
-    EXPECT_EQ(comment(code("UNICODE\0", {'a', 0, 0x42, 0x30, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE,
-                                         'z', 0, 0, 0, 'x', 0})),
-              "a\x82\xa0??z");
-    EXPECT_EQ(comment(code("ASCII\0\0\0", {'h', 'i', 0, 'x'})), "hi");
-    EXPECT_EQ(comment(code("\0\0\0\0\0\0\0\0", {'o', 'k'})), "ok");
-    EXPECT_EQ(comment(code("OTHER\0\0\0", {'o', 'k'})), "ok");
-    EXPECT_EQ(comment(code("ASCII\0\0\0", {})), "");
-    EXPECT_EQ(comment(Bytes{'A', 'S', 'C', 'I', 'I', 0}), "<absent>");  // shorter than its code
-}
-
-TEST(Reader, GpsFormsAndFlags) {
-    // A pointer whose offset is 0 is kept but walks nothing.
-    CExif pointer;
-    EXPECT_EQ(Read([](TiffBuilder& b) { b.Long(b.Ifd0(), 34853, {0}); }, &pointer).bGPS, 0);
-    EXPECT_EQ(pointer.m_nGPSEntry, 0);
-    // A latitude without reference or longitude, the altitude below and above sea level.
-    for (uint8_t ref : {0, 1}) {
-        SExifProperty r = Read([&](TiffBuilder& b) {
-            const int gps = b.AddDir(false);
-            b.Pointer(b.Ifd0(), 34853, gps);
-            b.Rational(gps, 2, {{10, 1}, {30, 1}, {0, 1}});
-            b.Byte(gps, 5, {ref});
-            b.Rational(gps, 6, {{12345, 100}});
-        });
-        EXPECT_EQ(r.bGPSPosition, 1);
-        EXPECT_DOUBLE_EQ(r.dGPSLatitude, 10.5);
-        EXPECT_DOUBLE_EQ(r.dGPSLongitude, 0.0);
-        EXPECT_DOUBLE_EQ(r.dGPSAltitude, ref ? -123.45 : 123.45);
-    }
-    // The full reader keeps other flags but clears the GPS ones; the quick reader clears none.
-    TiffBuilder b(true);
-    b.Short(b.Ifd0(), 274, {1});
-    CExif exif;
-    SExifProperty r{};
-    r.bMake = 1;
-    r.strMake = "kept";
-    r.bGPS = r.bGPSPosition = r.bGPSAltitude = r.bGPSMapDatum = r.bGPSImgDirection = 1;
-    r.bGPSImgDirectionRef = 1;
-    std::strcpy(r.szGPSMapDatum, "TOKYO");
-    ASSERT_TRUE(ReadBlock(exif, b.Build(), r, true));
-    EXPECT_EQ(r.bGPS, 1);
-    EXPECT_STREQ(r.szGPSMapDatum, "TOKYO");
-    ASSERT_TRUE(ReadBlock(exif, b.Build(), r));
-    EXPECT_EQ(r.strMake, "kept");
-    EXPECT_EQ(r.bGPS + r.bGPSPosition + r.bGPSAltitude + r.bGPSMapDatum + r.bGPSImgDirection, 0);
-    EXPECT_EQ(r.bGPSImgDirectionRef, 1);
-    EXPECT_EQ(r.szGPSMapDatum[0], 0);
 }
 
 TEST(Reader, ThumbnailForms) {
