@@ -32,22 +32,17 @@ constexpr long long kCoefficientBytes = 64LL << 20;
 void CheckProperty(const uint8_t* data, size_t size) {
     std::vector<char> jpeg(data, data + size);
     CJpegDecoder decoder;
-    SJpegProperty prop;
-    std::memset(&prop, 0, sizeof prop);
+    SJpegProperty prop{};
     const int result = decoder.GetProperty(jpeg.data(), static_cast<int>(jpeg.size()), prop, 1);
     if (result != 0 && result != 1) std::abort();
-    if (result == 1) {
-        if (prop.m_nComponents != 1 && prop.m_nComponents != 3 && prop.m_nFrameType != 0) {
-            std::abort();
-        }
-        if (prop.m_pComment != nullptr) (void)std::strlen(prop.m_pComment);
-        // The copy belongs to the caller: read all 128 entries, then free it.
-        if (prop.m_pQuantCopy != nullptr) {
-            int sum = 0;
-            for (int i = 0; i < 128; ++i) sum += prop.m_pQuantCopy[i];
-            (void)sum;
-            delete[] prop.m_pQuantCopy;
-        }
+    if (result == 0) return;
+    if (prop.m_nComponents != 1 && prop.m_nComponents != 3 && prop.m_nFrameType != 0) std::abort();
+    if (prop.m_pComment != nullptr) (void)std::strlen(prop.m_pComment);
+    // The copy belongs to the caller: read all 128 entries, then free it.
+    if (prop.m_pQuantCopy != nullptr) {
+        volatile int sum = 0;
+        for (int i = 0; i < 128; ++i) sum = sum + prop.m_pQuantCopy[i];
+        delete[] prop.m_pQuantCopy;
     }
 }
 

@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <random>
 
-#include "support/JpegEncode.h"
-
 namespace jpegtest {
 namespace {
 

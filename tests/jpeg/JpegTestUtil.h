@@ -5,16 +5,12 @@
 #ifndef PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
 #define PHOTOGEO_TESTS_JPEG_JPEGTESTUTIL_H
 
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "photogeo/InBitStream.h"
 #include "photogeo/JpegDecoder.h"
-
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
+#include "support/JpegEncode.h"
 
 namespace jpegtest {
 

@@ -1,12 +1,12 @@
 // Whole-file helpers and the temporary directory of the tests (see Files.h).
 #include "support/Files.h"
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -42,13 +42,8 @@ TempDir::~TempDir() {
 
 std::vector<std::string> TempDir::List() const {
     std::vector<std::string> names;
-    if (DIR* d = ::opendir(m_dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        ::closedir(d);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
