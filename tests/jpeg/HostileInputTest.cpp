@@ -5,6 +5,8 @@
 // where the extra material changes nothing, the same bitmap as the plain file.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "JpegTestUtil.h"
@@ -25,20 +27,6 @@ Bytes ProgressiveGrey(int width, int height) {
     o.h0 = o.v0 = 1;
     o.scans = SpectralScript(1, {63});
     return Encode(o);
-}
-
-// The file resized to a frame whose bitmap nobody could provide: the analysis announces the
-// size, and the decode refuses with -1 before writing to the 64-byte buffer it is given.
-void ExpectRefused(const Bytes& file, int width, int height) {
-    Bytes jpeg = WithSize(file, width, height);
-    CJpegDecoder decoder;
-    EXPECT_EQ(decoder.SetJpegData(reinterpret_cast<char*>(jpeg.data()), int(jpeg.size())), 0);
-    int w = 0, h = 0;
-    decoder.GetPictData(w, h);
-    EXPECT_EQ(std::make_pair(w, h), std::make_pair(width, height));
-    Bytes guard(64, kUntouched);
-    EXPECT_EQ(decoder.DoDecode(reinterpret_cast<char*>(guard.data())), -1);
-    EXPECT_EQ(guard, Bytes(64, kUntouched));
 }
 
 }  // namespace
@@ -115,17 +103,49 @@ TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
     EXPECT_TRUE(many.paddingIntact);
 }
 
-TEST(JpegHostile, ProgressiveCoefficientStoresAboveTheLimitAreRefused) {
-    // 16392 x 16392 greyscale: 2049 x 2049 blocks of 64 coefficients, just above
-    // kMaxCoefficientInts; the largest frame of all, 65535 x 65535, in colour.
-    ExpectRefused(ProgressiveGrey(16, 16), 16392, 16392);
+TEST(JpegHostile, FramesBeyondTheLimitsAreRefusedAndStoresFollowTheData) {
+    const Bytes grey = ProgressiveGrey(64, 48);
     SEncodeOptions o;
     o.width = o.height = 16;
     o.scans = SpectralScript(3, {});
-    ExpectRefused(Encode(o), 65535, 65535);
-    // 10000 x 10000 in 4:4:4: each store alone is below the limit, the three together are not.
+    const Bytes colour420 = Encode(o);
     o.h0 = o.v0 = 1;
-    ExpectRefused(Encode(o), 10000, 10000);
+    const Bytes colour444 = Encode(o);
+    const struct {
+        const Bytes& file;
+        int width, height;
+        bool full;
+        long long pixels, bytes;  // SetLimits, unless pixels < 0
+        const char* outcome;      // result, "partial" when the bitmap was written, LastError
+    } cases[] = {
+        // 2049 x 2049 blocks of 64 coefficients, just above kMaxCoefficientInts; the largest
+        // frame of all; in 4:4:4 each store alone is below the limit, the three together are not.
+        {grey, 16392, 16392, false, -1, 0, "-1 Discaonert DCT0"},
+        {colour420, 65535, 65535, false, -1, 0, "-1 Discaonert DCT0"},
+        {colour444, 10000, 10000, false, -1, 0, "-1 Discaonert DCT2"},
+        // The 64 x 48 picture's scans fill one row of 128 blocks (32 KiB) of the 4 MiB a
+        // 1024 x 1024 frame would take at once; the next marker comes inside the DC scan.
+        {grey, 1024, 1024, true, 1024 * 1023, 64 << 10, "-1 DoDecode:Pixel limit"},
+        {grey, 1024, 1024, true, 1024 * 1024, 64 << 10, "-2 partial DecodeHuffman:Error Marker"},
+        {grey, 1024, 1024, true, 0, 16 << 10, "-1 partial DoDecode:Coefficient memory limit"},
+    };
+    for (const auto& c : cases) {
+        Bytes jpeg = WithSize(c.file, c.width, c.height);
+        CJpegDecoder d;
+        d.SetFullDecoding(c.full);
+        if (c.pixels >= 0) d.SetLimits(c.pixels, c.bytes);
+        ASSERT_EQ(d.SetJpegData(reinterpret_cast<char*>(jpeg.data()), int(jpeg.size())), 0);
+        int w = 0, h = 0;
+        d.GetPictData(w, h);
+        EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.height));
+        // A refusal writes nothing: 64 bytes stand in for a bitmap nobody could provide.
+        const bool writes = std::string(c.outcome).find("partial") != std::string::npos;
+        Bytes bitmap(writes ? size_t(Stride(w)) * h : 64, kUntouched);
+        const int result = d.DoDecode(reinterpret_cast<char*>(bitmap.data()));
+        EXPECT_EQ(std::to_string(result) + (d.IsPartial() ? " partial " : " ") + d.LastError(),
+                  c.outcome);
+        EXPECT_TRUE(writes || bitmap == Bytes(64, kUntouched)) << c.outcome;
+    }
 }
 
 TEST(JpegHostile, ThousandsOfBandRunScansOverALargeFrame) {

@@ -1,6 +1,6 @@
 // Decoding tests of CJpegDecoder beyond the generated sweep (JpegSweepTest.cpp): hand-made
 // streams for the continue flag, damaged entropy data and long end-of-band runs, the layouts it
-// refuses, its limits, properties and reuse.
+// refuses, properties and reuse.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -64,7 +64,7 @@ TEST(JpegDecode, DamagedEntropyDataIsRefusedWithItsCause) {
         int count;
         const char* error;
     } cases[] = {
-        {0b001, 3, "DecodeHuffman:wrong Huffman value"},     // run 14 of size 0
+        {0b001, 3, "DecodeHuffman:wrong Huffman value"},  // run 14 of size 0
         {0b010101010, 9, "DecodeHuffman:wrong Run length"},  // sixteen zeros four times
         {0b10, 2, "DecodeHuffman:wrong Huffman value"},      // a DC size of 17
         {0b01010100, 8, "DecodeHuffman:Error Marker"},       // the end inside a code
@@ -115,50 +115,21 @@ TEST(JpegDecode, UnsupportedCodingComponentsAndLayoutsAreRefused) {
     o.arithmetic = false;
     o.components = 4;
     EXPECT_EQ(OurDecode(Encode(o)).analysis, -2);  // CMYK
-    o.components = 3;                              // 4:2:0: luminance 2x2, chroma 1x1
+    o.components = 3;  // 4:2:0: luminance 2x2, chroma 1x1
     const std::vector<unsigned char> jpeg = Encode(o);
     const long sof = FindMarker(jpeg, 0xC0), sos = FindMarker(jpeg, 0xDA), luma = sof + 11;
     ASSERT_GT(sof, 0);
     // Lossless coding; two components; a zero horizontal or vertical factor; a chroma factor of
     // 2 under a luminance maximum of 3; a scan of four components; scan table selectors of 3.
-    const std::vector<std::pair<long, unsigned char>> patches[] = {{{sof + 1, 0xC3}},
-                                                                   {{sof + 9, 2}},
-                                                                   {{luma, 0x02}},
-                                                                   {{luma, 0x20}},
-                                                                   {{luma, 0x31}, {luma + 3, 0x21}},
-                                                                   {{sos + 4, 0x04}},
-                                                                   {{sos + 6, 0x30}},
-                                                                   {{sos + 6, 0x03}}};
+    const std::vector<std::pair<long, unsigned char>> patches[] = {
+        {{sof + 1, 0xC3}}, {{sof + 9, 2}},     {{luma, 0x02}},    {{luma, 0x20}},
+        {{luma, 0x31}, {luma + 3, 0x21}},      {{sos + 4, 0x04}}, {{sos + 6, 0x30}},
+        {{sos + 6, 0x03}}};
     for (const auto& patch : patches) {
         std::vector<unsigned char> patched = jpeg;
         for (const auto& [at, value] : patch) patched[static_cast<size_t>(at)] = value;
         EXPECT_EQ(OurDecode(patched).analysis, -2) << "byte " << patch[0].first - sof;
     }
-}
-
-TEST(JpegDecode, MemoryLimitsAndCoefficientStoresThatFollowTheData) {
-    SEncodeOptions o;
-    o.h0 = o.v0 = 1;
-    o.components = 1;
-    o.simpleProgression = true;
-    const std::vector<unsigned char> jpeg = WithSize(Encode(o), 1024, 1024);  // from 64 x 48
-    std::vector<char> data(jpeg.begin(), jpeg.end());
-    // The 64 x 48 picture's scans fill one row of 128 blocks (32 KiB) of the 4 MiB a
-    // 1024 x 1024 frame would take at once; its data ends in the first row of blocks.
-    std::vector<char> bitmap(static_cast<size_t>(Stride(1024)) * 1024);
-    auto run = [&](long long pixels, long long bytes) {
-        CJpegDecoder limited;
-        limited.SetFullDecoding(true);
-        limited.SetLimits(pixels, bytes);
-        EXPECT_EQ(limited.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
-        int result = limited.DoDecode(bitmap.data());
-        return std::string(std::to_string(result)) + (limited.IsPartial() ? " partial " : " ") +
-               limited.LastError();
-    };
-    EXPECT_EQ(run(1024 * 1023, 64 << 10), "-1 DoDecode:Pixel limit");
-    // The next marker comes inside the DC scan: what was read is written.
-    EXPECT_EQ(run(1024 * 1024, 64 << 10), "-2 partial DecodeHuffman:Error Marker");
-    EXPECT_EQ(run(0, 16 << 10), "-1 partial DoDecode:Coefficient memory limit");
 }
 
 TEST(JpegDecode, PropertiesCommentsAndApplicationSegments) {
