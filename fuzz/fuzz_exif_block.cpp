@@ -19,6 +19,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -45,20 +46,12 @@ int FindEntry(const CExif& exif, int parent, int tag) {
     return -1;
 }
 
-// The directory numbers of the Exif, GPS and Interoperability directories that the writer
-// reaches, or -1 for those it does not write.
-struct Directories {
-    int exif = -1;
-    int gps = -1;
-    int interop = -1;
-};
-
-Directories WrittenDirectories(const CExif& exif) {
-    Directories d;
-    d.exif = FindEntry(exif, DIR_IFD0, kTagExifPointer);
-    d.gps = FindEntry(exif, DIR_IFD0, kTagGpsPointer);
-    if (d.exif >= 0) d.interop = FindEntry(exif, d.exif, kTagInteropPointer);
-    return d;
+// The entries that point to the Exif, GPS and Interoperability directories the writer reaches
+// (their numbers are the directories'), -1 for those it does not write.
+std::array<int, 3> Pointers(const CExif& exif) {
+    const int ex = FindEntry(exif, DIR_IFD0, kTagExifPointer);
+    return {ex, FindEntry(exif, DIR_IFD0, kTagGpsPointer),
+            ex >= 0 ? FindEntry(exif, ex, kTagInteropPointer) : -1};
 }
 
 bool WellFormed(const CExif& exif) {
@@ -67,10 +60,8 @@ bool WellFormed(const CExif& exif) {
         if (e.nParent == DIR_DELETED) continue;
         if (!seen.insert({e.nParent, e.nTag}).second) return false;
     }
-    const Directories d = WrittenDirectories(exif);
-    for (int pointer : {d.exif, d.gps, d.interop}) {
+    for (int pointer : Pointers(exif))
         if (pointer >= 0 && exif.m_aEntry[pointer].nSize != 4) return false;
-    }
     return true;
 }
 
@@ -150,15 +141,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(ReadBlock(b, copy.data(), written, back));
         Require((b.m_bIntel != 0) == (a.m_bIntel != 0));
 
-        const Directories da = WrittenDirectories(a);
-        const Directories db = WrittenDirectories(b);
+        const auto [exifA, gpsA, interopA] = Pointers(a);
+        const auto [exifB, gpsB, interopB] = Pointers(b);
         Require(Directory(a, DIR_IFD0, {kTagExifPointer, kTagGpsPointer}) ==
                 Directory(b, DIR_IFD0, {kTagExifPointer, kTagGpsPointer}));
         Require(Directory(a, DIR_IFD1, {273, 513}) == Directory(b, DIR_IFD1, {273, 513}));
-        Require(Directory(a, da.exif, {kTagInteropPointer}) ==
-                Directory(b, db.exif, {kTagInteropPointer}));
-        Require(Directory(a, da.gps, {}) == Directory(b, db.gps, {}));
-        Require(Directory(a, da.interop, {}) == Directory(b, db.interop, {}));
+        Require(Directory(a, exifA, {kTagInteropPointer}) ==
+                Directory(b, exifB, {kTagInteropPointer}));
+        Require(Directory(a, gpsA, {}) == Directory(b, gpsB, {}));
+        Require(Directory(a, interopA, {}) == Directory(b, interopB, {}));
         // A JPEG thumbnail comes back when the directory still records its compression, offset
         // and length (the reader also takes them from entries whose own value it drops).
         const int compression = FindEntry(a, DIR_IFD1, 259);

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "support/TiffBuilder.h"
 #include "support/Files.h"
+#include "support/TiffBuilder.h"
 
 namespace testsupport {
 namespace {
@@ -47,16 +47,6 @@ Bytes CanonMakerNote(bool intel, uint32_t base) {
     return note.Bare(d, base);
 }
 
-Bytes Utf16(const std::u16string& s, bool bigEndian) {
-    Bytes out;
-    for (char16_t c : s) {
-        const unsigned char hi = static_cast<unsigned char>(c >> 8), lo = c & 0xFF;
-        out.push_back(bigEndian ? hi : lo);
-        out.push_back(bigEndian ? lo : hi);
-    }
-    return out;
-}
-
 Bytes Block(const PhotoRecipe& r, size_t padding, uint32_t makerNoteAt) {
     TiffBuilder b(!r.bigEndian);
     const int ifd0 = b.Ifd0();
@@ -78,7 +68,7 @@ Bytes Block(const PhotoRecipe& r, size_t padding, uint32_t makerNoteAt) {
     }
     if (r.unicodeComment) {
         Bytes comment = Text(std::string("UNICODE") + '\0');
-        Put(comment, Utf16(u"Gr\u00fc\u00dfe \u65e5\u672c", r.bigEndian));
+        for (char16_t c : std::u16string(u"Gr\u00fc\u00dfe \u65e5\u672c")) Put(comment, b.U16(c));
         b.Undefined(exif, 0x9286, comment);
     }
     b.Short(exif, 0xA001, {1});
@@ -136,7 +126,8 @@ Bytes MakePhoto(const PhotoRecipe& r, const Bytes& base) {
         if (r.makerNote) {
             const Bytes probe = CanonMakerNote(!r.bigEndian, 0);
             noteAt = static_cast<uint32_t>(
-                std::search(block.begin(), block.end(), probe.begin(), probe.end()) - block.begin());
+                std::search(block.begin(), block.end(), probe.begin(), probe.end()) -
+                block.begin());
         }
         block = Block(r, padding, noteAt);
         Bytes payload = {'E', 'x', 'i', 'f', 0, 0};
