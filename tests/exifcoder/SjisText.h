@@ -33,12 +33,13 @@ inline std::string Utf8(const CString& s) {
     return Utf8(static_cast<const char*>(s));
 }
 
-// Every item the coder lists, one "item<TAB>name<TAB>value" line each, in UTF-8.
-inline std::string Listing(CExifIfdCoder& coder) {
+// Every item the coder lists (bAll: in list-all mode), one "item<TAB>name<TAB>value" line each,
+// in UTF-8.
+inline std::string Listing(CExifIfdCoder& coder, int bAll = 0) {
     std::ostringstream text;
     for (int item = 0; item < 330; ++item) {
         CString name, value;
-        if (coder.Listup(item, name, value, 0))
+        if (coder.Listup(item, name, value, bAll))
             text << item << '\t' << Utf8(name) << '\t' << Utf8(value) << '\n';
     }
     return text.str();
