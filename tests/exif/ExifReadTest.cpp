@@ -104,7 +104,11 @@ INSTANTIATE_TEST_SUITE_P(ByteOrder, ReaderOrder, ::testing::Bool());
 // little-endian whatever the block's order; ASCII up to its NUL; an undefined or unknown code
 // read as ASCII; a value shorter than its code absent); a latitude without reference or
 // longitude, the altitude below and above the sea; a GPS pointer of 0 is kept but walks nothing;
-// the quick reader clears no flag, the full reader keeps the others but clears the GPS ones.
+// the quick reader clears no flag, the full reader keeps the others but clears the GPS ones;
+// no thumbnail from strips that run out (form 0), a byte-count table shorter than the offsets
+// (1), samples other than 3 (2), a compression other than 1 and 6 (3), JPEG lengths of 0,
+// beyond the block, or beyond 2 MiB within it (4-6); a JPEG of exactly 2 MiB is taken (7), so
+// are complete RGB strips (8).
 TEST(Reader, RecordsOfBuiltBlocksMatchTheGoldenText) {
     std::string text;
     auto add = [&](const std::string& name, const Bytes& block, SExifProperty r = {},
@@ -112,7 +116,9 @@ TEST(Reader, RecordsOfBuiltBlocksMatchTheGoldenText) {
         CExif exif;
         ReadBlock(exif, block, r, quick);
         text += "== " + name + ", " + (exif.m_bIntel ? "II" : "MM") + ", GPS entry " +
-                std::to_string(exif.m_nGPSEntry) + "\n";
+                std::to_string(exif.m_nGPSEntry) + ", thumbnail " +
+                std::to_string(exif.m_nThumbCompression) + " " + std::to_string(exif.m_nThumbSize) +
+                (exif.m_pThumbData ? " bytes" : "") + "\n";
         for (const unsigned char ch : DumpRecord(r)) {
             char hex[8];
             std::snprintf(hex, sizeof hex, ch < 0x80 ? "%c" : "\\x%02x", ch);
@@ -199,6 +205,31 @@ TEST(Reader, RecordsOfBuiltBlocksMatchTheGoldenText) {
     plain.Short(plain.Ifd0(), 274, {1});
     add("quick read over a filled record", plain.Build(), preset, true);
     EXPECT_EQ(add("full read over a filled record", plain.Build(), preset).szGPSMapDatum[0], 0);
+    constexpr uint32_t k2MiB = 0x200000;
+    for (int form = 0; form < 9; ++form) {
+        TiffBuilder t(true);
+        t.Short(t.Ifd0(), 274, {1});
+        const int ifd1 = t.Ifd1();
+        if (form < 3 || form == 8) {
+            const Bytes second = form == 0 ? Bytes{7, 8, 9} : Bytes{7, 8, 9, 10, 11, 12};
+            t.Short(ifd1, 256, {2});
+            t.Short(ifd1, 257, {2});
+            t.Short(ifd1, 258,
+                    form == 2 ? std::vector<uint16_t>{8} : std::vector<uint16_t>{8, 8, 8});
+            t.Short(ifd1, 259, {1});
+            t.BlobOffsets(ifd1, 273, {t.Blob({1, 2, 3, 4, 5, 6}), t.Blob(second)});
+            const uint32_t counts[] = {6, static_cast<uint32_t>(second.size())};
+            t.Long(ifd1, 279, std::vector<uint32_t>(counts, counts + (form == 1 ? 1 : 2)));
+        } else if (form == 3) {
+            t.Short(ifd1, 259, {5});
+        } else {
+            t.Short(ifd1, 259, {6});
+            t.BlobOffsets(ifd1, 513, {t.Blob(Bytes(k2MiB + 1, 0xD8))});
+            const uint32_t length[] = {0, k2MiB + 100, k2MiB + 1, k2MiB};
+            t.Long(ifd1, 514, {length[form - 4]});
+        }
+        add("thumbnail form " + std::to_string(form), t.Build());
+    }
     EXPECT_EQ(text, Golden("exif/reader-records.txt", text));
 
     // A third main directory is stored as deleted.
@@ -213,50 +244,6 @@ TEST(Reader, RecordsOfBuiltBlocksMatchTheGoldenText) {
     ASSERT_EQ(third.m_aEntry.size(), 3u);
     EXPECT_EQ(third.m_aEntry[2].nParent, DIR_DELETED);
     EXPECT_EQ(third.m_aEntry[2].nTag, 0x1234);
-}
-
-TEST(Reader, ThumbnailForms) {
-    // Strips that run out, a byte-count table shorter than the offsets, samples other than 3,
-    // a compression other than 1 and 6, and JPEG lengths of 0, beyond the block, or beyond
-    // 2 MiB within it; a JPEG of exactly 2 MiB is taken.
-    constexpr uint32_t k2MiB = 0x200000;
-    auto read = [&](int variant, CExif& exif) {
-        return Read(
-            [&](TiffBuilder& b) {
-                b.Short(b.Ifd0(), 274, {1});
-                const int ifd1 = b.Ifd1();
-                if (variant < 3) {
-                    b.Short(ifd1, 256, {2});
-                    b.Short(ifd1, 257, {2});
-                    b.Short(
-                        ifd1, 258,
-                        variant == 2 ? std::vector<uint16_t>{8} : std::vector<uint16_t>{8, 8, 8});
-                    b.Short(ifd1, 259, {1});
-                    b.BlobOffsets(ifd1, 273, {b.Blob({1, 2, 3, 4, 5, 6}), b.Blob({7, 8, 9})});
-                    b.Long(ifd1, 279,
-                           variant == 1 ? std::vector<uint32_t>{6} : std::vector<uint32_t>{6, 3});
-                } else if (variant == 3) {
-                    b.Short(ifd1, 259, {5});
-                } else {
-                    b.Short(ifd1, 259, {6});
-                    b.BlobOffsets(ifd1, 513, {b.Blob(Bytes(k2MiB + 1, 0xD8))});
-                    const uint32_t len[] = {0, k2MiB + 100, k2MiB + 1, k2MiB};
-                    b.Long(ifd1, 514, {len[variant - 4]});
-                }
-            },
-            &exif);
-    };
-    for (int variant = 0; variant < 7; ++variant) {
-        CExif exif;
-        read(variant, exif);
-        EXPECT_EQ(exif.m_nThumbCompression, -1) << variant;
-        EXPECT_EQ(exif.m_pThumbData, nullptr) << variant;
-        EXPECT_EQ(exif.m_nThumbSize, 0) << variant;
-    }
-    CExif largest;
-    read(7, largest);
-    EXPECT_EQ(largest.m_nThumbSize, static_cast<int>(k2MiB));
-    ASSERT_NE(largest.m_pThumbData, nullptr);
 }
 
 TEST(Directory, DeletionMarksAndDeepCopies) {
