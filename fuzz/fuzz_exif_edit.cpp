@@ -21,11 +21,12 @@
 #include "photogeo/ExifEdit.h"
 #include "support/TiffBuilder.h"
 
+using namespace photogeo;
+using namespace photogeo::edit;
+
 namespace {
 
-using photogeo::ExifDirectory;
-
-bool Same(const std::optional<photogeo::TagValue>& a, const std::optional<photogeo::TagValue>& b) {
+bool Same(const std::optional<TagValue>& a, const std::optional<TagValue>& b) {
     if (!a || !b) return !a && !b;
     return a->type == b->type && a->count == b->count && a->bytes == b->bytes;
 }
@@ -34,9 +35,9 @@ bool Same(const std::optional<photogeo::TagValue>& a, const std::optional<photog
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider fdp(data, size);
-    photogeo::ExifChanges changes;
+    ExifChanges changes;
     const bool remove = fdp.ConsumeBool();
-    photogeo::GpsFix fix;
+    GpsFix fix;
     fix.latitude = fdp.ConsumeFloatingPointInRange(-90.0, 90.0);
     fix.longitude = fdp.ConsumeFloatingPointInRange(-180.0, 180.0);
     if (fdp.ConsumeBool()) fix.altitude = fdp.ConsumeFloatingPointInRange(-1e5, 1e5);
@@ -50,28 +51,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fdp.ConsumeBool()) changes.dropGpsTags = {fdp.ConsumeIntegral<uint8_t>()};
     if (fdp.ConsumeBool()) changes.imageDescription = fdp.ConsumeBool() ? "" : "T\xC3\xADtulo";
     if (fdp.ConsumeBool()) changes.userComment = fdp.ConsumeBool() ? "" : "\xE6\x97\xA5 note";
-    const std::vector<unsigned char> block =
-        fdp.ConsumeBytes<unsigned char>(photogeo::edit::kMaxTiffBlock);
+    const std::vector<unsigned char> block = fdp.ConsumeBytes<unsigned char>(kMaxTiffBlock);
     const std::vector<unsigned char> jpeg = exiftest::WrapAsJpeg(block);
 
-    const auto before = photogeo::ExifTags::Parse(block.data(), block.size());
-    const auto edited = photogeo::EditJpeg(jpeg.data(), jpeg.size(), changes);
+    const auto before = ExifTags::Parse(block.data(), block.size());
+    const auto edited = EditJpeg(jpeg.data(), jpeg.size(), changes);
     if (!before) {
         Require(!edited);
         return 0;
     }
     if (!edited) return 0;
-    const auto after = photogeo::ExifTags::FromJpeg(edited.value().data(), edited.value().size());
+    const auto after = ExifTags::FromJpeg(edited.value().data(), edited.value().size());
     Require(static_cast<bool>(after));
-    const photogeo::ExifTags& a = after.value();
-    const photogeo::ExifTags& b = before.value();
+    const ExifTags& a = after.value();
+    const ExifTags& b = before.value();
 
     if (remove) {
-        Require(!a.Find(ExifDirectory::kPrimary, photogeo::edit::kTagGpsPointer));
+        Require(!a.Find(ExifDirectory::kPrimary, kTagGpsPointer));
     } else {
         const auto lat = a.Find(ExifDirectory::kGps, 2);
         Require(lat && lat->count == 3);
-        const double degrees = *lat->Rational(0) + *lat->Rational(1) / 60 + *lat->Rational(2) / 3600;
+        const double degrees =
+            *lat->Rational(0) + *lat->Rational(1) / 60 + *lat->Rational(2) / 3600;
         Require(std::fabs(degrees - std::fabs(fix.latitude)) < 1e-7);
         Require(a.Find(ExifDirectory::kGps, 1)->Text() == (fix.latitude < 0 ? "S" : "N"));
         if (fix.altitude) {
@@ -81,11 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         const auto version = a.Find(ExifDirectory::kGps, 0);
         const auto old = b.Find(ExifDirectory::kGps, 0);
-        Require(version && (Same(version, old) || version->bytes == std::vector<unsigned char>{2, 3, 0, 0}));
+        Require(version &&
+                (Same(version, old) || version->bytes == std::vector<unsigned char>{2, 3, 0, 0}));
     }
     if (changes.imageDescription) {
-        const auto t = a.Find(ExifDirectory::kPrimary, photogeo::edit::kTagImageDescription);
-        Require(changes.imageDescription->empty() ? !t : t && t->Text() == *changes.imageDescription);
+        const auto t = a.Find(ExifDirectory::kPrimary, kTagImageDescription);
+        Require(changes.imageDescription->empty() ? !t
+                                                  : t && t->Text() == *changes.imageDescription);
     }
 
     // Every other tag as it was, the GPS items the fix does not set among them.
@@ -97,18 +100,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (uint16_t tag : changes.dropGpsTags)
         if (!remove && std::find(gpsSet.begin(), gpsSet.end(), tag) == gpsSet.end())
             Require(!a.Find(ExifDirectory::kGps, tag)), gpsSet.push_back(tag);
-    const photogeo::edit::Layout layout = photogeo::edit::ReadLayout(block.data(), block.size());
-    for (int d = 0; d < photogeo::edit::kDirCount; ++d) {
-        if (d == photogeo::edit::kGpsIfd && remove) continue;
+    const Layout layout = ReadLayout(block.data(), block.size());
+    for (int d = 0; d < kDirCount; ++d) {
+        if (d == kGpsIfd && remove) continue;
         for (const auto& e : layout.dirs[d].entries) {
             const bool asked =
-                (d == photogeo::edit::kGpsIfd &&
-                 std::find(gpsSet.begin(), gpsSet.end(), e.tag) != gpsSet.end()) ||
-                (d == photogeo::edit::kIfd0 &&
-                 (e.tag == photogeo::edit::kTagGpsPointer || e.tag == photogeo::edit::kTagExifPointer ||
-                  (e.tag == photogeo::edit::kTagImageDescription && changes.imageDescription))) ||
-                (d == photogeo::edit::kExifIfd && e.tag == photogeo::edit::kTagUserComment &&
-                 changes.userComment);
+                (d == kGpsIfd && std::find(gpsSet.begin(), gpsSet.end(), e.tag) != gpsSet.end()) ||
+                (d == kIfd0 && (e.tag == kTagGpsPointer || e.tag == kTagExifPointer ||
+                                (e.tag == kTagImageDescription && changes.imageDescription))) ||
+                (d == kExifIfd && e.tag == kTagUserComment && changes.userComment);
             if (asked) continue;
             // A value whose offset led outside the old block may now land in what was
             // appended; it had no value before.
