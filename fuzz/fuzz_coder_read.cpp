@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,10 +39,8 @@ void Fill(const std::string& path, const uint8_t* data, size_t size) {
 }
 
 bool HasSoi(const uint8_t* data, size_t size) {
-    for (size_t i = 0; i + 1 < size; ++i) {
-        if (data[i] == 0xFF && data[i + 1] == 0xD8) return true;
-    }
-    return false;
+    const uint8_t soi[] = {0xFF, 0xD8};
+    return std::search(data, data + size, soi, soi + 2) != data + size;
 }
 
 void CheckResult(int result) {
@@ -59,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     {
         CExifIfdCoder coder;
-        int width = -7;
-        int height = -7;
+        int width = -7, height = -7;
         if (coder.GetJPEGInfo(input.c_str(), width, height) != 1) std::abort();
         if ((width != -7 || height != -7) && (width < 0 || height < 0)) std::abort();
         if (coder.QuickDecoder(input.c_str(), static_cast<int>(size & 1)) != 1) std::abort();
@@ -75,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const int kItemRanges[][2] = {{0, 13}, {101, 112}, {201, 209}, {301, 326}};
     for (const auto& range : kItemRanges) {
         for (int item = range[0]; item <= range[1]; ++item) {
-            CString name;
-            CString value;
+            CString name, value;
             CheckResult(coder.Listup(item, name, value, 0));
         }
     }

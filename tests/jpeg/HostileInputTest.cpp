@@ -72,13 +72,10 @@ TEST(JpegHostile, EveryTruncationFailsCleanly) {
 
 TEST(JpegHostile, ScansAndTableRedefinitionsByTheThousand) {
     const Bytes plain = ProgressiveGrey(24, 16);
-    // The DC scan, then the AC table's segment.
-    auto after = [&plain](size_t segment) {
-        return segment + 2 + (plain[segment + 2] << 8 | plain[segment + 3]);
-    };
-    size_t dcScan = 2;
-    while (plain[dcScan + 1] != 0xDA) dcScan = after(dcScan);
-    const size_t acTable = size_t(FindMarker(plain, 0xC4, after(dcScan))), acScan = after(acTable);
+    // The DC scan, then the AC table's segment and the AC scan.
+    const size_t dcScan = size_t(FindMarker(plain, 0xDA)),
+                 acTable = size_t(FindMarker(plain, 0xC4, dcScan)),
+                 acScan = size_t(FindMarker(plain, 0xDA, acTable));
     const SDecodeResult expected = OurDecode(plain);
     ASSERT_EQ(expected.decode, 0);
     // The piece [from, to) of the file repeated 5000 times where it stands.

@@ -60,6 +60,7 @@ void Check(const std::vector<unsigned char>& jpeg, Strict strict, const std::str
     EXPECT_TRUE(ours.bitmap == CoefficientDecode(jpeg.data(), jpeg.size(), basis.m_nBasis, w, h))
         << "differs from libjpeg-turbo's coefficients";
     std::vector<unsigned char> oracle = OracleDecode(jpeg, w, h);
+    ASSERT_FALSE(oracle.empty());
     ASSERT_EQ(ours.width, w);
     ASSERT_EQ(ours.height, h);
     EXPECT_GT(Psnr(ours.bitmap, oracle, w, h), kMinPsnr);

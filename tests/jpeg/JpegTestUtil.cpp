@@ -76,31 +76,6 @@ std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list
     return scans;
 }
 
-std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
-                                        int& height) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_EXT_BGR;
-    cinfo.dct_method = JDCT_ISLOW;
-    cinfo.do_fancy_upsampling = FALSE;
-    jpeg_start_decompress(&cinfo);
-    width = static_cast<int>(cinfo.output_width);
-    height = static_cast<int>(cinfo.output_height);
-    std::vector<unsigned char> bgr(static_cast<size_t>(Stride(width)) * height, 0);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row =
-            &bgr[static_cast<size_t>(height - 1 - cinfo.output_scanline) * Stride(width)];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return bgr;
-}
-
 namespace {
 
 int Wrap(int64_t v) {
@@ -115,7 +90,20 @@ struct SPlanes {
     std::vector<int> samples[3];
 };
 
+// libjpeg-turbo reading a file in memory: an error jumps back to `back` (set it with setjmp
+// before the first read), a warning is only counted.
 struct SReader {
+    SReader(const unsigned char* jpeg, size_t size) {
+        cinfo.err = jpeg_std_error(&jerr);
+        jerr.error_exit = [](j_common_ptr c) {
+            std::longjmp(static_cast<SReader*>(c->client_data)->back, 1);
+        };
+        jerr.output_message = [](j_common_ptr) {};
+        jpeg_create_decompress(&cinfo);
+        cinfo.client_data = this;
+        jpeg_mem_src(&cinfo, jpeg, static_cast<unsigned long>(size));
+    }
+    ~SReader() { jpeg_destroy_decompress(&cinfo); }
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr jerr;
     std::jmp_buf back;
@@ -130,19 +118,8 @@ bool ReadPlanes(const unsigned char* jpeg, size_t size, const int (*basis)[64], 
             const int row = s % 2 ? i : s - i;
             if (row < 8 && s - row < 8) natural[z++] = 8 * row + s - row;
         }
-    SReader r;
-    r.cinfo.err = jpeg_std_error(&r.jerr);
-    r.jerr.error_exit = [](j_common_ptr c) {
-        std::longjmp(static_cast<SReader*>(c->client_data)->back, 1);
-    };
-    r.jerr.output_message = [](j_common_ptr) {};
-    jpeg_create_decompress(&r.cinfo);
-    r.cinfo.client_data = &r;
-    if (setjmp(r.back)) {
-        jpeg_destroy_decompress(&r.cinfo);
-        return false;
-    }
-    jpeg_mem_src(&r.cinfo, jpeg, static_cast<unsigned long>(size));
+    SReader r(jpeg, size);
+    if (setjmp(r.back)) return false;
     jpeg_read_header(&r.cinfo, TRUE);
     jvirt_barray_ptr* arrays = jpeg_read_coefficients(&r.cinfo);
     bool ok = r.jerr.num_warnings == 0 && r.cinfo.data_precision == 8 &&
@@ -171,11 +148,31 @@ bool ReadPlanes(const unsigned char* jpeg, size_t size, const int (*basis)[64], 
             }
         }
     }
-    jpeg_destroy_decompress(&r.cinfo);
     return ok;
 }
 
 }  // namespace
+
+std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
+                                        int& height) {
+    SReader r(jpeg.data(), jpeg.size());
+    if (setjmp(r.back)) return {};
+    jpeg_read_header(&r.cinfo, TRUE);
+    r.cinfo.out_color_space = JCS_EXT_BGR;
+    r.cinfo.dct_method = JDCT_ISLOW;
+    r.cinfo.do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(&r.cinfo);
+    width = static_cast<int>(r.cinfo.output_width);
+    height = static_cast<int>(r.cinfo.output_height);
+    std::vector<unsigned char> bgr(static_cast<size_t>(Stride(width)) * height, 0);
+    while (r.cinfo.output_scanline < r.cinfo.output_height) {
+        JSAMPROW row =
+            &bgr[static_cast<size_t>(height - 1 - r.cinfo.output_scanline) * Stride(width)];
+        jpeg_read_scanlines(&r.cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&r.cinfo);
+    return bgr;
+}
 
 std::vector<unsigned char> CoefficientDecode(const unsigned char* jpeg, size_t size,
                                              const int (*basis)[64], int& width, int& height) {

@@ -37,7 +37,7 @@ std::vector<unsigned char> Encode(const SEncodeOptions& o);
 std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list<int> bands);
 
 // libjpeg-turbo's decode (accurate integer transform, replicating upsampling), as a bottom-up
-// BGR bitmap of our layout.
+// BGR bitmap of our layout; empty when libjpeg-turbo fails.
 std::vector<unsigned char> OracleDecode(const std::vector<unsigned char>& jpeg, int& width,
                                         int& height);
 
