@@ -1,12 +1,11 @@
 // Unit tests of the command-line tool's own logic, apart from the library: calendar arithmetic
-// (against the C runtime's gmtime as an independent oracle), GPX reading and track
-// interpolation, the command-line parser, the text helpers and the folder walk. The image file
-// writers are checked by run.sh against ImageMagick.
+// (against the C runtime's gmtime as an independent oracle), track interpolation, the
+// command-line parser, the text helpers and the folder walk. The image file writers are checked
+// by run.sh against ImageMagick.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -23,17 +22,6 @@
 using namespace cli;
 
 namespace {
-
-// A path in the temporary directory private to this process, so parallel runs do not collide.
-std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "photogeo-cli-" + std::to_string(getpid()) + "-" + name;
-}
-
-std::string WriteTemp(const std::string& name, const std::string& text) {
-    std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
 
 TrackPoint Point(double t, double lat, double lon) {
     return {t, lat, lon, false, 0.0};
@@ -91,129 +79,61 @@ TEST(Dates, LocalTimeFollowsTz) {
     EXPECT_EQ(WallClockAsUtc(2008, 2, 28, 10, 15, 0) - 32400, 1204161300);
 }
 
-// Three segments: elevations on the first two points only; across the antimeridian westward
-// and eastward. Exact hits and the ends need no gap.
-TEST(Track, InterpolatesWithinASegment) {
-    Track track;
-    track.AddSegment(
+// Track a: elevations on the first two points only; across the antimeridian westward and
+// eastward; exact hits and the ends need no gap. Track b: a 143 km gap between its first two
+// segments, a 111 km jump inside the third, and a fourth (a waypoint file's) overlapping the
+// first with closer points.
+TEST(Track, LocatesInsideSegmentsNeverAcrossGapsOrJumps) {
+    Track a, b;
+    a.AddSegment(
         {{100, 35.0, 135.0, true, 10}, {200, 36.0, 137.0, true, 30}, Point(400, 36.0, 139.0)});
-    track.AddSegment({Point(1000, 0.0, 179.0), Point(1100, 0.0, -179.0)});
-    track.AddSegment({Point(2000, 0.0, -179.0), Point(2100, 0.0, 179.0)});
+    a.AddSegment({Point(1000, 0.0, 179.0), Point(1100, 0.0, -179.0)});
+    a.AddSegment({Point(2000, 0.0, -179.0), Point(2100, 0.0, 179.0)});
+    b.AddSegment({{0, 35, 135, true, 10}, {100, 35, 135.1, true, 20}});
+    b.AddSegment({Point(1000, 36, 136), Point(1100, 36, 136.1)});
+    b.AddSegment({Point(2000, 0, 0), Point(2100, 0, 1)});
+    b.AddSegment({Point(45, 40, 140), Point(55, 40, 140.2)});
+    EXPECT_EQ(b.Begin(), 0);
+    EXPECT_EQ(b.End(), 2100);
     const double kNoEle = -1;
+    const FixOutcome kFound = FixOutcome::kFound, kTooFar = FixOutcome::kTooFar;
     const struct {
-        double t, maxGap;
+        const Track& track;
+        double t, maxGap, maxDistance;
         FixOutcome outcome;
         double lat, lon, ele, gap;
     } cases[] = {
-        {250, 60, FixOutcome::kFound, 36.0, 137.5, kNoEle, 50},
-        {400, 0, FixOutcome::kFound, 36.0, 139.0, kNoEle, 0},
-        {300, 99, FixOutcome::kTooFar, 0, 0, 0, 0},
-        {300, 100, FixOutcome::kFound, 36.0, 138.0, kNoEle, 100},
-        {1025, 1000, FixOutcome::kFound, 0.0, 179.5, kNoEle, 25},
-        {1075, 1000, FixOutcome::kFound, 0.0, -179.5, kNoEle, 25},
-        {2025, 1000, FixOutcome::kFound, 0.0, -179.5, kNoEle, 25},
+        {a, 250, 60, 0, kFound, 36.0, 137.5, kNoEle, 50},
+        {a, 150, 60, 0, kFound, 35.5, 136.0, 20, 50},
+        {a, 400, 0, 0, kFound, 36.0, 139.0, kNoEle, 0},
+        {a, 300, 99, 0, kTooFar, 0, 0, 0, 0},
+        {a, 300, 100, 0, kFound, 36.0, 138.0, kNoEle, 100},
+        {a, 1025, 1000, 0, kFound, 0.0, 179.5, kNoEle, 25},
+        {a, 1075, 1000, 0, kFound, 0.0, -179.5, kNoEle, 25},
+        {a, 2025, 1000, 0, kFound, 0.0, -179.5, kNoEle, 25},
+        {b, 10, 300, 0, kFound, 35, 135.01, 11, 10},
+        {b, 50, 300, 0, kFound, 40, 140.1, kNoEle, 5},  // the closer neighbours win
+        {b, 500, 300, 0, kTooFar, 0, 0, 0, 0},          // no line across the gap
+        {b, 500, 400, 0, kFound, 35, 135.1, 20, 400},   // the nearer end within the gap
+        {b, 950, 300, 0, kFound, 36, 136, kNoEle, 50},  // the next segment's first point
+        {b, 2030, 300, 0, kFound, 0, 0.3, kNoEle, 30},  // no distance limit: interpolated
+        {b, 2030, 300, 50000, kFound, 0, 0, kNoEle, 30},  // a jump: the nearer end
+        {b, 2050, 40, 50000, kTooFar, 0, 0, 0, 0},        // a jump, both ends too far
+        {b, -1, 1e9, 0, FixOutcome::kOutside, 0, 0, 0, 0},
+        {b, 2101, 1e9, 0, FixOutcome::kOutside, 0, 0, 0, 0},
+        {Track(), 0, 1e9, 0, FixOutcome::kOutside, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         Fix fix{};
-        ASSERT_EQ(track.Locate(c.t, {c.maxGap, 0}, fix), c.outcome) << c.t;
-        if (c.outcome != FixOutcome::kFound) continue;
-        EXPECT_DOUBLE_EQ(fix.lat, c.lat) << c.t;
-        EXPECT_DOUBLE_EQ(fix.lon, c.lon) << c.t;
-        EXPECT_EQ(fix.hasEle, c.ele != kNoEle) << c.t;
-        EXPECT_DOUBLE_EQ(fix.hasEle ? fix.ele : kNoEle, c.ele) << c.t;
-        EXPECT_DOUBLE_EQ(fix.gap, c.gap) << c.t;
-    }
-    Fix fix{};
-    EXPECT_EQ(Track().Locate(0, {1000, 0}, fix), FixOutcome::kOutside);
-}
-
-// Two files: a track with three segments (a 143 km gap between the first two; the third jumps
-// 111 km between its points) and a waypoint file overlapping the first segment with closer points.
-TEST(Track, KeepsToSegmentsAcrossFilesGapsAndJumps) {
-    const double base = 1204156800;  // 2008-02-28T00:00:00Z
-    auto point = [&](const char* name, double t, double lat, double lon, const char* extra = "") {
-        char text[256];
-        std::snprintf(text, sizeof text, "<%s lat='%g' lon='%g'>%s<time>%s</time></%s>", name, lat,
-                      lon, extra, IsoUtc(base + t).c_str(), name);
-        return std::string(text);
-    };
-    std::string tracks = WriteTemp("segments.gpx",
-        "<gpx><trk><trkseg>" + point("trkpt", 0, 35, 135, "<ele>10</ele>") +
-        point("trkpt", 100, 35, 135.1, "<ele>20</ele>") + "</trkseg><trkseg>" +
-        point("trkpt", 1000, 36, 136) + point("trkpt", 1100, 36, 136.1) + "</trkseg><trkseg>" +
-        point("trkpt", 2000, 0, 0) + point("trkpt", 2100, 0, 1) + "</trkseg></trk></gpx>");
-    std::string waypoints = WriteTemp("waypoints.gpx", "<gpx>" + point("wpt", 45, 40, 140) +
-                                                           point("wpt", 55, 40, 140.2) + "</gpx>");
-    std::string untimed = WriteTemp("untimed.gpx", "<gpx><wpt lat='1' lon='2'/></gpx>");
-    Track track;
-    std::string cause;
-    ASSERT_TRUE(track.AddGpx(tracks, cause)) << cause;
-    ASSERT_TRUE(track.AddGpx(waypoints, cause)) << cause;
-    EXPECT_FALSE(track.AddGpx(untimed, cause));
-    EXPECT_NE(cause.find("no track, route or waypoint"), std::string::npos) << cause;
-    for (const std::string& path : {tracks, waypoints, untimed}) std::remove(path.c_str());
-    EXPECT_EQ(track.Begin(), base);
-    EXPECT_EQ(track.End(), base + 2100);
-
-    const FixOutcome kFound = FixOutcome::kFound, kTooFar = FixOutcome::kTooFar;
-    struct Case {
-        double t, maxGap, maxDistance;
-        FixOutcome outcome;
-        double lat, lon, gap;
-    } cases[] = {
-        {10, 300, 0, kFound, 35, 135.01, 10},      // inside the first segment
-        {50, 300, 0, kFound, 40, 140.1, 5},        // the waypoints' closer neighbours win
-        {500, 300, 0, kTooFar, 0, 0, 0},           // no line across the gap
-        {500, 400, 0, kFound, 35, 135.1, 400},     // the nearer end within the gap
-        {950, 300, 0, kFound, 36, 136, 50},        // the next segment's first point
-        {2030, 300, 0, kFound, 0, 0.3, 30},        // no distance limit: interpolated
-        {2030, 300, 50000, kFound, 0, 0, 30},      // a jump: the nearer end
-        {2050, 40, 50000, kTooFar, 0, 0, 0},       // a jump, both ends too far
-        {-1, 1e9, 0, FixOutcome::kOutside, 0, 0, 0},
-        {2101, 1e9, 0, FixOutcome::kOutside, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        Fix fix{};
-        TrackLimits limits;
-        limits.maxGap = c.maxGap;
-        limits.maxDistance = c.maxDistance;
-        ASSERT_EQ(track.Locate(base + c.t, limits, fix), c.outcome) << c.t;
+        ASSERT_EQ(c.track.Locate(c.t, {c.maxGap, c.maxDistance}, fix), c.outcome) << c.t;
         if (c.outcome != kFound) continue;
         EXPECT_NEAR(fix.lat, c.lat, 1e-9) << c.t;
         EXPECT_NEAR(fix.lon, c.lon, 1e-9) << c.t;
+        EXPECT_DOUBLE_EQ(fix.hasEle ? fix.ele : kNoEle, c.ele) << c.t;
         EXPECT_DOUBLE_EQ(fix.gap, c.gap) << c.t;
     }
-    Fix fix{};
-    ASSERT_EQ(track.Locate(base + 10, {}, fix), kFound);
-    EXPECT_TRUE(fix.hasEle);
-    EXPECT_DOUBLE_EQ(fix.ele, 11.0);  // altitude interpolated too
     // One degree of the equator, against the published mean radius.
     EXPECT_NEAR(DistanceMetres(0, 0, 0, 1), 111195.08, 0.01);
-}
-
-TEST(Gpx, ReadsTimedPointsBySegmentWhateverThePrefix) {
-    std::string path = WriteTemp("prefixed.gpx", R"(<?xml version="1.0"?>
-<g:gpx xmlns:g="http://www.topografix.com/GPX/1/1">
- <g:trk><g:trkseg>
-  <g:trkpt lat="35.2" lon="135.2"><g:ele>12.5</g:ele><g:time>2008-02-28T02:00:00Z</g:time></g:trkpt>
-  <g:trkpt lat="35.9" lon="135.9"/>
- </g:trkseg><g:trkseg>
-  <g:trkpt lat=" 35.1" lon="135.1"><g:time> 2008-02-28T01:55:00Z </g:time></g:trkpt>
- </g:trkseg></g:trk>
-</g:gpx>)");
-    Track track;
-    std::string cause;
-    ASSERT_TRUE(track.AddGpx(path, cause)) << cause;
-    std::remove(path.c_str());
-    const auto& segments = track.Segments();
-    ASSERT_EQ(segments.size(), 2u);  // the point without a time is left out
-    ASSERT_EQ(segments[0].size(), 1u);
-    EXPECT_DOUBLE_EQ(segments[0][0].lon, 135.2);
-    EXPECT_TRUE(segments[0][0].hasEle);
-    EXPECT_DOUBLE_EQ(segments[0][0].ele, 12.5);
-    EXPECT_DOUBLE_EQ(segments[1][0].lat, 35.1);
-    EXPECT_FALSE(segments[1][0].hasEle);
-    EXPECT_EQ(track.End() - track.Begin(), 300.0);
 }
 
 TEST(Args, EveryCommandParsesAlike) {
@@ -262,13 +182,14 @@ TEST(Text, ShiftJisRoundTripAndWidths) {
 }
 
 TEST(PhotoWalk, SortedTreeWithoutHiddenOrForeignFilesAndNoLinkLoop) {
-    const std::string root = TempPath("tree");
+    // Private to this process, so parallel runs do not collide.
+    const std::string root = ::testing::TempDir() + "photogeo-cli-" + std::to_string(getpid());
     for (const char* folder : {"", "/b", "/b/c", "/.hidden"}) mkdir((root + folder).c_str(), 0777);
     const char* jpeg = "\xFF\xD8\xFF\xE0";
     for (auto [name, text] : {std::pair<const char*, const char*>{"/b/10.JPG", "x"},
                               {"/b/2.jpeg", "x"}, {"/b/c/raw", jpeg}, {"/b/notes.txt", "x"},
                               {"/b/.dot.jpg", jpeg}, {"/.hidden/h.jpg", jpeg}, {"/a.jpe", "x"}}) {
-        WriteTemp(root.substr(TempPath("").size()) + name, text);
+        std::ofstream(root + name) << text;
     }
     ASSERT_EQ(symlink("..", (root + "/b/c/up").c_str()), 0);  // a loop back to b
     std::vector<std::string> got;

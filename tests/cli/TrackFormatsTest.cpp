@@ -1,5 +1,6 @@
-// Track files other than GPX: an NMEA log and GeoJSON lines must give the same segments as the
-// GPX file holding the same points (the GPX reader is the oracle), and broken files a cause.
+// Track files: GPX with a namespace prefix or only routes and waypoints, an NMEA log and GeoJSON
+// lines must give the same segments as the plain GPX track holding the same points, and broken
+// files a cause.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -46,6 +47,31 @@ void ExpectSameAsGpx(const std::string& text, const std::string& gpx) {
 }
 
 }  // namespace
+
+// A segment per <trkseg>, blanks around values, points without a time left out; without
+// track points, each route and then the waypoints.
+TEST(TrackFormats, GpxWithAPrefixOrWithoutTrackPointsMatchesPlainGpx) {
+    ExpectSameAsGpx(R"(<?xml version="1.0"?>
+<g:gpx xmlns:g="http://www.topografix.com/GPX/1/1"><g:trk><g:trkseg>
+  <g:trkpt lat="35.2" lon="135.2"><g:ele>12.5</g:ele><g:time>2008-02-28T02:00:00Z</g:time></g:trkpt>
+  <g:trkpt lat="35.9" lon="135.9"/>
+ </g:trkseg><g:trkseg>
+  <g:trkpt lat=" 35.1" lon="135.1"><g:time> 2008-02-28T01:55:00Z </g:time></g:trkpt>
+</g:trkseg></g:trk></g:gpx>)",
+                    "<gpx><trk><trkseg><trkpt lat='35.2' lon='135.2'><ele>12.5</ele>"
+                    "<time>2008-02-28T02:00:00Z</time></trkpt></trkseg><trkseg>"
+                    "<trkpt lat='35.1' lon='135.1'><time>2008-02-28T01:55:00Z</time></trkpt>"
+                    "</trkseg></trk></gpx>");
+    ExpectSameAsGpx("<gpx><wpt lat='1' lon='2'><time>2008-02-28T03:00:00Z</time></wpt>"
+                    "<rte><rtept lat='3' lon='4'><time>2008-02-28T01:00:00Z</time></rtept>"
+                    "<rtept lat='5' lon='6'><time>2008-02-28T02:00:00Z</time></rtept></rte>"
+                    "<wpt lat='7' lon='8'><time>2008-02-28T04:00:00Z</time></wpt></gpx>",
+                    "<gpx><trk><trkseg><trkpt lat='3' lon='4'><time>2008-02-28T01:00:00Z</time>"
+                    "</trkpt><trkpt lat='5' lon='6'><time>2008-02-28T02:00:00Z</time></trkpt>"
+                    "</trkseg><trkseg><trkpt lat='1' lon='2'><time>2008-02-28T03:00:00Z</time>"
+                    "</trkpt><trkpt lat='7' lon='8'><time>2008-02-28T04:00:00Z</time></trkpt>"
+                    "</trkseg></trk></gpx>");
+}
 
 // The first two sentences are the textbook RMC/GGA pair with their published checksums. Then a
 // void fix, a GGA without a fix before a valid GNSS RMC in the southern and western
@@ -109,6 +135,7 @@ TEST(TrackFormats, RefusesBrokenFilesWithACause) {
         {"<gpx><trkpt lat='91' lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>", "valid lat"},
         {"<gpx><trkpt lon='2'><time>2008-02-28T01:55:00Z</time></trkpt></gpx>", "valid lat"},
         {"<gpx><trk>", "not well-formed XML"},
+        {"<gpx><wpt lat='1' lon='2'/></gpx>", "no track, route or waypoint"},
     };
     for (const Case& c : cases) {
         SegmentList segments;

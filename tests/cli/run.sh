@@ -7,6 +7,7 @@
 set -u
 BIN=$1
 SAMPLES=$2
+DATA=$(dirname "$0")/../data/cli
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export LC_ALL=C.UTF-8
@@ -28,6 +29,13 @@ expect() {
     local got=$?
     if [ "$got" -eq "$want" ]; then ok; else bad "$name: exit status $got, expected $want"; sed 's/^/  | /' "$WORK/err" >&2; fi
 }
+# gives STATUS NAME out|err PATTERN COMMAND...: expect, then has on that stream of COMMAND.
+gives() {
+    local want=$1 name=$2 stream=$3 pattern=$4
+    shift 4
+    expect "$want" "$name" "$@"
+    has "$name" "$WORK/$stream" "$pattern"
+}
 # has NAME FILE PATTERN: FILE contains a line matching the extended regular expression.
 has() {
     if grep -Eq -- "$3" "$2"; then ok; else bad "$1: no line matching '$3' in $(basename "$2")"; sed 's/^/  | /' "$2" | head -20 >&2; fi
@@ -38,28 +46,30 @@ near() {
 }
 # same NAME A B: the two files are equal byte for byte.
 same() {
-    if cmp -s "$2" "$3"; then ok; else bad "$1: $(basename "$2") and $(basename "$3") differ"; fi
+    if cmp -s "$2" "$3"; then ok; else bad "$1: $(basename "$2") and $(basename "$3") differ"; diff "$2" "$3" | head -20 >&2; fi
+}
+# golden NAME FILE [INPUT]: standard output (or INPUT), with the samples' folder taken out of the
+# paths, equals the listing tests/data/cli/FILE (recorded from the tool and checked by hand).
+golden() {
+    sed "s|$S/||" "${3:-$WORK/out}" >"$WORK/listing"
+    same "$1" "$WORK/listing" "$DATA/$2"
 }
 
 # --- program ---------------------------------------------------------------------------------
-expect 0 "--version" "$BIN" --version
-has "--version" "$WORK/out" '^photogeo [0-9]+\.[0-9]+\.[0-9]+$'
+gives 0 "--version" out '^photogeo [0-9]+\.[0-9]+\.[0-9]+$' "$BIN" --version
 expect 0 "--help" "$BIN" --help
 for cmd in $(awk '/^Commands:/ { on = 1; next } on && /^  [a-z]/ { print $1 }' "$WORK/out"); do
-    expect 0 "$cmd --help" "$BIN" "$cmd" --help
-    has "$cmd --help" "$WORK/out" "^Usage: photogeo $cmd"
+    gives 0 "$cmd --help" out "^Usage: photogeo $cmd" "$BIN" "$cmd" --help
 done
 expect 2 "no command" "$BIN"
-expect 2 "unknown command" "$BIN" frobnicate
-has "unknown command" "$WORK/err" "unknown command 'frobnicate'"
+gives 2 "unknown command" err "unknown command 'frobnicate'" "$BIN" frobnicate
 
 # --- magvar ----------------------------------------------------------------------------------
 # IGRF-14 (the default) against the published declination at London; the legacy model keeps
 # its regional approximation in Japan (-6.7993 at 35 N 139 E on any date).
 expect 0 "magvar London" "$BIN" magvar 51.5 -0.13 --date 2026-12-01
 near "magvar London" "$(awk 'NR == 1 { print $1 }' "$WORK/out")" 1.222 0.002
-expect 0 "magvar legacy Japan" "$BIN" magvar 35 139 --date 2008-02-28 --model legacy
-has "magvar legacy Japan" "$WORK/out" '^-6\.7993 \(6\.7993 W\)$'
+gives 0 "magvar legacy Japan" out '^-6\.7993 \(6\.7993 W\)$' "$BIN" magvar 35 139 --date 2008-02-28 --model legacy
 expect 0 "magvar json" "$BIN" magvar 40 -105 --date 2026-12-01T00:00:00Z --json
 near "magvar json" "$(jq .declination "$WORK/out")" 7.505 0.002
 has "magvar json" "$WORK/out" '"model":"igrf14","latitude":40(\.0)?,"longitude":-105(\.0)?,"height":0(\.0)?,"time":"2026-12-01T00:00:00Z"'
@@ -82,8 +92,7 @@ for pair in euc:sjis sjis:euc sjis:jis jis:sjis euc:jis; do
 done
 expect 2 "kanji Latin-1 to Shift-JIS" "$BIN" kanji --to sjis --options l </dev/null
 printf 'a\0b' >"$WORK/nul.txt"
-expect 1 "kanji NUL byte" "$BIN" kanji <"$WORK/nul.txt"
-has "kanji NUL byte" "$WORK/err" 'NUL'
+gives 1 "kanji NUL byte" err 'NUL' "$BIN" kanji <"$WORK/nul.txt"
 
 # Samples are used from copies, so the tests never change the repository.
 S="$WORK/samples"
@@ -97,29 +106,16 @@ jqv() { jq -r "$1" "$2"; }
 
 # --- info ------------------------------------------------------------------------------------
 expect 0 "info all samples" "$BIN" info "$S"/*.jpg
-cp "$WORK/out" "$WORK/info.txt"
-has "info size header" "$WORK/info.txt" '/tokyo-tower\.jpg \(160 x 120\)$'
-has "info title" "$WORK/info.txt" '^  タイトル +Tokyo Tower from Shiba Park$'
-has "info little-endian camera items" "$WORK/info.txt" '^  露出モード +プログラムＡＥ$'
-has "info DMS latitude" "$WORK/info.txt" "^  緯度 +N 35°39'30\.9\"$"
-has "info magnetic bearing" "$WORK/info.txt" '^  方位 +123\.45度\(磁方位\)$'
-has "info big-endian JIS comment" "$WORK/info.txt" '^  コメント +京都の庭園、池の北側から$'
-has "info big-endian true bearing" "$WORK/info.txt" '^  方位 +270\.00度\(真方位\)$'
-has "info UNICODE comment" "$WORK/info.txt" '^  コメント +湖のほとりで休憩$'
-has "info without EXIF" "$WORK/info.txt" '^  \(no EXIF data\)$'
+golden "info all samples" info.txt
 # Shift-JIS output is the same listing, but for the degree sign (a half-width kana mark there).
 expect 0 "info --sjis" "$BIN" info --sjis "$S"/*.jpg
-iconv -f CP932 -t UTF-8 "$WORK/out" | sed -E 's/([0-9])ﾟ/\1°/g' >"$WORK/info-sjis.txt"
-same "info --sjis" "$WORK/info-sjis.txt" "$WORK/info.txt"
+golden "info --sjis" info.txt <(iconv -f CP932 -t UTF-8 "$WORK/out" | sed -E 's/([0-9])ﾟ/\1°/g')
 # The quick read gives the position but not the camera.
-expect 0 "info --quick" "$BIN" info --quick "$S/tokyo-tower.jpg"
-has "info --quick" "$WORK/out" '^  緯度 '
+gives 0 "info --quick" out '^  緯度 ' "$BIN" info --quick "$S/tokyo-tower.jpg"
 if grep -q 'メーカー' "$WORK/out"; then bad "info --quick lists the maker"; else ok; fi
-expect 0 "info --all" "$BIN" info --all "$S/no-exif.jpg"
-has "info --all" "$WORK/out" '^  測地系 +-$'
+gives 0 "info --all" out '^  測地系 +-$' "$BIN" info --all "$S/no-exif.jpg"
 # A failing file is named with its cause, and the others are still listed.
-expect 1 "info missing file" "$BIN" info "$S/missing.jpg" "$S/tokyo-tower.jpg" "$S/kyoto-walk.gpx"
-has "info missing file" "$WORK/err" 'missing\.jpg: cannot open: No such file or directory'
+gives 1 "info missing file" err 'missing\.jpg: cannot open: No such file or directory' "$BIN" info "$S/missing.jpg" "$S/tokyo-tower.jpg" "$S/kyoto-walk.gpx"
 has "info not a JPEG" "$WORK/err" 'kyoto-walk\.gpx: not a JPEG file'
 has "info goes on after a failure" "$WORK/out" 'Tokyo Tower'
 expect 2 "info --json --sjis" "$BIN" info --json --sjis "$S/tokyo-tower.jpg"
@@ -152,24 +148,17 @@ done
 cp "$S/tokyo-tower.jpg" "$WORK/turned.jpg" && exiftool -q -n -Orientation=6 -overwrite_original "$WORK/turned.jpg"
 expect 0 "decode --orient to PNG" "$BIN" decode --orient "$WORK/turned.jpg" "$WORK/turned.png"
 [ $have_magick = 0 ] || { convert "$WORK/turned.jpg" -auto-orient "$WORK/upright.png" && close "decode --orient" "$WORK/upright.png" "$WORK/turned.png"; }
-expect 0 "decode --info progressive" "$BIN" decode --info "$S/lake-progressive.jpg"
-has "decode --info progressive" "$WORK/out" '^  frame +progressive \(SOF2\)$'
-has "decode --info size" "$WORK/out" '^  size +160 x 120$'
-expect 0 "decode --info --quant" "$BIN" decode --info --quant "$S/tokyo-tower.jpg"
-has "decode --info baseline" "$WORK/out" '^  frame +baseline \(SOF0\)$'
-has "decode --info quant" "$WORK/out" '^  quantisation table of component 2$'
-expect 1 "decode not a JPEG" "$BIN" decode "$S/kyoto-walk.gpx" "$WORK/x.bmp"
-has "decode not a JPEG" "$WORK/err" 'kyoto-walk\.gpx: '
+expect 0 "decode --info --quant" "$BIN" decode --info --quant "$S"/*.jpg
+golden "decode --info --quant" decode-info.txt
+gives 1 "decode not a JPEG" err 'kyoto-walk\.gpx: ' "$BIN" decode "$S/kyoto-walk.gpx" "$WORK/x.bmp"
 if [ -e "$WORK/x.bmp" ]; then bad "decode left a BMP after a failure"; else ok; fi
-expect 1 "decode unwritable output" "$BIN" decode "$S/no-exif.jpg" "$WORK/no/such/dir.bmp"
-has "decode unwritable output" "$WORK/err" 'no/such: No such file or directory'
+gives 1 "decode unwritable output" err 'no/such: No such file or directory' "$BIN" decode "$S/no-exif.jpg" "$WORK/no/such/dir.bmp"
 expect 2 "decode one argument" "$BIN" decode "$S/no-exif.jpg"
 
 # --- html ------------------------------------------------------------------------------------
 expect 0 "html" "$BIN" html "$S/html-comment.jpg" "$WORK/page.html"
 has "html" "$WORK/page.html" '^<html><head><title>Walk</title></head><body><p>Tokyo Tower, 150 m</p></body></html>$'
-expect 1 "html plain comment" "$BIN" html "$S/kyoto-garden.jpg" "$WORK/none.html"
-has "html plain comment" "$WORK/err" 'not an HTML page'
+gives 1 "html plain comment" err 'not an HTML page' "$BIN" html "$S/kyoto-garden.jpg" "$WORK/none.html"
 if [ -e "$WORK/none.html" ]; then bad "html wrote a file for a plain comment"; else ok; fi
 expect 1 "html no comment" "$BIN" html "$S/tokyo-tower.jpg" "$WORK/none.html"
 
@@ -184,8 +173,7 @@ near "bearing true" "$(awk '/true bearing/ { print $3 }' "$WORK/out")" "$(awk -v
 expect 0 "bearing json" "$BIN" bearing --json "$S/tokyo-tower.jpg" "$S/kyoto-garden.jpg"
 near "bearing json" "$(jq -s '.[0].true_bearing - .[0].recorded_bearing - .[0].declination' "$WORK/out")" 0 1e-9
 has "bearing json true north" "$WORK/out" '"bearing_ref":"T","true_bearing":270(\.0)?,'
-expect 1 "bearing without position" "$BIN" bearing "$S/lake-progressive.jpg"
-has "bearing without position" "$WORK/err" 'lake-progressive\.jpg: records no position'
+gives 1 "bearing without position" err 'lake-progressive\.jpg: records no position' "$BIN" bearing "$S/lake-progressive.jpg"
 # A photo from 1965 (before the 32-bit record's 1970) takes its time from the EXIF text.
 cp "$S/tokyo-tower.jpg" "$WORK/1965.jpg"
 exiftool -q -overwrite_original -DateTimeOriginal="1965:06:01 12:00:00" "$WORK/1965.jpg"
@@ -193,8 +181,7 @@ expect 0 "magvar 1965" "$BIN" magvar 35.658581 139.745433 --height 150 --date 19
 var=$(awk 'NR == 1 { print $1 }' "$WORK/out")
 expect 0 "bearing 1965" "$BIN" bearing "$WORK/1965.jpg"
 near "bearing 1965" "$(awk '/magnetic variation/ { print $3 }' "$WORK/out")" "$var" 0.006
-expect 1 "bearing 1965 legacy" "$BIN" bearing --model legacy "$WORK/1965.jpg"
-has "bearing 1965 legacy" "$WORK/err" "outside the legacy model's 1970-2038"
+gives 1 "bearing 1965 legacy" err "outside the legacy model's 1970-2038" "$BIN" bearing --model legacy "$WORK/1965.jpg"
 
 # --- geotag: typed values --------------------------------------------------------------------
 G="$WORK/geotag"
@@ -206,8 +193,7 @@ has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12
 near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 0 0
 has "geotag direction ref" <(exiftool -n -s3 -GPSImgDirectionRef "$G/new.jpg") '^M$'
 has "geotag datum" <(exiftool -s3 -GPSMapDatum "$G/new.jpg") '^TOKYO$'
-expect 0 "geotag round trip" "$BIN" info "$G/new.jpg"
-has "geotag round trip longitude" "$WORK/out" "^  経度 +W139°15'00\.0\"$"
+gives 0 "geotag round trip longitude" out "^  経度 +W139°15'00\.0\"$" "$BIN" info "$G/new.jpg"
 # --rebuild: the block rebuilt by the library, texts in Shift-JIS, whole metres.
 expect 0 "geotag --rebuild" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 --alt 12.7 --title 'テスト写真' --rebuild -o "$G/rebuilt.jpg"
 near "geotag --rebuild altitude" "$(exiftool -n -s3 -GPSAltitude "$G/rebuilt.jpg")" 12 0
@@ -225,21 +211,17 @@ has "geotag keeps the JIS comment" "$WORK/out" '^  コメント +京都の庭園
 
 cp "$S/tokyo-tower.jpg" "$G/tokyo.jpg"
 size_before=$(stat -c %s "$G/tokyo.jpg")
-expect 0 "geotag patch" "$BIN" geotag "$G/tokyo.jpg" --lat 35.710063 --lon 139.8107 --patch
-has "geotag patch report" "$WORK/out" 'patched in place'
+gives 0 "geotag patch report" out 'patched in place' "$BIN" geotag "$G/tokyo.jpg" --lat 35.710063 --lon 139.8107 --patch
 near "geotag patch latitude" "$(exiftool -n -s3 -GPSLatitude "$G/tokyo.jpg")" 35.710063 0.0001
 near "geotag patch longitude" "$(exiftool -n -s3 -GPSLongitude "$G/tokyo.jpg")" 139.8107 0.0001
 near "geotag patch keeps the length" "$(stat -c %s "$G/tokyo.jpg")" "$size_before" 0
 cp "$S/no-exif.jpg" "$G/plain.jpg"
-expect 1 "geotag patch without EXIF" "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --patch
-has "geotag patch without EXIF" "$WORK/err" 'plain\.jpg: has no EXIF block to patch'
+gives 1 "geotag patch without EXIF" err 'plain\.jpg: has no EXIF block to patch' "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --patch
 same "geotag patch without EXIF leaves the file" "$G/plain.jpg" "$S/no-exif.jpg"
 cp "$S/lake-progressive.jpg" "$G/lake.jpg"
-expect 1 "geotag patch without GPS entries" "$BIN" geotag "$G/lake.jpg" --lat 1 --lon 2 --patch
-has "geotag patch without GPS entries" "$WORK/err" 'lake\.jpg: the position would not arrive: a patch changes only'
+gives 1 "geotag patch without GPS entries" err 'lake\.jpg: the position would not arrive: a patch changes only' "$BIN" geotag "$G/lake.jpg" --lat 1 --lon 2 --patch
 near "geotag patch without GPS entries keeps the length" "$(stat -c %s "$G/lake.jpg")" "$(stat -c %s "$S/lake-progressive.jpg")" 0
-expect 0 "geotag dry run" "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --in-place --dry-run
-has "geotag dry run" "$WORK/out" 'would write'
+gives 0 "geotag dry run" out 'would write' "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --in-place --dry-run
 same "geotag dry run writes nothing" "$G/plain.jpg" "$S/no-exif.jpg"
 
 # Wrong usage: no mode or two, half a position, out of range, many files to one, nothing to
@@ -252,8 +234,7 @@ for args in "--lat 1 --lon 2" "--lat 1 --lon 2 --patch --in-place" "--lat 1 --in
     expect 2 "geotag $args" "$BIN" geotag "$G/plain.jpg" $args
 done
 mkdir -p "$G/out"
-expect 1 "geotag missing file" "$BIN" geotag "$G/none.jpg" "$G/plain.jpg" --lat 1 --lon 2 -o "$G/out"
-has "geotag missing file" "$WORK/err" 'none\.jpg: cannot open'
+gives 1 "geotag missing file" err 'none\.jpg: cannot open' "$BIN" geotag "$G/none.jpg" "$G/plain.jpg" --lat 1 --lon 2 -o "$G/out"
 has "geotag goes on after a failure" "$WORK/out" 'plain\.jpg: 1\.000000, 2\.000000 -> '
 
 # --- geotag: GPX track -----------------------------------------------------------------------
@@ -269,27 +250,21 @@ near "gpx latitude written" "$(exiftool -n -s3 -GPSLatitude "$T/lake-progressive
 if [ -e "$T/tokyo-tower.jpg" ]; then bad "gpx wrote a skipped photo"; else ok; fi
 # The progressive picture survives the rewrite.
 "$BIN" decode "$T/lake-progressive.jpg" "$WORK/lake2.bmp" && same "gpx keeps the picture" "$WORK/lake2.bmp" "$WORK/lake-progressive.bmp"
-expect 0 "gpx with the camera's offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset +09:00 "$S/lake-progressive.jpg" -o "$T" -n
-has "gpx with the camera's offset" "$WORK/out" 'lake-progressive\.jpg: would write 35\.043000'
-expect 3 "gpx with another offset" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset +08:00 "$S/lake-progressive.jpg" -o "$T" -n
-has "gpx with another offset" "$WORK/out" 'shot at 2008-02-28T03:12:30Z, outside the track'
-expect 3 "gpx gap" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-gap 60 "$S/lake-progressive.jpg" -o "$T" -n
-has "gpx gap" "$WORK/out" 'skipped, shot at 2008-02-28T02:12:30Z, more than 60 s from a track point'
+gives 0 "gpx with the camera's offset" out 'lake-progressive\.jpg: would write 35\.043000' "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset +09:00 "$S/lake-progressive.jpg" -o "$T" -n
+gives 3 "gpx with another offset" out 'shot at 2008-02-28T03:12:30Z, outside the track' "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --offset +08:00 "$S/lake-progressive.jpg" -o "$T" -n
+gives 3 "gpx gap" out 'skipped, shot at 2008-02-28T02:12:30Z, more than 60 s from a track point' "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-gap 60 "$S/lake-progressive.jpg" -o "$T" -n
 expect 0 "gpx --json" "$BIN" geotag --json --gpx "$S/kyoto-walk.gpx" "$S"/*.jpg -o "$T" -n
 has "gpx --json" <(jq -r 'select(.file|endswith("lake-progressive.jpg"))|"\(.outcome) \(.position.altitude) \(.seconds_from_track_point)"' "$WORK/out") '^would_write 67 150$'
 printf '<gpx><trk><trkseg><trkpt lat="x" lon="1"><time>2008-02-28T01:55:00Z</time></trkpt>' >"$WORK/broken.gpx"
-expect 1 "gpx broken track" "$BIN" geotag --gpx "$WORK/broken.gpx" "$S/lake-progressive.jpg" -o "$T"
-has "gpx broken track" "$WORK/err" 'broken\.gpx: not well-formed XML'
+gives 1 "gpx broken track" err 'broken\.gpx: not well-formed XML' "$BIN" geotag --gpx "$WORK/broken.gpx" "$S/lake-progressive.jpg" -o "$T"
 
 # Several tracks: Tokyo from a second file; a photo in the gap between files takes no line across it.
 printf '<gpx><trk><trkseg><trkpt lat="35.65" lon="139.74"><time>2008-02-28T01:10:00Z</time></trkpt><trkpt lat="35.67" lon="139.76"><time>2008-02-28T01:20:00Z</time></trkpt></trkseg><trkseg><trkpt lat="35.0" lon="138.0"><time>2008-02-28T03:10:00Z</time></trkpt><trkpt lat="35.1" lon="138.1"><time>2008-02-28T03:20:00Z</time></trkpt></trkseg></trk></gpx>' >"$WORK/tokyo.gpx"
-expect 0 "gpx two files" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --gpx "$WORK/tokyo.gpx" "$S/tokyo-tower.jpg" "$S/lake-progressive.jpg" "$S/html-comment.jpg" -o "$T" -n
-has "gpx two files: the second" "$WORK/out" 'tokyo-tower\.jpg: would write 35\.660000, 139\.750000'
+gives 0 "gpx two files: the second" out 'tokyo-tower\.jpg: would write 35\.660000, 139\.750000' "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --gpx "$WORK/tokyo.gpx" "$S/tokyo-tower.jpg" "$S/lake-progressive.jpg" "$S/html-comment.jpg" -o "$T" -n
 has "gpx two files: the first" "$WORK/out" 'lake-progressive\.jpg: would write 35\.043000'
 has "gpx two files: no line across the gap" "$WORK/out" 'html-comment\.jpg: skipped, .*more than 300 s'
 # Its neighbours lie 287 m apart: over --max-distance, the photo takes the earlier one (a tie).
-expect 0 "gpx --max-distance" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-distance 250 "$S/lake-progressive.jpg" -o "$T" -n
-has "gpx --max-distance" "$WORK/out" 'lake-progressive\.jpg: would write 35\.042000, 135\.731000'
+gives 0 "gpx --max-distance" out 'lake-progressive\.jpg: would write 35\.042000, 135\.731000' "$BIN" geotag --gpx "$S/kyoto-walk.gpx" --max-distance 250 "$S/lake-progressive.jpg" -o "$T" -n
 
 # --- geotag: folder trees --------------------------------------------------------------------
 # -r takes the JPEGs below a folder (hidden ones left out) and -o DIR mirrors the tree.
@@ -304,14 +279,11 @@ has "geotag -r order" <(cut -d: -f1 "$WORK/out" | paste -sd " ") "^$D/kyoto/kyot
 has "geotag summary" "$WORK/out" '^2 photos: 2 written, 0 skipped, 0 failed$' 
 near "geotag -r mirrors the tree" "$(exiftool -n -s3 -GPSLatitude "$WORK/mirror/kyoto/lake/IMG_0001")" 35.043 0.00001
 expect 3 "geotag -r without photos" "$BIN" geotag -r --lat 1 --lon 2 "$WORK/empty" --in-place
-expect 1 "geotag folder without -r" "$BIN" geotag --lat 1 --lon 2 "$D" -o "$WORK/empty"
-has "geotag folder without -r" "$WORK/err" 'day: is a directory \(give -r'
-expect 2 "geotag -r name collision" "$BIN" geotag -r --lat 1 --lon 2 "$D" "$WORK/mirror" -o "$WORK/empty"
-has "geotag -r name collision" "$WORK/err" 'would both be written to .*/empty/kyoto/kyoto-garden\.jpg'
+gives 1 "geotag folder without -r" err 'day: is a directory \(give -r' "$BIN" geotag --lat 1 --lon 2 "$D" -o "$WORK/empty"
+gives 2 "geotag -r name collision" err 'would both be written to .*/empty/kyoto/kyoto-garden\.jpg' "$BIN" geotag -r --lat 1 --lon 2 "$D" "$WORK/mirror" -o "$WORK/empty"
 if [ -z "$(ls -A "$WORK/empty")" ]; then ok; else bad "geotag -r name collision wrote something"; fi
 cp -r "$WORK/mirror" "$WORK/mirror2"
-expect 3 "geotag --skip-tagged" "$BIN" geotag -r --skip-tagged --lat 1 --lon 2 "$WORK/mirror" --in-place
-has "geotag --skip-tagged" "$WORK/out" 'IMG_0001: skipped, already has a position'
+gives 3 "geotag --skip-tagged" out 'IMG_0001: skipped, already has a position' "$BIN" geotag -r --skip-tagged --lat 1 --lon 2 "$WORK/mirror" --in-place
 same "geotag --skip-tagged leaves the photo" "$WORK/mirror/kyoto/lake/IMG_0001" "$WORK/mirror2/kyoto/lake/IMG_0001"
 
 # --- geotag: camera clock and parallel batches -------------------------------------------------
@@ -323,14 +295,11 @@ printf '<gpx><trk><trkseg><trkpt lat="47.5" lon="2"><time>2026-03-29T00:00:00Z</
 for t in 01:30 03:30; do
     exiftool -q -o "$C/in/$t.jpg" -DateTimeOriginal="2026:03:29 $t:00" -OffsetTimeOriginal= "$S/kyoto-garden.jpg"
 done
-expect 0 "geotag --tz across a DST change" "$BIN" geotag --gpx "$C/paris.gpx" --tz Europe/Paris "$C/in/01:30.jpg" "$C/in/03:30.jpg" -o "$C/j1"
-has "geotag --tz winter time" "$WORK/out" '01:30\.jpg: 48\.000000, 2\.000000 .*0 s from'
+gives 0 "geotag --tz winter time" out '01:30\.jpg: 48\.000000, 2\.000000 .*0 s from' "$BIN" geotag --gpx "$C/paris.gpx" --tz Europe/Paris "$C/in/01:30.jpg" "$C/in/03:30.jpg" -o "$C/j1"
 has "geotag --tz summer time" "$WORK/out" '03:30\.jpg: 49\.000000, 2\.000000 .*0 s from'
 has "geotag GPS time for ExifTool" <(exiftool -s3 -GPSDateStamp -GPSTimeStamp "$C/j1/03:30.jpg" | paste -sd " ") '^2026:03:29 01:30:00$'
-expect 0 "geotag --drift" "$BIN" geotag --gpx "$C/paris.gpx" --offset +01:00:00 --drift 3600 "$C/in/03:30.jpg" -o "$C/j1" -n
-has "geotag --drift" "$WORK/out" 'would write 49\.000000'
-expect 0 "geotag --sync" "$BIN" geotag --gpx "$C/paris.gpx" --tz Europe/Paris --sync "$C/in/03:30.jpg=2026-03-29T01:00:00Z" "$C/in/01:30.jpg" -o "$C/j1" -n
-has "geotag --sync" "$WORK/out" 'would write 47\.500000'
+gives 0 "geotag --drift" out 'would write 49\.000000' "$BIN" geotag --gpx "$C/paris.gpx" --offset +01:00:00 --drift 3600 "$C/in/03:30.jpg" -o "$C/j1" -n
+gives 0 "geotag --sync" out 'would write 47\.500000' "$BIN" geotag --gpx "$C/paris.gpx" --tz Europe/Paris --sync "$C/in/03:30.jpg=2026-03-29T01:00:00Z" "$C/in/01:30.jpg" -o "$C/j1" -n
 # --jobs: the same report and the same files as one job.
 for i in 1 2 3; do mkdir -p "$C/in/sub$i"; cp "$S"/*.jpg "$C/in/sub$i/"; done
 for j in 1 2; do
@@ -344,8 +313,7 @@ if diff -r "$C/j1" "$C/j2" >/dev/null; then ok; else bad "geotag --jobs 2 wrote 
 # The photos tagged above, exported and read back by geotag on fresh copies: the same positions.
 R="$WORK/track"
 mkdir -p "$R"
-expect 0 "track gpx" "$BIN" track "$T"/*.jpg "$S/no-exif.jpg" -o "$WORK/photos.gpx"
-has "track leaves out a photo without a position" "$WORK/err" 'no-exif\.jpg: records no position'
+gives 0 "track leaves out a photo without a position" err 'no-exif\.jpg: records no position' "$BIN" track "$T"/*.jpg "$S/no-exif.jpg" -o "$WORK/photos.gpx"
 has "track gpx point" "$WORK/photos.gpx" '<trkpt lat="35\.04300000" lon="135\.73200000"><ele>67\.000</ele><time>2008-02-28T02:12:30Z</time><name>lake-progressive\.jpg</name><link href=".*/lake-progressive\.jpg"/>'
 expect 0 "track geojson" "$BIN" track "$T"/*.jpg -o - --format geojson
 cp "$WORK/out" "$WORK/photos.geojson"
@@ -408,8 +376,7 @@ for kind in dir fifo node; do
         esac
         t=${args[-1]}
         [ $cmd = geotag ] && t=$t/no-exif.jpg
-        expect 1 "$cmd onto a $kind" timeout 20 "$BIN" "${args[@]}"
-        has "$cmd onto a $kind" "$WORK/err" "refusing to replace $t: "
+        gives 1 "$cmd onto a $kind" err "refusing to replace $t: " timeout 20 "$BIN" "${args[@]}"
         [ "$(stat -c %F "$t")" = "$(stat -c %F "$F/$kind")" ] && ok || bad "$cmd onto a $kind: the target changed"
     done
 done
