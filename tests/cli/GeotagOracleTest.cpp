@@ -1,8 +1,9 @@
 // photogeo geotag end to end on the hard-case photos (both byte orders, maker notes at absolute
 // offsets, a big-endian UNICODE comment, XMP before EXIF, an ICC trap, no EXIF, a block near the
-// segment limit), judged by ExifTool: only the GPS items and the asked-for texts change, nothing
-// new fails validation, and the tool's own readers (info, bearing, the GPX mode's shooting
-// time) find what was written, also behind an XMP APP1.
+// segment limit): ExifTool reads the options' values back, and the tool's own readers (info,
+// bearing, the GPX mode's shooting time) find what was written, also behind an XMP APP1. That
+// nothing else changes is the lossless editor's part, judged on the same photos by
+// EditOracleTest.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -29,19 +30,18 @@ std::string Tool(const std::string& arguments, int& status) {
     return output;
 }
 
-TEST(GeotagOracle, OnlyTheAskedItemsChangeAndTheToolReadsThemBack) {
+TEST(GeotagOracle, ExifToolAndTheToolReadBackWhatWasAsked) {
     if (!testsupport::HaveExiftool()) GTEST_SKIP() << "exiftool not installed";
     testsupport::TempDir dir;
     const auto& cases = testsupport::HardCases();
     std::string inputs;
-    std::vector<std::string> files;
+    std::vector<std::string> written;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string name = "photo" + std::to_string(i) + ".jpg";
         testsupport::WriteFile(dir.Path(name), testsupport::MakePhoto(cases[i].recipe,
                                                                       testsupport::PlainPhoto()));
         inputs += " '" + dir.Path(name) + "'";
-        files.push_back(dir.Path(name));
-        files.push_back(dir.Path("out/" + name));
+        written.push_back(dir.Path("out/" + name));
     }
     std::system(("mkdir '" + dir.Path("out") + "'").c_str());
     int status = 0;
@@ -50,25 +50,12 @@ TEST(GeotagOracle, OnlyTheAskedItemsChangeAndTheToolReadsThemBack) {
              dir.Path("out") + "'",
          status);
     ASSERT_EQ(status, 0);
-    const auto readings = testsupport::ReadWithExiftool(files);
-    const std::set<std::string> asked = {"IFD0:ImageDescription", "ExifIFD:UserComment"};
-    const std::set<std::string> newBlock = {
-        "File:ExifByteOrder", "IFD0:XResolution", "IFD0:YResolution", "IFD0:ResolutionUnit",
-        "IFD0:YCbCrPositioning", "ExifIFD:ExifVersion", "ExifIFD:ComponentsConfiguration",
-        "ExifIFD:FlashpixVersion", "ExifIFD:ColorSpace", "ExifIFD:ExifImageWidth",
-        "ExifIFD:ExifImageHeight"};
+    const auto readings = testsupport::ReadWithExiftool(written);
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
-        const auto& before = readings[2 * i];
-        const auto& after = readings[2 * i + 1];
-        for (const std::string& key :
-             testsupport::ChangedTags(before, after, {"GPS", "Composite", "System", "ExifTool"}))
-            EXPECT_TRUE(asked.count(key) || (!cases[i].recipe.exif && newBlock.count(key))) << key;
-        for (const std::string& warning : after.warnings)
-            EXPECT_TRUE(before.warnings.count(warning)) << warning;
         auto tag = [&](const std::string& key) {
-            const auto it = after.tags.find(key);
-            return it == after.tags.end() ? std::string("(absent)") : it->second.front();
+            const auto it = readings[i].tags.find(key);
+            return it == readings[i].tags.end() ? std::string("(absent)") : it->second.front();
         };
         EXPECT_NEAR(std::atof(tag("GPS:GPSLatitude").c_str()), 33.856789, 1e-7);
         EXPECT_NEAR(std::atof(tag("GPS:GPSLongitude").c_str()), 151.215296, 1e-7);

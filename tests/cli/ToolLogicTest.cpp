@@ -60,17 +60,15 @@ TEST(Dates, ParsesGpxTimesWithZonesAndFractions) {
 }
 
 TEST(Dates, OffsetsAndDays) {
-    EXPECT_EQ(ParseUtcOffset("+09:00", "x"), 32400);
-    EXPECT_EQ(ParseUtcOffset("-03:30", "x"), -12600);
-    EXPECT_EQ(ParseUtcOffset("+0545", "x"), 20700);
-    EXPECT_EQ(ParseUtcOffset("Z", "x"), 0);
-    EXPECT_EQ(ParseUtcOffset("+14:00", "x"), 50400);  // the widest zone in use
-    EXPECT_THROW(ParseUtcOffset("+15:00", "x"), UsageError);
-    EXPECT_THROW(ParseUtcOffset("9", "x"), UsageError);
-    EXPECT_THROW(ParseUtcOffset("+09:75", "x"), UsageError);
+    // +14:00 is the widest zone in use.
+    for (auto [text, seconds] : {std::pair<const char*, int>{"+09:00", 32400},
+                                 {"-03:30", -12600}, {"+0545", 20700}, {"Z", 0}, {"+14:00", 50400}})
+        EXPECT_EQ(ParseUtcOffset(text, "x"), seconds) << text;
+    for (const char* bad : {"+15:00", "9", "+09:75"})
+        EXPECT_THROW(ParseUtcOffset(bad, "x"), UsageError) << bad;
     EXPECT_EQ(ParseIsoDay("2038-01-19", "x"), 2147472000);
-    EXPECT_THROW(ParseIsoDay("2038-1-19", "x"), UsageError);
-    EXPECT_THROW(ParseIsoDay("2001-02-29", "x"), UsageError);
+    for (const char* bad : {"2038-1-19", "2001-02-29"})
+        EXPECT_THROW(ParseIsoDay(bad, "x"), UsageError) << bad;
 }
 
 TEST(Dates, LocalTimeFollowsTz) {

@@ -48,10 +48,12 @@ near() {
 same() {
     if cmp -s "$2" "$3"; then ok; else bad "$1: $(basename "$2") and $(basename "$3") differ"; diff "$2" "$3" | head -20 >&2; fi
 }
-# golden NAME FILE [INPUT]: standard output (or INPUT), with the samples' folder taken out of the
-# paths, equals the listing tests/data/cli/FILE (recorded from the tool and checked by hand).
+# golden NAME FILE [INPUT]: standard output (or INPUT), with the work folder taken out of the
+# paths, equals the listing tests/data/cli/FILE, checked by hand when it was recorded (run with
+# RECORD=1 to record it again).
 golden() {
-    sed "s|$S/||" "${3:-$WORK/out}" >"$WORK/listing"
+    sed "s|$WORK/||g" "${3:-$WORK/out}" >"$WORK/listing"
+    [ -z "${RECORD:-}" ] || cp "$WORK/listing" "$DATA/$2"
     same "$1" "$WORK/listing" "$DATA/$2"
 }
 
@@ -190,9 +192,7 @@ expect 0 "geotag copy" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 -
     --dir 360 --dir-ref M --datum TOKYO --title 'テスト写真' --comment '日本語のコメント' -o "$G/new.jpg"
 has "geotag copy report" "$WORK/out" 'no-exif\.jpg: 35\.500000, -139\.250000, 12\.7 m -> '
 # A bearing of 360 is north, stored as 0 (EXIF directions run 0 to 359.99).
-near "geotag direction" "$(exiftool -n -s3 -GPSImgDirection "$G/new.jpg")" 0 0
-has "geotag direction ref" <(exiftool -n -s3 -GPSImgDirectionRef "$G/new.jpg") '^M$'
-has "geotag datum" <(exiftool -s3 -GPSMapDatum "$G/new.jpg") '^TOKYO$'
+has "geotag direction and datum" <(exiftool -n -s3 -GPSImgDirection -GPSImgDirectionRef -GPSMapDatum "$G/new.jpg" | paste -sd " ") '^0 M TOKYO$'
 gives 0 "geotag round trip longitude" out "^  経度 +W139°15'00\.0\"$" "$BIN" info "$G/new.jpg"
 # --rebuild: the block rebuilt by the library, texts in Shift-JIS, whole metres.
 expect 0 "geotag --rebuild" "$BIN" geotag "$S/no-exif.jpg" --lat 35.5 --lon -139.25 --alt 12.7 --title 'テスト写真' --rebuild -o "$G/rebuilt.jpg"
@@ -206,8 +206,7 @@ same "geotag copy leaves the source" "$S/no-exif.jpg" "$SAMPLES/no-exif.jpg"
 cp "$S/kyoto-garden.jpg" "$G/kyoto.jpg"
 expect 0 "geotag in place, big-endian" "$BIN" geotag "$G/kyoto.jpg" --lat -33.8688 --lon 151.2093 --in-place
 near "geotag in place latitude" "$(exiftool -n -s3 -GPSLatitude "$G/kyoto.jpg")" -33.8688 0.00001
-"$BIN" info "$G/kyoto.jpg" >"$WORK/out" 2>&1
-has "geotag keeps the JIS comment" "$WORK/out" '^  コメント +京都の庭園、池の北側から$'
+gives 0 "geotag keeps the JIS comment" out '^  コメント +京都の庭園、池の北側から$' "$BIN" info "$G/kyoto.jpg"
 
 cp "$S/tokyo-tower.jpg" "$G/tokyo.jpg"
 size_before=$(stat -c %s "$G/tokyo.jpg")
@@ -220,7 +219,7 @@ gives 1 "geotag patch without EXIF" err 'plain\.jpg: has no EXIF block to patch'
 same "geotag patch without EXIF leaves the file" "$G/plain.jpg" "$S/no-exif.jpg"
 cp "$S/lake-progressive.jpg" "$G/lake.jpg"
 gives 1 "geotag patch without GPS entries" err 'lake\.jpg: the position would not arrive: a patch changes only' "$BIN" geotag "$G/lake.jpg" --lat 1 --lon 2 --patch
-near "geotag patch without GPS entries keeps the length" "$(stat -c %s "$G/lake.jpg")" "$(stat -c %s "$S/lake-progressive.jpg")" 0
+same "geotag patch without GPS entries leaves the file" "$G/lake.jpg" "$S/lake-progressive.jpg"
 gives 0 "geotag dry run" out 'would write' "$BIN" geotag "$G/plain.jpg" --lat 1 --lon 2 --in-place --dry-run
 same "geotag dry run writes nothing" "$G/plain.jpg" "$S/no-exif.jpg"
 
@@ -241,11 +240,7 @@ has "geotag goes on after a failure" "$WORK/out" 'plain\.jpg: 1\.000000, 2\.0000
 T="$WORK/tracked"
 mkdir -p "$T"
 expect 0 "geotag --gpx" "$BIN" geotag --gpx "$S/kyoto-walk.gpx" "$S"/*.jpg -o "$T"
-cp "$WORK/out" "$WORK/gpx.txt"
-has "gpx exact point" "$WORK/gpx.txt" 'kyoto-garden\.jpg: 35\.039000, 135\.729000, 58 m -> .* 0 s from a track point'
-has "gpx interpolated" "$WORK/gpx.txt" 'lake-progressive\.jpg: 35\.043000, 135\.732000, 67 m -> .*150 s from a track point'
-has "gpx outside the track" "$WORK/gpx.txt" 'tokyo-tower\.jpg: skipped, shot at 2008-02-28T01:15:00Z, outside the track'
-has "gpx no shooting time" "$WORK/gpx.txt" 'no-exif\.jpg: skipped, no shooting time'
+golden "geotag --gpx" geotag-gpx.txt
 near "gpx latitude written" "$(exiftool -n -s3 -GPSLatitude "$T/lake-progressive.jpg")" 35.043 0.00001
 if [ -e "$T/tokyo-tower.jpg" ]; then bad "gpx wrote a skipped photo"; else ok; fi
 # The progressive picture survives the rewrite.
@@ -275,8 +270,7 @@ cp "$S/lake-progressive.jpg" "$D/kyoto/lake/IMG_0001"
 cp "$S/tokyo-tower.jpg" "$D/.trash/"
 echo text >"$D/kyoto/notes.txt"
 expect 0 "geotag -r" "$BIN" geotag -r --gpx "$S/kyoto-walk.gpx" "$D" -o "$WORK/mirror"
-has "geotag -r order" <(cut -d: -f1 "$WORK/out" | paste -sd " ") "^$D/kyoto/kyoto-garden\.jpg $D/kyoto/lake/IMG_0001 2 photos$"
-has "geotag summary" "$WORK/out" '^2 photos: 2 written, 0 skipped, 0 failed$' 
+golden "geotag -r" geotag-r.txt
 near "geotag -r mirrors the tree" "$(exiftool -n -s3 -GPSLatitude "$WORK/mirror/kyoto/lake/IMG_0001")" 35.043 0.00001
 expect 3 "geotag -r without photos" "$BIN" geotag -r --lat 1 --lon 2 "$WORK/empty" --in-place
 gives 1 "geotag folder without -r" err 'day: is a directory \(give -r' "$BIN" geotag --lat 1 --lon 2 "$D" -o "$WORK/empty"
@@ -322,9 +316,7 @@ for fmt in gpx geojson; do
     mkdir -p "$R/$fmt"
     expect 0 "track round trip $fmt" "$BIN" geotag --gpx "$WORK/photos.$fmt" --max-gap 0 "$S/kyoto-garden.jpg" "$S/lake-progressive.jpg" -o "$R/$fmt"
     for f in kyoto-garden lake-progressive; do
-        for tag in GPSLatitude GPSLongitude GPSAltitude; do
-            near "track round trip $fmt $f $tag" "$(exiftool -n -s3 -$tag "$R/$fmt/$f.jpg")" "$(exiftool -n -s3 -$tag "$T/$f.jpg")" 0.000001
-        done
+        same "track round trip $fmt $f" <(exiftool -n -s3 -GPSLatitude -GPSLongitude -GPSAltitude "$R/$fmt/$f.jpg") <(exiftool -n -s3 -GPSLatitude -GPSLongitude -GPSAltitude "$T/$f.jpg")
     done
 done
 expect 0 "track csv by extension" "$BIN" track "$T/lake-progressive.jpg" -o "$WORK/photos.csv"
