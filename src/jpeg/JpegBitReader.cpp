@@ -36,6 +36,17 @@ inline uint64_t BigEndianWord(const unsigned char* p) {
 #endif
 }
 
+// In a progressive AC scan a code of size 0 other than run 15 (sixteen zeros) ends the band: its
+// run r (0-14) opens an end-of-band run of 2^r blocks plus the value of r more bits.
+inline bool EndsBand(int rs) {
+    return (rs & 15) == 0 && rs < 0xF0;
+}
+
+// The positions k and above (none when k is past 63).
+inline uint64_t From(int k) {
+    return k > 63 ? 0 : ~uint64_t{0} << k;
+}
+
 }  // namespace
 
 void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup) {
@@ -395,7 +406,7 @@ uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int n
             amplitude = Extend(static_cast<int>(acc >> (64 - size)), size);
             acc <<= size;
             nBits -= size;
-        } else if (run < 15) {
+        } else if (EndsBand(rs)) {
             // End of band: run (at most 14) extra bits, within the 32 at hand.
             int extra = 0;
             if (run != 0) {
@@ -432,7 +443,7 @@ uint64_t CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lo
         int amplitude = 0;
         if (size != 0) {
             amplitude = Extend(GetBits(size), size);
-        } else if (run < 15) {
+        } else if (EndsBand(rs)) {
             nEobRun = (run ? (1 << run) + GetBits(run) : 0) - 1;
             return written;
         }
@@ -441,6 +452,169 @@ uint64_t CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lo
         pBlock[k] = amplitude;
         written |= uint64_t{1} << k;
         if (++k > nSe) return written;
+    }
+}
+
+SRefinement CJpegBitReader::RefineAC(const SHuffmanLookup& lookup, int nSs, int nSe,
+                                     uint64_t nNonZero, int& nEobRun) {
+    // As DecodeBaselineAC: the register in locals, the slow road near a marker or the end; the
+    // run and the result in locals too, stored once.
+    uint64_t acc = m_acc;
+    int nBits = m_nBits;
+    int eobRun = nEobRun;
+    uint64_t corrected = 0, placed = 0, negative = 0;
+    const int kFast = SHuffmanLookup::kFastBits;
+    int k = nSs;
+    while (eobRun == 0 && k <= nSe) {
+        if (nBits < 32) {
+            m_acc = acc;
+            m_nBits = nBits;
+            Refill();
+            acc = m_acc;
+            nBits = m_nBits;
+            if (nBits < 32) {
+                SRefinement result{corrected, placed, negative};
+                RefineACFrom(k, lookup, nSe, nNonZero, eobRun, result);
+                nEobRun = eobRun;
+                return result;
+            }
+        }
+        // With 32 bits at hand: a code (16 at most) with its sign bit or its run's bits (14).
+        int rs;
+        unsigned entry = lookup.fast[acc >> (64 - kFast)];
+        if (entry != 0) {
+            acc <<= entry >> 8;
+            nBits -= static_cast<int>(entry >> 8);
+            rs = static_cast<int>(entry & 0xFF);
+        } else {
+            m_acc = acc;
+            m_nBits = nBits;
+            rs = DecodeHuffmanLong(lookup);
+            acc = m_acc;
+            nBits = m_nBits;
+        }
+        const int run = rs >> 4;
+        const bool value = (rs & 15) != 0;
+        uint64_t positive = 0;
+        if (value) {
+            positive = acc >> 63;
+            acc <<= 1;
+            --nBits;
+        } else if (EndsBand(rs)) {
+            eobRun = 1 << run;
+            if (run != 0) {
+                eobRun += static_cast<int>(acc >> (64 - run));
+                acc <<= run;
+                nBits -= run;
+            }
+            break;
+        }
+        // The new coefficient's place lies `run` zero coefficients on; each non-zero one passed on
+        // the way moves it one further and takes a correction bit. Past the band when the zeros
+        // run out.
+        int place = k + run;
+        const uint64_t accBefore = acc;
+        const uint64_t correctedBefore = corrected;
+        uint64_t ahead = nNonZero & (~uint64_t{0} << k);
+        int passed = 0;
+        for (; ahead != 0 && LowestBit(ahead) <= place; ahead &= ahead - 1) {
+            ++place;
+            corrected |= (ahead & (0 - ahead)) & (0 - (acc >> 63));
+            acc <<= 1;
+            ++passed;
+        }
+        if (passed <= nBits) {
+            nBits -= passed;
+        } else {
+            // More correction bits than the register held: taken again one by one.
+            m_acc = accBefore;
+            m_nBits = nBits;
+            corrected = correctedBefore | Correct(nNonZero & (~uint64_t{0} << k) & ~ahead);
+            acc = m_acc;
+            nBits = m_nBits;
+        }
+        if (value) {
+            if (place > nSe) {
+                m_acc = acc;
+                m_nBits = nBits;
+                throw EDataFormatError(BytePosition(), kWrongRun);
+            }
+            placed |= uint64_t{1} << place;
+            negative |= (positive ^ 1) << place;
+        }
+        k = place + 1;
+    }
+    m_acc = acc;
+    m_nBits = nBits;
+    if (eobRun > 0) {
+        corrected |= Correct(nNonZero & From(k));
+        --eobRun;
+    }
+    nEobRun = eobRun;
+    return SRefinement{corrected, placed, negative};
+}
+
+uint64_t CJpegBitReader::Correct(uint64_t nAt) {
+    uint64_t corrected = 0;
+    uint64_t acc = m_acc;
+    int nBits = m_nBits;
+    for (; nAt != 0; nAt &= nAt - 1) {
+        if (nBits == 0) {
+            m_acc = acc;
+            m_nBits = nBits;
+            Refill();
+            if (m_nBits == 0) {
+                LimitReached();
+                throw EDataFormatError(BytePosition(), kErrorMarker);
+            }
+            acc = m_acc;
+            nBits = m_nBits;
+        }
+        corrected |= (nAt & (0 - nAt)) & (0 - (acc >> 63));
+        acc <<= 1;
+        --nBits;
+    }
+    m_acc = acc;
+    m_nBits = nBits;
+    return corrected;
+}
+
+void CJpegBitReader::RefineACFrom(int k, const SHuffmanLookup& lookup, int nSe, uint64_t nNonZero,
+                                  int& nEobRun, SRefinement& result) {
+    while (nEobRun == 0 && k <= nSe) {
+        const int rs = DecodeHuffman(lookup);
+        if (rs < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
+        const int run = rs >> 4;
+        const bool value = (rs & 15) != 0;
+        int positive = 0;
+        if (value) {
+            positive = GetBits(1);
+            if (positive < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
+        } else if (EndsBand(rs)) {
+            nEobRun = 1 << run;
+            if (run != 0) {
+                const int extra = GetBits(run);
+                if (extra < 0) throw EDataFormatError(BytePosition(), kErrorMarker);
+                nEobRun += extra;
+            }
+            break;
+        }
+        int place = k + run;
+        for (uint64_t ahead = nNonZero & From(k); ahead != 0 && LowestBit(ahead) <= place;
+             ahead &= ahead - 1)
+            ++place;
+        if (place > nSe) place = nSe + 1;
+        result.corrected |= Correct(nNonZero & From(k) & ~From(place));
+        if (value) {
+            if (place > nSe) throw EDataFormatError(BytePosition(), kWrongRun);
+            result.placed |= uint64_t{1} << place;
+            result.negative |= static_cast<uint64_t>(positive ^ 1) << place;
+        }
+        k = place + 1;
+    }
+    if (nEobRun > 0) {
+        result.corrected |= Correct(nNonZero & From(k));
+        --nEobRun;
     }
 }
 

@@ -43,6 +43,16 @@ struct SHuffmanLookup {
 // Builds the lookup form; the table must outlive it.
 void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup);
 
+// What one block of an AC refinement scan does to its stored coefficients: the positions whose
+// correction bit is 1 (a coefficient that lacks the scan's bit gets it, away from zero), and the
+// positions of the new coefficients, each the scan's bit in magnitude, negative where `negative`
+// has its bit set.
+struct SRefinement {
+    uint64_t corrected;
+    uint64_t placed;
+    uint64_t negative;
+};
+
 class CJpegBitReader {
 public:
     // Takes over the byte reader's position, bit position and stuffed-byte flag.
@@ -100,7 +110,22 @@ public:
     uint64_t DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe, int* pBlock,
                                  int& nEobRun);
 
+    // One block of an AC refinement scan over the band nSs..nSe (1 <= nSs <= nSe <= 63) whose
+    // stored coefficients are non-zero at the positions of nNonZero (all within the band).
+    // nEobRun counts the blocks of the open end-of-band run, this one included; 0 when no run is
+    // open, and a run read here opens one. Nothing is written: the caller applies the result once
+    // the block has been read whole, so a block that fails part-way stays as the earlier scans
+    // left it. Same values and errors as decoding the block code by code and bit by bit with
+    // DecodeHuffman and GetBits.
+    SRefinement RefineAC(const SHuffmanLookup& lookup, int nSs, int nSe, uint64_t nNonZero,
+                         int& nEobRun);
+
 private:
+    void RefineACFrom(int k, const SHuffmanLookup& lookup, int nSe, uint64_t nNonZero,
+                      int& nEobRun, SRefinement& result);
+    // One correction bit for each coefficient at the positions of nAt, lowest first; returns
+    // the positions whose bit is 1.
+    uint64_t Correct(uint64_t nAt);
     uint64_t DecodeProgressiveACFrom(int k, const SHuffmanLookup& lookup, int nSe, int* pBlock,
                                      int& nEobRun);
     void DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, const int* quant, int* pCoef,

@@ -7,9 +7,9 @@
 // end-of-image marker the whole image is transformed and written with the baseline decoder's block
 // transform, replication and colour output.
 //
-// A block is read into a scratch copy and stored once it is complete: a row of the store is taken
-// only when a non-zero coefficient lands in it, and a failure inside a block leaves the block as
-// the earlier scans left it.
+// A block is read whole (into a scratch copy, or as the list of changes a refinement makes) before
+// anything of it is stored: a row of the store is taken only when a non-zero coefficient lands in
+// it, and a failure inside a block leaves the block as the earlier scans left it.
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -47,22 +47,6 @@ inline int CheckedBits(CJpegBitReader& reader, int n) {
     return v;
 }
 
-// The coefficients a refinement changed in a stored block, with their former values, so that a
-// block that fails part-way is put back as the earlier scans left it.
-struct SUndo {
-    int n = 0;
-    int k[64];
-    int old[64];
-    void Change(int* block, int pos, int value) {
-        k[n] = pos;
-        old[n++] = block[pos];
-        block[pos] = value;
-    }
-    void Restore(int* block) const {
-        for (int i = n; i-- > 0;) block[k[i]] = old[i];
-    }
-};
-
 // Bit k set for every non-zero block[k].
 uint64_t NonZeroMask(const int* block) {
     uint64_t mask = 0;
@@ -88,64 +72,19 @@ uint64_t From(int k) {
     return k > 63 ? 0 : ~uint64_t{0} << k;
 }
 
-// One correction bit for each of the non-zero coefficients at the positions set in `at`, lowest
-// first: a set bit adds 2^al away from zero to a coefficient that does not have that bit yet. The
-// bits are taken up to 16 at a time, which reads the data as bit-by-bit reads would (a marker or
-// the end met inside fails the same way, and the caller undoes the block).
-inline void Correct(CJpegBitReader& reader, int* block, uint64_t at, int al, SUndo& undo) {
+// Applies what a refinement block read (CJpegBitReader::RefineAC) to its stored coefficients at
+// bit al.
+void ApplyRefinement(const SRefinement& r, int al, int* block) {
     const uint32_t p1 = uint32_t{1} << al;
-    while (at != 0) {
-        int n = 0;
-        for (uint64_t m = at; m != 0 && n < 16; m &= m - 1) ++n;
-        const int bits = CheckedBits(reader, n);
-        for (int i = n - 1; i >= 0; --i, at &= at - 1) {
-            if (((bits >> i) & 1) == 0) continue;
-            const int k = LowestBit(at);
-            const int coef = block[k];
-            if ((static_cast<uint32_t>(coef) & p1) != 0) continue;
-            undo.Change(block, k,
-                        static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1)));
-        }
+    for (uint64_t m = r.corrected; m != 0; m &= m - 1) {
+        const int k = LowestBit(m);
+        const int coef = block[k];
+        if ((static_cast<uint32_t>(coef) & p1) != 0) continue;
+        block[k] = static_cast<int>(static_cast<uint32_t>(coef) + (coef >= 0 ? p1 : 0u - p1));
     }
-}
-
-// One block of an AC refinement scan over band ss..se at bit al. nEobRun counts the blocks of
-// the current end-of-band run still to come, this one included; 0 when no run is open.
-void RefineAC(CJpegBitReader& reader, const SHuffmanLookup& lookup, int ss, int se, int al,
-              int* block, int& nEobRun, SUndo& undo) {
-    // Coefficients placed by this block lie below k, so the mask stays true from k on.
-    const uint64_t band = (~uint64_t{0} >> (63 - se)) & From(ss);
-    const uint64_t nonZero = NonZeroMask(block) & band;
-    int k = ss;
-    if (nEobRun == 0) {
-        while (k <= se) {
-            int rs = reader.DecodeHuffman(lookup);
-            if (rs < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
-            int run = rs >> 4;
-            int value = 0;
-            if ((rs & 15) != 0) {
-                value = CheckedBits(reader, 1) ? (1 << al) : -(1 << al);
-            } else if (run != 15) {
-                nEobRun = 1 << run;
-                if (run != 0) nEobRun += CheckedBits(reader, run);
-                break;
-            }
-            // Past `run` zero coefficients (correcting the non-zero ones on the way) to the place
-            // of the new one; past the band when the zeros run out.
-            uint64_t zeros = ~nonZero & band & From(k);
-            for (int r = 0; r < run && zeros != 0; ++r) zeros &= zeros - 1;
-            const int place = zeros != 0 ? LowestBit(zeros) : se + 1;
-            Correct(reader, block, nonZero & From(k) & ~From(place), al, undo);
-            if (value != 0) {
-                if (place > se) throw EDataFormatError(reader.BytePosition(), kWrongRun);
-                undo.Change(block, place, value);
-            }
-            k = place + 1;
-        }
-    }
-    if (nEobRun > 0) {
-        Correct(reader, block, nonZero & From(k), al, undo);
-        --nEobRun;
+    for (uint64_t m = r.placed; m != 0; m &= m - 1) {
+        const int k = LowestBit(m);
+        block[k] = ((r.negative >> k) & 1) != 0 ? -static_cast<int>(p1) : static_cast<int>(p1);
     }
 }
 
@@ -301,21 +240,11 @@ void CJpegDecoder::FullScan() {
                 --refineRun;
                 return;
             }
-            SUndo undo;
-            if (stored) {
-                try {
-                    RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, stored, refineRun, undo);
-                } catch (...) {
-                    undo.Restore(stored);
-                    throw;
-                }
-                return;
-            }
-            const size_t bandBytes = static_cast<size_t>(se - ss + 1) * sizeof(int);
-            std::memset(scratch + ss, 0, bandBytes);
-            RefineAC(reader, e.lookup[1][sc.byTa], ss, se, al, scratch, refineRun, undo);
-            if (AnyNonZero(scratch + ss, se - ss + 1))
-                std::memcpy(place(c, row, bx) + ss, scratch + ss, bandBytes);
+            const uint64_t band = (~uint64_t{0} >> (63 - se)) & From(ss);
+            const SRefinement r = reader.RefineAC(e.lookup[1][sc.byTa], ss, se,
+                                                  stored ? NonZeroMask(stored) & band : 0, refineRun);
+            if (r.placed == 0 && r.corrected == 0) return;
+            ApplyRefinement(r, al, stored ? stored : place(c, row, bx));
         }
     };
 
