@@ -198,84 +198,113 @@ void CJpegDecoder::FullScan() {
         }
         return row.get() + 64 * static_cast<size_t>(bx);
     };
-    auto block = [&](int i, int bx, int by) {
-        const int c = comp[i];
-        std::unique_ptr<int[]>& row = e.rows[c][static_cast<size_t>(by)];
-        int* stored = row ? row.get() + 64 * static_cast<size_t>(bx) : nullptr;
-        const SJpegScanComponent& sc = m_ScanComp[i];
-        if (sequential) {
+    // The block's place in the store if it has one, else null.
+    auto stored = [&](int c, int bx, int by) -> int* {
+        int* row = e.rows[c][static_cast<size_t>(by)].get();
+        return row ? row + 64 * static_cast<size_t>(bx) : nullptr;
+    };
+    // Every block of the scan in order, block(i, bx, by) for the i-th component of the scan,
+    // with the markers between restart intervals read on the way. The kind of scan is chosen
+    // once, outside this walk.
+    auto walk = [&](auto&& block) {
+        m_pStream->CheckStuffByte();
+        reader.Attach(*m_pStream);
+        for (int uy = 0; uy < unitsY; ++uy) {
+            for (int ux = 0; ux < unitsX; ++ux) {
+                if (restart > 0 && sinceRestart == restart) {
+                    // A new entropy-coded segment: predictions and runs start again.
+                    reader.Detach(*m_pStream);
+                    GetMarker();
+                    m_pStream->CheckStuffByte();
+                    reader.Attach(*m_pStream);
+                    pred[0] = pred[1] = pred[2] = 0;
+                    eobRun = -1;
+                    refineRun = 0;
+                    sinceRestart = 0;
+                }
+                ++sinceRestart;
+                if (count == 1) {
+                    block(0, ux, uy);
+                    continue;
+                }
+                for (int i = 0; i < count; ++i) {
+                    const SJpegComponent& cp = m_Comp[comp[i]];
+                    for (int v = 0; v < cp.byV; ++v)
+                        for (int h = 0; h < cp.byH; ++h)
+                            block(i, ux * cp.byH + h, uy * cp.byV + v);
+                }
+            }
+        }
+        reader.Detach(*m_pStream);
+    };
+
+    if (sequential) {
+        walk([&](int i, int bx, int by) {
+            const int c = comp[i];
+            const SJpegScanComponent& sc = m_ScanComp[i];
+            int* block = stored(c, bx, by);
             std::memset(scratch, 0, 64 * sizeof(int));
             reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant.q,
                                        pred[i], scratch, mask);
-            if (!stored && !AnyNonZero(scratch, 64)) return;
-            std::memcpy(stored ? stored : place(c, row, bx), scratch, 64 * sizeof(int));
-        } else if (ss == 0 && ah == 0) {
-            int s = reader.DecodeHuffman(e.lookup[0][sc.byTd]);
+            if (!block && !AnyNonZero(scratch, 64)) return;
+            std::memcpy(block ? block : place(c, e.rows[c][static_cast<size_t>(by)], bx), scratch,
+                        64 * sizeof(int));
+        });
+    } else if (ss == 0 && ah == 0) {
+        walk([&](int i, int bx, int by) {
+            const int c = comp[i];
+            int s = reader.DecodeHuffman(e.lookup[0][m_ScanComp[i].byTd]);
             if (s < 0) throw EDataFormatError(reader.BytePosition(), kErrorMarker);
             if (s > 16) throw EDataFormatError(reader.BytePosition(), kWrongValue);
             int diff = s ? Extend(CheckedBits(reader, s), s) : 0;
             pred[i] = AddWrap(pred[i], diff);
             int value = static_cast<int>(static_cast<uint32_t>(pred[i]) << al);
-            if (!stored && value == 0) return;
-            (stored ? stored : place(c, row, bx))[0] = value;
-        } else if (ss == 0) {
-            if (CheckedBits(reader, 1)) (stored ? stored : place(c, row, bx))[0] |= 1 << al;
-        } else if (ah == 0) {
+            int* block = stored(c, bx, by);
+            if (!block && value == 0) return;
+            (block ? block : place(c, e.rows[c][static_cast<size_t>(by)], bx))[0] = value;
+        });
+    } else if (ss == 0) {
+        walk([&](int i, int bx, int by) {
+            const int c = comp[i];
+            if (CheckedBits(reader, 1) == 0) return;
+            int* block = stored(c, bx, by);
+            (block ? block : place(c, e.rows[c][static_cast<size_t>(by)], bx))[0] |= 1 << al;
+        });
+    } else if (ah == 0) {
+        const SHuffmanLookup& table = e.lookup[1][m_ScanComp[0].byTa];
+        const int c = comp[0];
+        walk([&](int, int bx, int by) {
             if (eobRun > 0) {
                 --eobRun;
                 return;
             }
-            uint64_t written =
-                reader.DecodeProgressiveAC(e.lookup[1][sc.byTa], ss, se, band, eobRun);
+            uint64_t written = reader.DecodeProgressiveAC(table, ss, se, band, eobRun);
+            int* block = nullptr;
             for (; written != 0; written &= written - 1) {
                 int k = LowestBit(written);
                 if (band[k] == 0) continue;
-                if (!stored) stored = place(c, row, bx);
-                stored[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
+                if (!block) block = place(c, e.rows[c][static_cast<size_t>(by)], bx);
+                block[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
                 band[k] = 0;
             }
-        } else {
-            if (refineRun > 0 && !stored) {
+        });
+    } else {
+        const SHuffmanLookup& table = e.lookup[1][m_ScanComp[0].byTa];
+        const int c = comp[0];
+        const uint64_t bandMask = (~uint64_t{0} >> (63 - se)) & From(ss);
+        walk([&](int, int bx, int by) {
+            int* block = stored(c, bx, by);
+            if (refineRun > 0 && !block) {
                 // Inside a run a refinement only corrects non-zero coefficients: none here.
                 --refineRun;
                 return;
             }
-            const uint64_t band = (~uint64_t{0} >> (63 - se)) & From(ss);
-            const SRefinement r = reader.RefineAC(e.lookup[1][sc.byTa], ss, se,
-                                                  stored ? NonZeroMask(stored) & band : 0, refineRun);
+            const SRefinement r =
+                reader.RefineAC(table, ss, se, block ? NonZeroMask(block) & bandMask : 0, refineRun);
             if (r.placed == 0 && r.corrected == 0) return;
-            ApplyRefinement(r, al, stored ? stored : place(c, row, bx));
-        }
-    };
-
-    m_pStream->CheckStuffByte();
-    reader.Attach(*m_pStream);
-    for (int uy = 0; uy < unitsY; ++uy) {
-        for (int ux = 0; ux < unitsX; ++ux) {
-            if (restart > 0 && sinceRestart == restart) {
-                // A new entropy-coded segment: predictions and runs start again.
-                reader.Detach(*m_pStream);
-                GetMarker();
-                m_pStream->CheckStuffByte();
-                reader.Attach(*m_pStream);
-                pred[0] = pred[1] = pred[2] = 0;
-                eobRun = -1;
-                refineRun = 0;
-                sinceRestart = 0;
-            }
-            ++sinceRestart;
-            if (count == 1) {
-                block(0, ux, uy);
-                continue;
-            }
-            for (int i = 0; i < count; ++i) {
-                const SJpegComponent& cp = m_Comp[comp[i]];
-                for (int v = 0; v < cp.byV; ++v)
-                    for (int h = 0; h < cp.byH; ++h) block(i, ux * cp.byH + h, uy * cp.byV + v);
-            }
-        }
+            ApplyRefinement(r, al, block ? block : place(c, e.rows[c][static_cast<size_t>(by)], bx));
+        });
     }
-    reader.Detach(*m_pStream);
 }
 
 bool CJpegDecoder::FullNextScan() {
