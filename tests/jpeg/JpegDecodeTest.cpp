@@ -3,7 +3,6 @@
 // refuses, properties and reuse.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -175,8 +174,7 @@ TEST(JpegDecode, PropertiesCommentsAndApplicationSegments) {
     delete[] prop.m_pQuantCopy;
 
     // The reader stood exactly at the next marker after the JFXX segment: the image decodes.
-    int stride = Stride(40);
-    std::vector<char> bitmap(static_cast<size_t>(stride) * 24);
+    std::vector<char> bitmap(static_cast<size_t>(Stride(40)) * 24);
     EXPECT_EQ(decoder.DoDecode(bitmap.data()), 0);
 
     CJpegDecoder again;

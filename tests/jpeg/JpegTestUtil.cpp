@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <csetjmp>
-#include <cstdio>
 #include <random>
 
 namespace jpegtest {
