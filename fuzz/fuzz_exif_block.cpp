@@ -1,21 +1,18 @@
-// Fuzz target for the EXIF block: the readers, the record rewrite, the writer and the in-place
-// GPS patch of CExif, on arbitrary bytes. Every buffer handed over is a heap copy of exactly the
-// block's size, so that AddressSanitizer catches any access outside it.
+// Fuzz target for CExif on arbitrary bytes as an EXIF segment's TIFF block; every buffer handed
+// over is a heap copy of exactly the block's size, so AddressSanitizer sees any access outside.
 //
-// First the whole input is the TIFF block: ReadExif and ReadQuickExif (thumbnail or not by the
-// input's length) read it, and the table the full read leaves, also after a read that failed
-// part-way, is deep-copied. Checks: only EBufferError leaves a reader; a read that completes
-// leaves the stream at the block's end; the copy holds the same entries.
+// The whole input goes through ReadExif and ReadQuickExif (thumbnail or not by its length), and
+// the full read's table (also after a read that failed part-way) is deep-copied. Then a record
+// and the other RewriteData arguments are taken from the input's last bytes (FuzzRecord.h); the
+// rest is read (one input in four skips the read: a directory built from nothing), the record is
+// applied, OverwriteGPS patches a copy of the block and WriteExif lays the directory out again.
 //
-// Then a property record and the other arguments of RewriteData are taken from the input's last
-// bytes (see FuzzRecord.h) and the rest is the block: it is read (one input in four skips the
-// read, so that RewriteData builds its directory from nothing), the record applied, OverwriteGPS
-// patches a copy of the block with that table (only EBufferError may leave it), and WriteExif
-// lays the directory out again. Checks: the written block fits in GetTotalSize() bytes. When the
-// directory is well formed (no tag twice in one directory, and every directory pointer a 4-byte
-// value), also: the written block reads back without error; every directory comes back with the
-// same entries in the same order, with the same bytes (directory pointers and thumbnail offsets
-// aside), the thumbnail with it; the texts set or cleared stay so.
+// Checks: only EBufferError leaves a reader or the patch; a completed read ends at the block's
+// end; the copy holds the same entries; the written block fits in GetTotalSize() bytes. For a
+// well-formed directory (no tag twice in one directory, every directory pointer 4 bytes) also:
+// the written block reads back; each directory comes back with the same entries in order and the
+// same bytes (directory pointers and thumbnail offsets aside), with its thumbnail; the texts set
+// or cleared stay so.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>

@@ -1,20 +1,16 @@
-// Fuzz target for the JPEG image decoder: arbitrary bytes as a JPEG image in memory.
+// Fuzz target for CJpegDecoder on arbitrary bytes as a JPEG image in memory.
 //
-// One decoder reports the properties (GetProperty with the quantisation copy); a second analyses
-// the same bytes and, when the picture has at most kMaxPixels pixels, decodes it into a bitmap of
-// exactly the announced size (tests/jpeg/JpegTestUtil.h, OurDecode), so that AddressSanitizer
-// catches any byte written outside it. The decode runs whatever the analysis result was: an
-// analysis that failed half-way leaves tables and flags behind, and DoDecode must cope with that
-// state too. The second decoder is then reused for the same bytes (RemoveAll, CleanMembers); when
-// the analysis succeeded it must give the same results and bitmap. A third decodes with full
-// decoding under a coefficient limit of kCoefficientBytes, so that its stores (which grow as
-// non-zero data arrives) stay bounded whatever size a frame declares. Where it succeeds and
-// libjpeg-turbo reads the same bytes without an error or a warning, its bitmap must be, byte for
-// byte, the decoder's arithmetic over the coefficients libjpeg-turbo read (CoefficientDecode);
-// libjpeg-turbo, whose stores are allocated whole, runs only on images of at most kOraclePixels.
+// One decoder reports the properties (with the quantisation copy). A second analyses the bytes
+// and decodes pictures of at most kMaxPixels into a bitmap of exactly the announced size
+// (tests/jpeg/JpegTestUtil.h, OurDecode), whatever the analysis result (a failed analysis leaves
+// tables and flags behind), then again after RemoveAll and CleanMembers: after a successful
+// analysis, with the same results and bitmap. A third uses full decoding under a coefficient
+// limit of kCoefficientBytes (its stores grow with the data, whatever size a frame declares);
+// where it succeeds and libjpeg-turbo reads the bytes without error or warning, its bitmap must
+// be the decoder's arithmetic over libjpeg-turbo's coefficients (CoefficientDecode) byte for
+// byte, for pictures of at most kOraclePixels (libjpeg-turbo allocates its stores whole).
 //
-// Checks: the results are those the interface allows; the row padding of the bitmap is never
-// written.
+// Checks also: the results are those the interface allows; the row padding is never written.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

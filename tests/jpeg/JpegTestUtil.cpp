@@ -20,12 +20,10 @@ std::vector<unsigned char> MakePicture(const SEncodeOptions& o) {
             double wave = 40.0 * std::sin(fx * 9.0 + fy * 4.0);
             bool edge = x * 3 > o.width + y;
             for (int c = 0; c < o.components; ++c) {
-                if (o.blackBand && x < 16) {
-                    px[(static_cast<size_t>(y) * o.width + x) * o.components + c] = 0;
-                    continue;
-                }
-                double v = 60 + 120 * (c == 0 ? fx : (c == 1 ? fy : 1.0 - fx)) + wave +
-                           (edge ? 30 : -20) + noise(rng);
+                const double base = 60 + 120 * (c == 0 ? fx : (c == 1 ? fy : 1.0 - fx)) + wave;
+                // The black band draws no noise.
+                const double v =
+                    o.blackBand && x < 16 ? 0.0 : base + (edge ? 30 : -20) + noise(rng);
                 px[(static_cast<size_t>(y) * o.width + x) * o.components + c] =
                     static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v));
             }
