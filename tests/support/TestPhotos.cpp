@@ -10,11 +10,8 @@
 namespace testsupport {
 namespace {
 
+using exiftest::Append;
 using exiftest::TiffBuilder;
-
-void Put(Bytes& out, const Bytes& more) {
-    out.insert(out.end(), more.begin(), more.end());
-}
 
 // An APPn segment: marker, length, payload.
 Bytes AppSegment(unsigned char marker, const Bytes& payload) {
@@ -68,7 +65,8 @@ Bytes Block(const PhotoRecipe& r, size_t padding, uint32_t makerNoteAt) {
     }
     if (r.unicodeComment) {
         Bytes comment = Text(std::string("UNICODE") + '\0');
-        for (char16_t c : std::u16string(u"Gr\u00fc\u00dfe \u65e5\u672c")) Put(comment, b.U16(c));
+        for (char16_t c : std::u16string(u"Gr\u00fc\u00dfe \u65e5\u672c"))
+            Append(comment, b.U16(c));
         b.Undefined(exif, 0x9286, comment);
     }
     b.Short(exif, 0xA001, {1});
@@ -114,8 +112,8 @@ Bytes MakePhoto(const PhotoRecipe& r, const Bytes& base) {
     const size_t afterApp0 = 4 + (static_cast<size_t>(base[4]) << 8 | base[5]);
     Bytes out(base.begin(), base.begin() + afterApp0);
     if (r.xmpFirst)
-        Put(out, AppSegment(0xE1, Text(std::string("http://ns.adobe.com/xap/1.0/") + '\0' +
-                                       "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+        Append(out, AppSegment(0xE1, Text(std::string("http://ns.adobe.com/xap/1.0/") + '\0' +
+                                          "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
     if (r.exif) {
         // The maker note's offsets depend on where it lands: find that with a marked first
         // build (the layout does not depend on the values), then build it for real.
@@ -131,18 +129,18 @@ Bytes MakePhoto(const PhotoRecipe& r, const Bytes& base) {
         }
         block = Block(r, padding, noteAt);
         Bytes payload = {'E', 'x', 'i', 'f', 0, 0};
-        Put(payload, block);
-        Put(out, AppSegment(0xE1, payload));
+        Append(payload, block);
+        Append(out, AppSegment(0xE1, payload));
     }
     if (r.iccWithExifBytes) {
         Bytes icc = Text(std::string("ICC_PROFILE") + '\0');
-        Put(icc, {1, 1});
+        Append(icc, {1, 1});
         Bytes profile(132, 0);
         const unsigned char fake[] = {0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0};
         std::copy(std::begin(fake), std::end(fake), profile.begin() + 100);
         profile[3] = 132;  // profile size, big-endian
-        Put(icc, profile);
-        Put(out, AppSegment(0xE2, icc));
+        Append(icc, profile);
+        Append(out, AppSegment(0xE2, icc));
     }
     out.insert(out.end(), base.begin() + afterApp0, base.end());
     return out;

@@ -7,8 +7,8 @@
 
 namespace exiftest {
 
-static void Append(Bytes& to, const Bytes& b) {
-    to.insert(to.end(), b.begin(), b.end());
+void Append(Bytes& to, const Bytes& more) {
+    to.insert(to.end(), more.begin(), more.end());
 }
 
 int TiffBuilder::AddDir(bool bMain) {

@@ -74,6 +74,8 @@ private:
                     const std::vector<uint32_t>& blobOffset) const;
 };
 
+// Appends more to to.
+void Append(Bytes& to, const Bytes& more);
 // The block wrapped as a minimal JPEG (SOI, APP1 "Exif", a tiny frame, EOI) for Exiv2.
 Bytes WrapAsJpeg(const Bytes& tiff);
 
