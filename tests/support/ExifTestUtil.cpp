@@ -31,12 +31,9 @@ Bytes SampleBlock(bool bIntel) {
 namespace {
 
 std::string Hex(const unsigned char* p, size_t n) {
+    static const char kDigits[] = "0123456789abcdef";
     std::string s;
-    char buf[4];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(buf, sizeof(buf), "%02x", p[i]);
-        s += buf;
-    }
+    for (size_t i = 0; i < n; ++i) s += {kDigits[p[i] >> 4], kDigits[p[i] & 15]};
     return s;
 }
 

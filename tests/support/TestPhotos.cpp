@@ -11,20 +11,8 @@ namespace testsupport {
 namespace {
 
 using exiftest::Append;
+using exiftest::AppSegment;
 using exiftest::TiffBuilder;
-
-// An APPn segment: marker, length, payload.
-Bytes AppSegment(unsigned char marker, const Bytes& payload) {
-    const size_t length = payload.size() + 2;
-    if (length > 0xFFFF) throw std::length_error("segment too long");
-    Bytes s(4 + payload.size());
-    s[0] = 0xFF;
-    s[1] = marker;
-    s[2] = static_cast<unsigned char>(length >> 8);
-    s[3] = static_cast<unsigned char>(length & 0xFF);
-    std::copy(payload.begin(), payload.end(), s.begin() + 4);
-    return s;
-}
 
 Bytes Text(const std::string& s) {
     return Bytes(s.begin(), s.end());
@@ -133,13 +121,13 @@ Bytes MakePhoto(const PhotoRecipe& r, const Bytes& base) {
         Append(out, AppSegment(0xE1, payload));
     }
     if (r.iccWithExifBytes) {
-        Bytes icc = Text(std::string("ICC_PROFILE") + '\0');
-        Append(icc, {1, 1});
-        Bytes profile(132, 0);
+        // The segment's header (name, chunk 1 of 1), then a 132-byte profile (its size in its
+        // first four bytes, big-endian) holding at 100 what looks like an EXIF segment header.
+        Bytes icc = Text(std::string("ICC_PROFILE\0\1\1", 14));
+        icc.resize(14 + 132, 0);
+        icc[14 + 3] = 132;
         const unsigned char fake[] = {0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0};
-        std::copy(std::begin(fake), std::end(fake), profile.begin() + 100);
-        profile[3] = 132;  // profile size, big-endian
-        Append(icc, profile);
+        std::copy(std::begin(fake), std::end(fake), icc.begin() + 14 + 100);
         Append(out, AppSegment(0xE2, icc));
     }
     out.insert(out.end(), base.begin() + afterApp0, base.end());

@@ -149,19 +149,26 @@ Bytes TiffBuilder::Directory(size_t d, uint32_t at, uint32_t next,
     return out;
 }
 
+Bytes AppSegment(unsigned char marker, const Bytes& payload) {
+    const size_t length = payload.size() + 2;
+    if (length > 0xFFFF) throw std::length_error("segment too long");
+    // Sized first and copied into (GCC 12 at -O3 misreads growing inserts as out of bounds).
+    Bytes s(4 + payload.size());
+    s[0] = 0xFF;
+    s[1] = marker;
+    s[2] = static_cast<unsigned char>(length >> 8);
+    s[3] = static_cast<unsigned char>(length & 0xFF);
+    std::copy(payload.begin(), payload.end(), s.begin() + 4);
+    return s;
+}
+
 Bytes WrapAsJpeg(const Bytes& tiff) {
-    // SOI and the APP1 header; the block; a minimal baseline frame header (8x8, one component)
-    // and the end of the image. Sized first and copied into (GCC 12 at -O3 misreads growing
-    // inserts as out of bounds).
-    const size_t len = tiff.size() + 8;
-    const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(len >> 8), uint8_t(len),
-                            'E',  'x',  'i',  'f',  0,                 0};
-    const uint8_t tail[] = {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00,
-                            0x08, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xD9};
-    Bytes out(sizeof head + tiff.size() + sizeof tail);
-    std::copy(std::begin(head), std::end(head), out.begin());
-    std::copy(tiff.begin(), tiff.end(), out.begin() + sizeof head);
-    std::copy(std::begin(tail), std::end(tail), out.end() - sizeof tail);
+    // SOI, the APP1 segment, a minimal baseline frame header (8x8, one component), EOI.
+    Bytes exif = {'E', 'x', 'i', 'f', 0, 0}, out = {0xFF, 0xD8};
+    Append(exif, tiff);
+    Append(out, AppSegment(0xE1, exif));
+    Append(out, {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00, 0xFF,
+                 0xD9});
     return out;
 }
 

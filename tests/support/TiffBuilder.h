@@ -76,6 +76,8 @@ private:
 
 // Appends more to to.
 void Append(Bytes& to, const Bytes& more);
+// An APPn segment: marker, length, payload (at most 65,533 bytes, else std::length_error).
+Bytes AppSegment(unsigned char marker, const Bytes& payload);
 // The block wrapped as a minimal JPEG (SOI, APP1 "Exif", a tiny frame, EOI) for Exiv2.
 Bytes WrapAsJpeg(const Bytes& tiff);
 
