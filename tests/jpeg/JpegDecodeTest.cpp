@@ -77,12 +77,9 @@ TEST(JpegDecode, DamagedEntropyDataIsRefusedWithItsCause) {
             if (c.count != 8) w.FlushBits();
             if (c.count != 8 && mode >= 2) w.data.resize(w.data.size() + 8, 0);
             w.Bytes({0xFF, 0xD9});
-            std::vector<char> data(w.data.begin(), w.data.end());
             CJpegDecoder decoder;
-            decoder.SetFullDecoding(full);
-            ASSERT_EQ(decoder.SetJpegData(data.data(), static_cast<int>(data.size())), 0);
-            std::vector<char> bitmap(8 * Stride(8));
-            EXPECT_EQ(decoder.DoDecode(bitmap.data()), -2) << c.error;
+            const SDecodeResult r = OurDecode(w.data, full, &decoder);
+            EXPECT_EQ(std::make_pair(r.analysis, r.decode), std::make_pair(0, -2)) << c.error;
             EXPECT_STREQ(decoder.LastError(), c.error) << "mode " << mode;
         }
 }

@@ -181,11 +181,8 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
         if (round % 3 == 1) n = 16 << (rng() % 2);  // whole vectors of the half-chroma form
         int rows = 1 + static_cast<int>(rng() % 16);
         std::vector<int> y(kPlane * 16), cb(kPlane * 16), cr(kPlane * 16);
-        for (int i = 0; i < kPlane * 16; ++i) {
-            y[i] = sample();
-            cb[i] = sample();
-            cr[i] = sample();
-        }
+        for (std::vector<int>* plane : {&y, &cb, &cr})
+            for (int& v : *plane) v = sample();
         const int stride = 3 * kPlane + 4;
         // vf 0: chroma at full resolution (colourRows); 1 and 2: half across, 1/vf down.
         for (int vf = 0; vf <= 2; ++vf) {
