@@ -114,13 +114,8 @@ TEST(JpegSweep, ProgressiveScripts) {
                   what + " four bands");
             // Sequential, one scan per component (the default decoding reads only interleaved
             // sequential scans).
-            std::vector<jpeg_scan_info> split(static_cast<size_t>(o.components));
-            for (int c = 0; c < o.components; ++c) {
-                split[c].comps_in_scan = 1;
-                split[c].component_index[0] = c;
-                split[c].Se = 63;
-            }
-            o.scans = split;
+            o.scans.assign(static_cast<size_t>(o.components), jpeg_scan_info{1, {0}, 0, 63, 0, 0});
+            for (int c = 0; c < o.components; ++c) o.scans[c].component_index[0] = c;
             o.restartMcus = n % 3;
             Check(Encode(o), o.components == 1 ? Strict::same : Strict::own,
                   what + " one scan each");

@@ -60,14 +60,7 @@ std::vector<jpeg_scan_info> SpectralScript(int components, std::initializer_list
     for (int c = 0; c < components; ++c) scans[0].component_index[c] = c;
     int ss = 1;
     for (int se : bands) {
-        for (int c = 0; c < components; ++c) {
-            jpeg_scan_info ac{};
-            ac.comps_in_scan = 1;
-            ac.component_index[0] = c;
-            ac.Ss = ss;
-            ac.Se = se;
-            scans.push_back(ac);
-        }
+        for (int c = 0; c < components; ++c) scans.push_back(jpeg_scan_info{1, {c}, ss, se, 0, 0});
         ss = se + 1;
     }
     return scans;
