@@ -36,9 +36,10 @@ struct SInterleave {
 };
 constexpr SInterleave kInterleave;
 
+// s / 1024 truncated toward zero, plus shift: the magnitude shifted, then the sign of s again
+// (|INT_MIN| reads as 2^31 unsigned, whose shift is right too).
 inline __m256i Finish(__m256i s, __m256i shift) {
-    __m256i neg = _mm256_and_si256(_mm256_srai_epi32(s, 31), _mm256_set1_epi32(1023));
-    return _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(s, neg), 10), shift);
+    return _mm256_add_epi32(_mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(s), 10), s), shift);
 }
 
 }  // namespace
@@ -50,40 +51,55 @@ struct SSums {
     __m256i a0, a1, a2, a3, a4, a5, a6, a7;
 };
 
+// The sums with wrapping 32-bit products, coefficient by coefficient: the road of blocks with a
+// value beyond 16 bits (malformed or 16-bit-quantised data).
+__attribute__((noinline)) SSums AccumulateWide(const STransformTables& tables, const int* pCoef,
+                                               uint64_t nMask) {
+    __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
+            a7 = a0;
+    for (uint64_t m = nMask; m != 0; m &= m - 1) {
+        int k = LowestBit(m);
+        const __m256i* b = reinterpret_cast<const __m256i*>(tables.basis[k]);
+        __m256i v = _mm256_set1_epi32(pCoef[k]);
+        a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(_mm256_loadu_si256(b + 0), v));
+        a1 = _mm256_add_epi32(a1, _mm256_mullo_epi32(_mm256_loadu_si256(b + 1), v));
+        a2 = _mm256_add_epi32(a2, _mm256_mullo_epi32(_mm256_loadu_si256(b + 2), v));
+        a3 = _mm256_add_epi32(a3, _mm256_mullo_epi32(_mm256_loadu_si256(b + 3), v));
+        a4 = _mm256_add_epi32(a4, _mm256_mullo_epi32(_mm256_loadu_si256(b + 4), v));
+        a5 = _mm256_add_epi32(a5, _mm256_mullo_epi32(_mm256_loadu_si256(b + 5), v));
+        a6 = _mm256_add_epi32(a6, _mm256_mullo_epi32(_mm256_loadu_si256(b + 6), v));
+        a7 = _mm256_add_epi32(a7, _mm256_mullo_epi32(_mm256_loadu_si256(b + 7), v));
+    }
+    return SSums{a0, a1, a2, a3, a4, a5, a6, a7};
+}
+
 inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64_t nMask) {
     __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
             a7 = a0;
-    if (FitsInt16(pCoef)) {
-        for (uint64_t m = PairMask(nMask); m != 0; m &= m - 1) {
-            int k = LowestBit(m);
-            const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[k >> 1]);
-            __m256i v =
-                _mm256_set1_epi32(static_cast<int>((static_cast<uint32_t>(pCoef[k]) & 0xFFFFu) |
-                                                   (static_cast<uint32_t>(pCoef[k + 1]) << 16)));
-            a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(_mm256_load_si256(b + 0), v));
-            a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(_mm256_load_si256(b + 1), v));
-            a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(_mm256_load_si256(b + 2), v));
-            a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(_mm256_load_si256(b + 3), v));
-            a4 = _mm256_add_epi32(a4, _mm256_madd_epi16(_mm256_load_si256(b + 4), v));
-            a5 = _mm256_add_epi32(a5, _mm256_madd_epi16(_mm256_load_si256(b + 5), v));
-            a6 = _mm256_add_epi32(a6, _mm256_madd_epi16(_mm256_load_si256(b + 6), v));
-            a7 = _mm256_add_epi32(a7, _mm256_madd_epi16(_mm256_load_si256(b + 7), v));
-        }
-    } else {
-        for (uint64_t m = nMask; m != 0; m &= m - 1) {
-            int k = LowestBit(m);
-            const __m256i* b = reinterpret_cast<const __m256i*>(tables.basis[k]);
-            __m256i v = _mm256_set1_epi32(pCoef[k]);
-            a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(_mm256_loadu_si256(b + 0), v));
-            a1 = _mm256_add_epi32(a1, _mm256_mullo_epi32(_mm256_loadu_si256(b + 1), v));
-            a2 = _mm256_add_epi32(a2, _mm256_mullo_epi32(_mm256_loadu_si256(b + 2), v));
-            a3 = _mm256_add_epi32(a3, _mm256_mullo_epi32(_mm256_loadu_si256(b + 3), v));
-            a4 = _mm256_add_epi32(a4, _mm256_mullo_epi32(_mm256_loadu_si256(b + 4), v));
-            a5 = _mm256_add_epi32(a5, _mm256_mullo_epi32(_mm256_loadu_si256(b + 5), v));
-            a6 = _mm256_add_epi32(a6, _mm256_mullo_epi32(_mm256_loadu_si256(b + 6), v));
-            a7 = _mm256_add_epi32(a7, _mm256_mullo_epi32(_mm256_loadu_si256(b + 7), v));
-        }
+    // Each pair of coefficients (even k, k + 1) is read as 64 bits, broadcast, and packed to 16
+    // bits with saturation. A coefficient beyond 16 bits is flagged on the way (which costs less
+    // than a look at all 64 first), and its block summed again the wide way.
+    __m256i outside = _mm256_setzero_si256();
+    for (uint64_t m = PairMask(nMask); m != 0; m &= m - 1) {
+        const uint64_t k = static_cast<uint64_t>(LowestBit(m));  // even: pair k / 2
+        const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[0] + 32 * k);
+        __m256i c = _mm256_castpd_si256(
+            _mm256_broadcast_sd(reinterpret_cast<const double*>(pCoef + k)));
+        // |c| < 2^15 exactly when c ^ (c >> 31) < 2^15.
+        outside = _mm256_or_si256(outside, _mm256_xor_si256(c, _mm256_srai_epi32(c, 31)));
+        __m256i v = _mm256_packs_epi32(c, c);
+        // (This operand order keeps GCC from copying each sum between registers.)
+        a0 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 0)), a0);
+        a1 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 1)), a1);
+        a2 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 2)), a2);
+        a3 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 3)), a3);
+        a4 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 4)), a4);
+        a5 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 5)), a5);
+        a6 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 6)), a6);
+        a7 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 7)), a7);
     }
+    if (!_mm256_testz_si256(outside, _mm256_set1_epi32(static_cast<int>(0xFFFF8000u))))
+        return AccumulateWide(tables, pCoef, nMask);
     return SSums{a0, a1, a2, a3, a4, a5, a6, a7};
 }
 
