@@ -173,7 +173,7 @@ void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr,
 
 // Samples for which the vector colour conversions apply: with Cb and Cr in this range they fit
 // in 16 bits and every numerator above is an integer below 2^24 in magnitude, which an exact
-// multiply and shift divides by 10000.
+// multiply and shift (SSE2) or float product (AVX2) divides by 10000.
 const int kColourMin = -512;
 const int kColourMax = 767;
 

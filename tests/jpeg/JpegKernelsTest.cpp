@@ -5,6 +5,7 @@
 // and samples far outside 0..255.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cstring>
 #include <random>
 #include <tuple>
@@ -161,9 +162,10 @@ TEST(JpegKernels, VectorTransformsGiveTheBasisSum) {
 
 TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
     std::mt19937 rng(18);
-    // Samples in 0..255, in the vector forms' range, at its edges, and any 24-bit value.
-    auto sample = [&rng]() {
-        switch (rng() % 4) {
+    // Samples in 0..255, in the vector forms' range, at its edges, and any 24-bit value; rounds
+    // with the first two alone take the vector roads throughout.
+    auto sample = [&rng](bool inside) {
+        switch (rng() % (inside ? 2 : 4)) {
             case 0:
                 return static_cast<int>(rng() % 256);
             case 1:
@@ -176,13 +178,15 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
     };
     const int kPlane = 32;  // plane width in ints (an MCU four blocks wide)
     for (int round = 0; round < 1500; ++round) {
+        std::fesetround(round % 4 ? FE_TONEAREST : FE_TOWARDZERO);  // a caller's rounding mode
         int n = 1 + static_cast<int>(rng() % kPlane);
         if (round % 3 == 0) n = 8;                  // the width taken two rows at a time
         if (round % 3 == 1) n = 16 << (rng() % 2);  // whole vectors of the half-chroma form
         int rows = 1 + static_cast<int>(rng() % 16);
         std::vector<int> y(kPlane * 16), cb(kPlane * 16), cr(kPlane * 16);
         for (std::vector<int>* plane : {&y, &cb, &cr})
-            for (int& v : *plane) v = sample();
+            for (int& v : *plane) v = sample(round % 2 == 0);
+        y[0] = 128, cb[0] = kColourMin, cr[0] = 288;  // green's numerator: -106 * 10000 exactly
         const int stride = 3 * kPlane + 4;
         // vf 0: chroma at full resolution (colourRows); 1 and 2: half across, 1/vf down.
         for (int vf = 0; vf <= 2; ++vf) {
@@ -206,4 +210,5 @@ TEST(JpegKernels, ColourRowsCoverWholeMcusBottomUp) {
             }
         }
     }
+    std::fesetround(FE_TONEAREST);
 }
