@@ -71,12 +71,6 @@ TEST(Dates, OffsetsAndDays) {
         EXPECT_THROW(ParseIsoDay(bad, "x"), UsageError) << bad;
 }
 
-TEST(Dates, LocalTimeFollowsTz) {
-    // The test runs with TZ=JST-9.
-    EXPECT_EQ(IsoLocal(1204161300), "2008-02-28T10:15:00+09:00");
-    EXPECT_EQ(WallClockAsUtc(2008, 2, 28, 10, 15, 0) - 32400, 1204161300);
-}
-
 // Track a: elevations on the first two points only; across the antimeridian westward and
 // eastward; exact hits and the ends need no gap. Track b: a 143 km gap between its first two
 // segments, a 111 km jump inside the third, and a fourth (a waypoint file's) overlapping the
