@@ -83,11 +83,9 @@ TEST(MagVar, SetSwitchAtTheYear2000) {
                      model(magvar::kEpoch2000, magvar::CoefficientSet::kIgrf2000));
 }
 
-// The epochs, the two-digit window, and every day from 1970 to 2038 against the day count of
-// the C runtime (month ends, leap years, 2000 a leap year although divisible by 100).
+// The two-digit window, and every day from 1970 to 2038 (the epochs among them) against the C
+// runtime's day count (month ends, leap years, 2000 a leap year although divisible by 100).
 TEST(MagVar, JulianDays) {
-    EXPECT_EQ(magvar::YmdToJulianDay(0, 1, 1), 2451545);
-    EXPECT_EQ(magvar::YmdToJulianDay(90, 1, 1), 2447893);
     EXPECT_EQ(magvar::YmdToJulianDay(50, 1, 1), 2433283);    // 1950
     EXPECT_EQ(magvar::YmdToJulianDay(49, 12, 31), 2469807);  // 2049
     for (int64_t days = 0; days * 86400 <= INT32_MAX; ++days) {
