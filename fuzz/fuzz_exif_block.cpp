@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <set>
@@ -103,36 +102,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider fdp(data, size);
     const bool from_nothing = fdp.ConsumeIntegralInRange<int>(0, 3) == 0;
     const FuzzRewrite rewrite = DrawRewrite(fdp);
-    const std::vector<unsigned char> block = fdp.ConsumeRemainingBytes<unsigned char>();
+    std::vector<unsigned char> block = fdp.ConsumeRemainingBytes<unsigned char>();
     CExif a;
-    if (!from_nothing) {
-        std::vector<unsigned char> read_copy = block;
-        SExifProperty first{};
-        ReadBlock(a, read_copy.data(), static_cast<int>(block.size()), first);
-    }
+    SExifProperty first{};
+    if (!from_nothing) ReadBlock(a, block.data(), static_cast<int>(block.size()), first);
     // A tag twice in the block is rewritten or deleted only once (the first), so the check
     // of what comes back needs a well-formed directory before the rewrite as well as after.
     const bool read_well_formed = WellFormed(a);
     a.RewriteData(rewrite.prop, rewrite.time, rewrite.name.c_str(), rewrite.bDate,
                   rewrite.bWriteGPS);
 
-    unsigned char* patched = static_cast<unsigned char*>(std::malloc(block.size()));
-    if (!block.empty()) std::memcpy(patched, block.data(), block.size());
-    CInBitStream stream(patched, static_cast<int>(block.size()));
+    std::vector<unsigned char> patched = block;
+    CInBitStream stream(patched.data(), static_cast<int>(patched.size()));
     try {
         a.OverwriteGPS(&stream);
     } catch (const EBufferError&) {
     }
-    std::free(patched);
 
     const int capacity = a.GetTotalSize();
     Require(capacity > 0);
-    unsigned char* out = static_cast<unsigned char*>(std::malloc(capacity));
-    const int written = a.WriteExif(out);
+    std::vector<unsigned char> out(static_cast<size_t>(capacity));
+    const int written = a.WriteExif(out.data());
     Require(written > 0 && written <= capacity);
 
     if (read_well_formed && WellFormed(a)) {
-        std::vector<unsigned char> copy(out, out + written);
+        std::vector<unsigned char> copy(out.begin(), out.begin() + written);
         CExif b;
         SExifProperty back{};
         Require(ReadBlock(b, copy.data(), written, back));
@@ -166,6 +160,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(back.bSoftware == (rewrite.prop.bSoftware ? 1 : 0));
         if (rewrite.prop.bUserComment) Require(back.strUserComment == rewrite.prop.strUserComment);
     }
-    std::free(out);
     return 0;
 }
