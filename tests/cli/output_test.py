@@ -41,8 +41,8 @@ def strict_lines(out, what):
     return objects
 
 
-def exiftool(*args):
-    subprocess.run(["exiftool", "-q", "-overwrite_original", *args], check=True)
+def exiftool_copy(source, target, *args):
+    subprocess.run(["exiftool", "-q", "-o", target, *args, source], check=True)
 
 
 work = tempfile.mkdtemp()
@@ -53,18 +53,17 @@ try:
     # Hard cases: a recorded offset, blanks and control characters, raw camera values; a
     # latitude without longitude; GPS seconds stored as 0/0.
     hard = os.path.join(work, "hard.jpg")
-    shutil.copy(base, hard)
-    exiftool("-OffsetTimeOriginal=+05:30", "-Make=Photogeo   ", "-ImageDescription=red\x1b[31m\ttext",
-             "-Orientation#=6", "-Flash#=25", "-ISO=3200", "-FocalLength=4.5", "-ExposureTime=1/8000",
-             "-GPSDateStamp=2008:02:28", "-GPSLatitude=12.5", "-GPSLatitudeRef=S", "-Comment=a\rb", hard)
+    exiftool_copy(base, hard, "-OffsetTimeOriginal=+05:30", "-Make=Photogeo   ",
+                  "-ImageDescription=red\x1b[31m\ttext", "-Orientation#=6", "-Flash#=25", "-ISO=3200",
+                  "-FocalLength=4.5", "-ExposureTime=1/8000", "-GPSDateStamp=2008:02:28",
+                  "-GPSLatitude=12.5", "-GPSLatitudeRef=S", "-Comment=a\rb")
     latonly = os.path.join(work, "lat-only.jpg")
-    shutil.copy(os.path.join(SRC, "samples/no-exif.jpg"), latonly)
-    exiftool("-GPSLatitude=35.5", "-GPSLatitudeRef=N", latonly)
+    exiftool_copy(os.path.join(SRC, "samples/no-exif.jpg"), latonly, "-GPSLatitude=35.5",
+                  "-GPSLatitudeRef=N")
     zero = os.path.join(work, "zero-seconds.jpg")
-    shutil.copy(latonly, zero)
-    dump = subprocess.run(["exiftool", "-v3", zero], capture_output=True, text=True).stdout
+    dump = subprocess.run(["exiftool", "-v3", latonly], capture_output=True, text=True).stdout
     at = int(re.search(r"GPSLatitude = .*\n.*Tag 0x0002.*\n\D*([0-9a-f]{4}):", dump).group(1), 16)
-    data = bytearray(open(zero, "rb").read())
+    data = bytearray(open(latonly, "rb").read())
     data[at + 20:at + 24] = b"\0\0\0\0"  # the seconds' denominator (-v3 gives file offsets)
     open(zero, "wb").write(data)
     corpus = photos + [hard, latonly, zero]
