@@ -17,7 +17,7 @@ using edittest::SetGps;
 using edittest::SydneyFix;
 using photogeo::ExifDirectory;
 using testsupport::Bytes;
-using testsupport::PhotoRecipe;
+using R = testsupport::PhotoRecipe;
 
 Bytes Edit(const Bytes& in, const photogeo::ExifChanges& c) {
     auto r = photogeo::EditJpeg(in.data(), in.size(), c);
@@ -40,8 +40,6 @@ std::pair<size_t, size_t> ExifSpan(const Bytes& jpeg) {
     const size_t afterApp0 = 4 + (static_cast<size_t>(jpeg[4]) << 8 | jpeg[5]);
     return {afterApp0, afterApp0};
 }
-
-using R = PhotoRecipe;
 
 // Each photo, tagged in place: every byte outside the EXIF segment is where it was. Every item
 // written is read back by ExifTool and Exiv2 in EditOracleTest.
