@@ -49,11 +49,11 @@ same() {
     if cmp -s "$2" "$3"; then ok; else bad "$1: $(basename "$2") and $(basename "$3") differ"; diff "$2" "$3" | head -20 >&2; fi
 }
 # golden NAME FILE [INPUT]: standard output (or INPUT), with the work folder taken out of the
-# paths, equals the listing tests/data/cli/FILE, checked by hand when it was recorded (run with
-# RECORD=1 to record it again).
+# paths, equals the listing tests/data/cli/FILE, checked by hand when it was recorded
+# (PHOTOGEO_WRITE_GOLDEN=1 records it again, as for the C++ tests' golden texts).
 golden() {
     sed "s|$WORK/||g" "${3:-$WORK/out}" >"$WORK/listing"
-    [ -z "${RECORD:-}" ] || cp "$WORK/listing" "$DATA/$2"
+    [ -z "${PHOTOGEO_WRITE_GOLDEN:-}" ] || cp "$WORK/listing" "$DATA/$2"
     same "$1" "$WORK/listing" "$DATA/$2"
 }
 
