@@ -19,23 +19,6 @@ namespace photogeo::jpeg {
 
 namespace {
 
-// The eight bytes at p as a big-endian number, the first byte in the top bits, on any host.
-inline uint64_t BigEndianWord(const unsigned char* p) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    return __builtin_bswap64(word);
-#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    return word;
-#else
-    uint64_t word = 0;
-    for (int i = 0; i < 8; ++i) word = (word << 8) | p[i];
-    return word;
-#endif
-}
-
 // In a progressive AC scan a code of size 0 other than run 15 (sixteen zeros) ends the band: its
 // run r (0-14) opens an end-of-band run of 2^r blocks plus the value of r more bits.
 inline bool EndsBand(int rs) {
@@ -106,7 +89,7 @@ void CJpegBitReader::Sync(const unsigned char* pCur, int nBit, int bNoStuff) {
     m_nLoads = 0;
     if (pCur >= m_pEnd) {
         // Nothing is left to read: the next request ends the data.
-        m_pFill = m_pLimit = m_pEnd;
+        m_pFill = m_pLimit = m_pSafe = m_pEnd;
         return;
     }
     if (nBit >= 0) {
@@ -115,13 +98,23 @@ void CJpegBitReader::Sync(const unsigned char* pCur, int nBit, int bNoStuff) {
         m_acc = bits << (64 - avail);
         m_nBits = avail;
         m_nLoaded = static_cast<uint64_t>(avail);
-        m_loads[0] = SLoad{pCur, 0, true};
+        m_loads[0] = SLoad{pCur, 0, true, false};
         m_nLoads = 1;
     }
     // The byte after the current one, past a stuffed 0x00 when one is pending.
     ptrdiff_t step = bNoStuff ? 1 : 2;
     m_pFill = (m_pEnd - pCur > step) ? pCur + step : m_pEnd;
     FindLimit();
+    Record(m_pFill, true);
+}
+
+void CJpegBitReader::Record(const unsigned char* p, bool bLinear) {
+    m_loads[m_nLoads % kLoads] = SLoad{p, m_nLoaded, false, bLinear};
+    ++m_nLoads;
+    if (bLinear) {
+        const void* ff = std::memchr(p, 0xFF, static_cast<size_t>(m_pLimit - p));
+        m_pSafe = ff ? static_cast<const unsigned char*>(ff) : m_pLimit;
+    }
 }
 
 void CJpegBitReader::FindLimit() {
@@ -139,28 +132,9 @@ void CJpegBitReader::FindLimit() {
     m_pLimit = p;
 }
 
-void CJpegBitReader::Refill() {
+void CJpegBitReader::RefillSlow() {
     if (m_pFill >= m_pLimit || m_nBits > 56) return;
-    m_loads[m_nLoads % kLoads] = SLoad{m_pFill, m_nLoaded, false};
-    ++m_nLoads;
-    if (m_pLimit - m_pFill >= 8) {
-        uint64_t word;
-        std::memcpy(&word, m_pFill, 8);
-        // No 0xFF (the test is the same in either byte order) among the eight bytes: they are all
-        // data, take as many whole bytes as fit.
-        uint64_t inverted = ~word;
-        bool hasFF = ((inverted - 0x0101010101010101ULL) & ~inverted & 0x8080808080808080ULL) != 0;
-        if (!hasFF) {
-            int take = (64 - m_nBits) >> 3;
-            uint64_t be = BigEndianWord(m_pFill);
-            if (take < 8) be &= ~((uint64_t{1} << (64 - 8 * take)) - 1);
-            m_acc |= be >> m_nBits;
-            m_nBits += 8 * take;
-            m_nLoaded += static_cast<uint64_t>(8 * take);
-            m_pFill += take;
-            return;
-        }
-    }
+    Record(m_pFill, false);
     while (m_nBits <= 56 && m_pFill < m_pLimit) {
         unsigned b = *m_pFill;
         // Every 0xFF before the limit is followed by its stuffed 0x00.
@@ -169,6 +143,8 @@ void CJpegBitReader::Refill() {
         m_nBits += 8;
         m_nLoaded += 8;
     }
+    // A stretch without 0xFF starts here.
+    Record(m_pFill, true);
 }
 
 int CJpegBitReader::LimitReached() {
@@ -635,7 +611,10 @@ void CJpegBitReader::State(unsigned char*& pCur, int& nBit, int& bNoStuff) const
             return;
         }
         const unsigned char* p = load.p;
-        for (uint64_t k = last / 8; k > 0; --k) p += (*p == 0xFF) ? 2 : 1;
+        if (load.bLinear)
+            p += last / 8;
+        else
+            for (uint64_t k = last / 8; k > 0; --k) p += (*p == 0xFF) ? 2 : 1;
         pCur = const_cast<unsigned char*>(p);
         nBit = 6 - static_cast<int>(last % 8);
         bNoStuff = (*p == 0xFF) ? 0 : 1;

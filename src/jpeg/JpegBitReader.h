@@ -15,6 +15,7 @@
 #define PHOTOGEO_JPEG_JPEGBITREADER_H
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,23 @@
 #include "photogeo/JpegDecoder.h"
 
 namespace photogeo::jpeg {
+
+// The eight bytes at p as a big-endian number, the first byte in the top bits, on any host.
+inline uint64_t BigEndianWord(const unsigned char* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return __builtin_bswap64(word);
+#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+#else
+    uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) word = (word << 8) | p[i];
+    return word;
+#endif
+}
 
 // Lookup form of one SJpegHuffman table. Codes of up to kFastBits bits are found with one look
 // at the next kFastBits bits; longer ones by comparing against the first code of each length.
@@ -132,7 +150,23 @@ private:
                               uint64_t& nMask);
     void Sync(const unsigned char* pCur, int nBit, int bNoStuff);
     void FindLimit();
-    void Refill();
+    // Loads whole bytes until more than 56 bits are held, or up to the limit; called with fewer
+    // than 57 bits held. Eight bytes at a time where no 0xFF lies among them.
+    void Refill() {
+        if (m_pSafe - m_pFill >= 8) {
+            // Bits of a ninth byte may land below the count: the same byte loaded later puts the
+            // same bits there.
+            const int take = (63 - m_nBits) >> 3;
+            m_acc |= BigEndianWord(m_pFill) >> m_nBits;
+            m_pFill += take;
+            m_nBits += 8 * take;
+            m_nLoaded += static_cast<uint64_t>(8 * take);
+            return;
+        }
+        RefillSlow();
+    }
+    void RefillSlow();
+    void Record(const unsigned char* p, bool bLinear);
     int LimitReached();
     int DecodeHuffmanLong(const SHuffmanLookup& lookup);
     int DecodeHuffmanSlow(const SJpegHuffman& table);
@@ -142,6 +176,7 @@ private:
     int m_nBits = 0;
     const unsigned char* m_pFill = nullptr;   // next byte to load
     const unsigned char* m_pLimit = nullptr;  // the next marker's 0xFF, or the end
+    const unsigned char* m_pSafe = nullptr;   // the next 0xFF (a stuffed one) or the limit
     const unsigned char* m_pEnd = nullptr;
     uint64_t m_nLoaded = 0;  // bits loaded since Attach or the last marker
 
@@ -150,12 +185,15 @@ private:
     int m_nSyncBit = 7;
     int m_bSyncNoStuff = 1;
 
-    // Each load runs over consecutive data bytes from one start; the last few loads are kept so
-    // that the byte holding any bit still in the register can be found again.
+    // Where the bytes of the register came from: the byte taken over, each byte-by-byte load
+    // (which may hold stuffed pairs) and each stretch of 0xFF-free bytes that the 8-byte loads
+    // run over from its start. The last few are kept, so that the byte holding any bit still in
+    // the register can be found again.
     struct SLoad {
         const unsigned char* p;
         uint64_t bitStart;
         bool bSyncByte;
+        bool bLinear;
     };
     static const int kLoads = 16;
     SLoad m_loads[kLoads] = {};
