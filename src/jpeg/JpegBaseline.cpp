@@ -73,18 +73,10 @@ void CJpegDecoder::DecodeMCU() {
 
 void CJpegDecoder::DecodeBlock(int nComp) {
     const SJpegScanComponent& sc = m_ScanComp[nComp];
-    int* coef = m_pEntropy->coef;
-#if PHOTOGEO_JPEG_X86_SIMD
-    // Sixteen stores in line rather than a call.
-    const __m128i zero = _mm_setzero_si128();
-    for (int k = 0; k < 64; k += 4) _mm_store_si128(reinterpret_cast<__m128i*>(coef + k), zero);
-#else
-    std::memset(coef, 0, 64 * sizeof(int));
-#endif
     // A DC size above 16 bits has no meaning in any precision: the reader refuses it.
     m_pEntropy->reader.DecodeBaselineBlock(
         m_pEntropy->lookup[0][sc.byTd], m_pEntropy->lookup[1][sc.byTa],
-        m_nQuant[m_Comp[nComp].byTq], m_nPredDC[nComp], coef, m_pEntropy->mask);
+        m_nQuant[m_Comp[nComp].byTq], m_nPredDC[nComp], m_pEntropy->coef, m_pEntropy->mask);
 }
 
 void CJpegDecoder::EmitBlock(int nComp, int nRow, int nColumn) {

@@ -15,6 +15,10 @@
 #include "foundation/ByteReaderErrors.h"
 #include "jpeg/JpegTexts.h"
 
+#if defined(__x86_64__) && PHOTOGEO_JPEG_X86_SIMD
+#include <emmintrin.h>
+#endif
+
 namespace photogeo::jpeg {
 
 namespace {
@@ -64,13 +68,19 @@ void BuildHuffmanLookup(const SJpegHuffman& table, SHuffmanLookup& lookup) {
         int entry = lookup.fast[i];
         if (entry == 0) continue;
         int len = entry >> 8;
-        int size = entry & 15;
-        int run = (entry >> 4) & 15;
-        if (size == 0 || len + size > kFast) continue;
-        int bits = (i >> (kFast - len - size)) & ((1 << size) - 1);
-        int amplitude = Extend(bits, size);
-        lookup.fastAC[i] =
-            static_cast<int32_t>(static_cast<uint32_t>(amplitude) << 8) | (run << 4) | (len + size);
+        int rs = entry & 0xFF;
+        int size = rs & 15;
+        int run = rs >> 4;
+        if (rs == 0) {
+            lookup.fastAC[i] = (SHuffmanLookup::kEndOfBlock << 8) | len;
+        } else if (size == 0) {
+            if (run == 15) lookup.fastAC[i] = (run << 8) | len;
+        } else if (len + size <= kFast) {
+            int bits = (i >> (kFast - len - size)) & ((1 << size) - 1);
+            int amplitude = Extend(bits, size);
+            lookup.fastAC[i] = static_cast<int32_t>(static_cast<uint32_t>(amplitude) << 16) |
+                               (run << 8) | (len + size);
+        }
     }
 }
 
@@ -196,24 +206,48 @@ void CJpegBitReader::DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffma
                                          const int* quant, int& nPred, int* pCoef,
                                          uint64_t& nMask) {
     const int kFast = SHuffmanLookup::kFastBits;
+    const int32_t kRunBits = 0x0F00;
+#if defined(__x86_64__) && PHOTOGEO_JPEG_X86_SIMD
+    // Sixteen stores in line, written out: as a loop the compiler makes them a string store,
+    // which starts slowly.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i* const pZero = reinterpret_cast<__m128i*>(pCoef);
+    _mm_storeu_si128(pZero + 0, zero), _mm_storeu_si128(pZero + 1, zero);
+    _mm_storeu_si128(pZero + 2, zero), _mm_storeu_si128(pZero + 3, zero);
+    _mm_storeu_si128(pZero + 4, zero), _mm_storeu_si128(pZero + 5, zero);
+    _mm_storeu_si128(pZero + 6, zero), _mm_storeu_si128(pZero + 7, zero);
+    _mm_storeu_si128(pZero + 8, zero), _mm_storeu_si128(pZero + 9, zero);
+    _mm_storeu_si128(pZero + 10, zero), _mm_storeu_si128(pZero + 11, zero);
+    _mm_storeu_si128(pZero + 12, zero), _mm_storeu_si128(pZero + 13, zero);
+    _mm_storeu_si128(pZero + 14, zero), _mm_storeu_si128(pZero + 15, zero);
+#else
+    std::memset(pCoef, 0, 64 * sizeof(int));
+#endif
     if (m_nBits < 32) Refill();
     int diff = 0;
     if (m_nBits >= 32) {
         // A code (16 bits at most) and its difference bits (16 at most) are all at hand.
-        int s;
-        unsigned entry = dc.fast[m_acc >> (64 - kFast)];
-        if (entry != 0) {
-            m_acc <<= entry >> 8;
-            m_nBits -= static_cast<int>(entry >> 8);
-            s = static_cast<int>(entry & 0xFF);
+        const int32_t both = dc.fastAC[m_acc >> (64 - kFast)];
+        if (both != 0 && (both & kRunBits) == 0) {
+            m_acc <<= both & 0xFF;
+            m_nBits -= both & 0xFF;
+            diff = both >> 16;
         } else {
-            s = DecodeHuffmanLong(dc);
-        }
-        if (s > 16) throw EDataFormatError(BytePosition(), kWrongValue);
-        if (s != 0) {
-            diff = Extend(static_cast<int>(m_acc >> (64 - s)), s);
-            m_acc <<= s;
-            m_nBits -= s;
+            int s;
+            unsigned entry = dc.fast[m_acc >> (64 - kFast)];
+            if (entry != 0) {
+                m_acc <<= entry >> 8;
+                m_nBits -= static_cast<int>(entry >> 8);
+                s = static_cast<int>(entry & 0xFF);
+            } else {
+                s = DecodeHuffmanLong(dc);
+            }
+            if (s > 16) throw EDataFormatError(BytePosition(), kWrongValue);
+            if (s != 0) {
+                diff = Extend(static_cast<int>(m_acc >> (64 - s)), s);
+                m_acc <<= s;
+                m_nBits -= s;
+            }
         }
     } else {
         int s = DecodeHuffman(dc);
@@ -223,21 +257,17 @@ void CJpegBitReader::DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffma
     }
     nPred = AddWrap(nPred, diff);
     pCoef[0] = MulWrap(quant[0], nPred);
-    nMask = pCoef[0] != 0 ? 1 : 0;
-    DecodeBaselineAC(ac, quant, pCoef, nMask);
-}
 
-void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* quant, int* pCoef,
-                                      uint64_t& nMask) {
-    // The register and its count live in locals here, so that the stores of coefficients do not
-    // force them back to memory; they return to the members around every call that uses them.
-    // Every decoded position gets its mask bit, zero or not (a ZRL or a zero quantiser): the
-    // transform skips nothing it needs, and the bit does not wait for the product.
+    // The AC coefficients. The register and its count live in locals here, so that the stores
+    // of coefficients do not force them back to memory; they return to the members around every
+    // call that uses them. Every decoded position gets its mask bit, zero or not (a ZRL or a zero
+    // quantiser): the transform skips nothing it needs, and the bit does not wait for the
+    // product.
     uint64_t acc = m_acc;
     int nBits = m_nBits;
-    uint64_t mask = nMask;
-    const int kFast = SHuffmanLookup::kFastBits;
-    for (int k = 1; k < 64;) {
+    uint64_t mask = pCoef[0] != 0 ? 1 : 0;
+    unsigned k = 1;
+    for (;;) {
         if (nBits < 32) {
             m_acc = acc;
             m_nBits = nBits;
@@ -247,28 +277,39 @@ void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* q
             if (nBits < 32) {
                 // Near a marker or the end: a code and its amplitude may not both be here.
                 nMask = mask;
-                DecodeBaselineACFrom(k, lookup, quant, pCoef, nMask);
+                DecodeBaselineACFrom(static_cast<int>(k), ac, quant, pCoef, nMask);
                 return;
             }
         }
         // With 32 bits at hand a code (16 at most) and its amplitude (15 at most) need no load.
-        int32_t both = lookup.fastAC[acc >> (64 - kFast)];
+        const int32_t both = ac.fastAC[acc >> (64 - kFast)];
         if (both != 0) {
-            int run = (both >> 4) & 15;
-            if (run + k <= 63) {
-                int len = both & 15;
+            const unsigned at = k + ((static_cast<uint32_t>(both) >> 8) & 0xFF);
+            const int len = both & 0xFF;
+            if (at < 63) {
                 acc <<= len;
                 nBits -= len;
-                k += run;
-                int v = MulWrap(quant[k], both >> 8);
-                pCoef[k] = v;
-                mask |= uint64_t{1} << k;
-                ++k;
+                pCoef[at] = MulWrap(quant[at], both >> 16);
+                mask |= uint64_t{1} << at;
+                k = at + 1;
                 continue;
             }
+            if (at == 63) {
+                acc <<= len;
+                nBits -= len;
+                pCoef[63] = MulWrap(quant[63], both >> 16);
+                mask |= uint64_t{1} << 63;
+                break;
+            }
+            if (at == k + SHuffmanLookup::kEndOfBlock) {
+                acc <<= len;
+                nBits -= len;
+                break;
+            }
+            // A run past the end of the block: refused below.
         }
         int rs;
-        unsigned entry = lookup.fast[acc >> (64 - kFast)];
+        unsigned entry = ac.fast[acc >> (64 - kFast)];
         if (entry != 0) {
             acc <<= entry >> 8;
             nBits -= static_cast<int>(entry >> 8);
@@ -276,7 +317,7 @@ void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* q
         } else {
             m_acc = acc;
             m_nBits = nBits;
-            rs = DecodeHuffmanLong(lookup);
+            rs = DecodeHuffmanLong(ac);
             acc = m_acc;
             nBits = m_nBits;
         }
@@ -293,16 +334,15 @@ void CJpegBitReader::DecodeBaselineAC(const SHuffmanLookup& lookup, const int* q
             m_nBits = nBits;
             throw EDataFormatError(BytePosition(), kWrongValue);
         }
-        if (run + k > 63) {
+        if (run + static_cast<int>(k) > 63) {
             m_acc = acc;
             m_nBits = nBits;
             throw EDataFormatError(BytePosition(), kWrongRun);
         }
-        k += run;
-        int v = MulWrap(quant[k], amplitude);
-        pCoef[k] = v;
+        k += static_cast<unsigned>(run);
+        pCoef[k] = MulWrap(quant[k], amplitude);
         mask |= uint64_t{1} << k;
-        ++k;
+        if (++k > 63) break;
     }
     m_acc = acc;
     m_nBits = nBits;
@@ -334,7 +374,7 @@ void CJpegBitReader::DecodeBaselineACFrom(int k, const SHuffmanLookup& lookup, c
 uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int nSs, int nSe,
                                              int* pBlock, int& nEobRun) {
     uint64_t written = 0;
-    // As DecodeBaselineAC: locals for the register, the slow road near a marker or the end.
+    // As DecodeBaselineBlock: locals for the register, the slow road near a marker or the end.
     uint64_t acc = m_acc;
     int nBits = m_nBits;
     const int kFast = SHuffmanLookup::kFastBits;
@@ -350,13 +390,13 @@ uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int n
         }
         int32_t both = lookup.fastAC[acc >> (64 - kFast)];
         if (both != 0) {
-            int run = (both >> 4) & 15;
+            int run = (both >> 8) & 0xFF;
             if (run + k <= nSe) {
-                int len = both & 15;
+                int len = both & 0xFF;
                 acc <<= len;
                 nBits -= len;
                 k += run;
-                pBlock[k] = both >> 8;
+                pBlock[k] = both >> 16;
                 written |= uint64_t{1} << k;
                 if (++k > nSe) break;
                 continue;
@@ -433,7 +473,7 @@ uint64_t CJpegBitReader::DecodeProgressiveACFrom(int k, const SHuffmanLookup& lo
 
 SRefinement CJpegBitReader::RefineAC(const SHuffmanLookup& lookup, int nSs, int nSe,
                                      uint64_t nNonZero, int& nEobRun) {
-    // As DecodeBaselineAC: the register in locals, the slow road near a marker or the end; the
+    // As DecodeBaselineBlock: the register in locals, the slow road near a marker or the end; the
     // run and the result in locals too, stored once.
     uint64_t acc = m_acc;
     int nBits = m_nBits;

@@ -52,8 +52,12 @@ struct SHuffmanLookup {
     int32_t firstCode[17];   // code of the first entry of each length
     int32_t countOf[17];     // entries of each length
     int32_t firstIndex[17];  // index of the first entry of each length
-    // For AC tables: (amplitude << 8) | (run << 4) | bits for every kFastBits-bit prefix that
-    // holds a whole code with a non-zero size and its amplitude bits; 0 elsewhere.
+    // Code and amplitude in one look: (amplitude << 16) | (run << 8) | bits for every
+    // kFastBits-bit prefix that holds a whole code and its amplitude bits, the code's value
+    // read as an AC run/size pair: sixteen zeros (run 15, size 0) have amplitude 0, and value 0
+    // (end of block; a DC difference of size 0) has run kEndOfBlock; 0 elsewhere. A DC value of
+    // size 1-15 reads as run 0: its amplitude is the difference.
+    static const int kEndOfBlock = 64;
     int32_t fastAC[1 << kFastBits];
     const SJpegHuffman* table;
 };
@@ -110,16 +114,12 @@ public:
         return DecodeHuffmanLong(lookup);
     }
 
-    // One baseline block: the DC difference with table dc added to nPred, times quant[0], to
-    // pCoef[0] (its mask bit set when non-zero), then the AC coefficients as DecodeBaselineAC.
-    // Same values and errors as DecodeHuffman and GetBits one by one.
+    // One baseline block: pCoef (64 ints) cleared, the DC difference with table dc added to
+    // nPred, times quant[0], to pCoef[0], then each AC amplitude times quant[k] to pCoef[k];
+    // nMask gets the bit of every position decoded (of pCoef[0] when non-zero). Same values and
+    // errors as DecodeHuffman and GetBits one by one.
     void DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffmanLookup& ac, const int* quant,
                              int& nPred, int* pCoef, uint64_t& nMask);
-    // The AC coefficients 1-63 of one baseline block: each amplitude times quant[k] goes to
-    // pCoef[k] and sets bit k of nMask. Same values and errors as decoding them
-    // one by one with DecodeHuffman and GetBits.
-    void DecodeBaselineAC(const SHuffmanLookup& lookup, const int* quant, int* pCoef,
-                          uint64_t& nMask);
 
     // One block of a progressive AC scan, band nSs..nSe (nSs <= nSe <= 63) of the table's
     // values: amplitudes (not dequantised) to pBlock[k]; an end-of-band code sets nEobRun as

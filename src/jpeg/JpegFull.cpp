@@ -243,7 +243,6 @@ void CJpegDecoder::FullScan() {
             const int c = comp[i];
             const SJpegScanComponent& sc = m_ScanComp[i];
             int* block = stored(c, bx, by);
-            std::memset(scratch, 0, 64 * sizeof(int));
             reader.DecodeBaselineBlock(e.lookup[0][sc.byTd], e.lookup[1][sc.byTa], kUnitQuant.q,
                                        pred[i], scratch, mask);
             if (!block && !AnyNonZero(scratch, 64)) return;
