@@ -218,8 +218,7 @@ TEST(CameraClock, ZoneOrderDaylightSavingAndDrift) {
     };
     for (const Case& c : cases) {
         CameraClock clock = CameraClock::FromOptions(c.offset, c.zone);
-        std::optional<std::string> recorded;
-        if (c.recorded) recorded = c.recorded;
+        const auto recorded = c.recorded ? std::optional<std::string>(c.recorded) : std::nullopt;
         std::optional<double> utc = clock.Instant(c.wall, recorded);
         EXPECT_EQ(utc ? IsoUtc(*utc) : "", c.utc) << c.wall << " " << c.zone;
         clock.SetDrift(90);

@@ -137,8 +137,7 @@ expect 1 "html no comment" "$BIN" html "$S/tokyo-tower.jpg" "$WORK/none.html"
 # --- bearing ---------------------------------------------------------------------------------
 # The true bearing is the magnetic one plus the declination at the photo's place, height and
 # time (tokyo-tower.jpg: 123.45 magnetic, 150 m, 2008-02-28 10:15 Japan time).
-expect 0 "magvar at Tokyo Tower" "$BIN" magvar 35.658581 139.745433 --height 150 --date 2008-02-28T01:15:00Z
-var=$(awk 'NR == 1 { print $1 }' "$WORK/out")
+var=$("$BIN" magvar 35.658581 139.745433 --height 150 --date 2008-02-28T01:15:00Z | awk 'NR == 1 { print $1 }')
 expect 0 "bearing magnetic" "$BIN" bearing "$S/tokyo-tower.jpg"
 near "bearing variation" "$(awk '/magnetic variation/ { print $3 }' "$WORK/out")" "$var" 0.006
 near "bearing true" "$(awk '/true bearing/ { print $3 }' "$WORK/out")" "$(awk -v v="$var" 'BEGIN { print 123.45 + v }')" 0.006
@@ -149,8 +148,7 @@ gives 1 "bearing without position" err 'lake-progressive\.jpg: records no positi
 # A photo from 1965 (before the 32-bit record's 1970) takes its time from the EXIF text.
 cp "$S/tokyo-tower.jpg" "$WORK/1965.jpg"
 exiftool -q -overwrite_original -DateTimeOriginal="1965:06:01 12:00:00" "$WORK/1965.jpg"
-expect 0 "magvar 1965" "$BIN" magvar 35.658581 139.745433 --height 150 --date 1965-06-01T03:00:00Z
-var=$(awk 'NR == 1 { print $1 }' "$WORK/out")
+var=$("$BIN" magvar 35.658581 139.745433 --height 150 --date 1965-06-01T03:00:00Z | awk 'NR == 1 { print $1 }')
 expect 0 "bearing 1965" "$BIN" bearing "$WORK/1965.jpg"
 near "bearing 1965" "$(awk '/magnetic variation/ { print $3 }' "$WORK/out")" "$var" 0.006
 gives 1 "bearing 1965 legacy" err "outside the legacy model's 1970-2038" "$BIN" bearing --model legacy "$WORK/1965.jpg"
