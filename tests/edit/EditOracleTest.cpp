@@ -3,8 +3,6 @@
 // GPS items are kept; for a photo that had no EXIF, also the items a new block requires), its
 // -validate check finds nothing new, the maker note and thumbnail read as before, and both
 // tools read back every item written.
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "edit/EditCases.h"
@@ -60,8 +58,6 @@ TEST(ExifEditOracle, ExifToolAndExiv2SeeOnlyTheAskedChanges) {
             const auto it = after.tags.find(key);
             return it == after.tags.end() ? std::string("(absent)") : it->second.front();
         };
-        EXPECT_NEAR(std::atof(tool("GPS:GPSLatitude").c_str()), 33.868812, 1e-7);
-        EXPECT_NEAR(std::atof(tool("GPS:GPSLongitude").c_str()), 151.209295, 1e-7);
         EXPECT_EQ(tool("IFD0:ImageDescription"), *changes.imageDescription);
         EXPECT_EQ(tool("ExifIFD:UserComment"), *changes.userComment);
         const auto e = exiftest::Exiv2ReadJpeg(testsupport::ReadFile(files[2 * i + 1]));
@@ -70,14 +66,15 @@ TEST(ExifEditOracle, ExifToolAndExiv2SeeOnlyTheAskedChanges) {
         // GPS items by name: ExifTool's value (-n), Exiv2's value.
         const std::string version = recipe.gps ? "2 2 0 0" : "2 3 0 0";
         const std::string items[][3] = {
-            {"GPSLatitude", "", "33/1 52/1 77232/10000"}, {"GPSLongitude", "", "151/1 12/1 334620/10000"},
+            {"GPSLatitude", "33.868812", "33/1 52/1 77232/10000"},
+            {"GPSLongitude", "151.209295", "151/1 12/1 334620/10000"},
             {"GPSLatitudeRef", "S", "S"}, {"GPSAltitudeRef", "1", "1"},
             {"GPSAltitude", "12.35", "1235/100"}, {"GPSImgDirection", "123.46", "12346/100"},
             {"GPSTimeStamp", "22:13:20.25", "22/1 13/1 20250/1000"},
             {"GPSDateStamp", "2023:11:14", "2023:11:14"}, {"GPSImgDirectionRef", "T", "T"},
             {"GPSMapDatum", "WGS-84", "WGS-84"}, {"GPSVersionID", version, version}};
         for (const auto& [name, exiftool, exiv2] : items) {
-            EXPECT_TRUE(exiftool.empty() || tool("GPS:" + name) == exiftool) << tool("GPS:" + name);
+            EXPECT_EQ(tool("GPS:" + name), exiftool);
             EXPECT_EQ(Exiv2Text(e, "Exif.GPSInfo." + name), exiv2);
         }
         const std::string comment = Exiv2Text(e, "Exif.Photo.UserComment");
