@@ -2,7 +2,7 @@
 # Integration test of the photogeo command-line tool: runs the built (or installed) binary
 # against copies of the bundled samples and checks outputs, written files and exit statuses.
 #   bash tests/cli/run.sh PATH/TO/photogeo PATH/TO/samples
-# Independent oracles: ExifTool for the EXIF that geotag writes, iconv for converted text,
+# Independent oracles: ExifTool for the EXIF that geotag writes, iconv for Shift-JIS output,
 # ImageMagick for decoded pixels; jq reads the JSON output.
 set -u
 BIN=$1
