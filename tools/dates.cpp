@@ -148,22 +148,4 @@ std::string IsoUtc(double utcSeconds) {
     return text;
 }
 
-std::string IsoLocal(int64_t utcSeconds) {
-    std::time_t t = static_cast<std::time_t>(utcSeconds);
-    std::tm local{};
-    if (!localtime_r(&t, &local)) return "";
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    long offset = local.tm_gmtoff;
-    char zone[48];
-    if (offset == 0) {
-        std::snprintf(zone, sizeof zone, "Z");
-    } else {
-        long a = std::labs(offset);
-        std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', a / 3600,
-                      a / 60 % 60);
-    }
-    return std::string(text) + zone;
-}
-
 }  // namespace cli

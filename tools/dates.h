@@ -32,10 +32,6 @@ int64_t WallClockAsUtc(int year, int month, int day, int hour, int minute, int s
 // Seconds since 1970 UTC (fraction dropped) as ISO 8601 UTC, "2008-02-28T01:15:00Z".
 std::string IsoUtc(double utcSeconds);
 
-// Seconds since 1970 UTC as ISO 8601 local time with its offset, "2008-02-28T10:15:00+09:00",
-// following the TZ environment variable as CTime does.
-std::string IsoLocal(int64_t utcSeconds);
-
 }  // namespace cli
 
 #endif
