@@ -28,6 +28,17 @@ void BuildTransformTables(const int (*pBasis)[64], STransformTables& tables) {
             tables.pair[p][j] =
                 static_cast<int32_t>((static_cast<uint32_t>(pBasis[2 * p][j]) & 0xFFFFu) |
                                      (static_cast<uint32_t>(pBasis[2 * p + 1][j]) << 16));
+    tables.rowsAlike = tables.columnsAlike = true;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            tables.rowsAlike = tables.rowsAlike && tables.pair[0][8 * y + x] == tables.pair[0][x];
+            tables.columnsAlike =
+                tables.columnsAlike && tables.pair[1][8 * y + x] == tables.pair[1][8 * y];
+        }
+    for (int i = 0; i < 8; ++i) {
+        tables.rowPair[i] = tables.pair[0][i];
+        tables.columnPair[i] = tables.pair[1][8 * i];
+    }
 }
 
 uint64_t DequantiseScalar(const int* pQuant, const int* pBlock, int* pCoef) {

@@ -81,8 +81,17 @@ inline unsigned char Clamp255(int v) {
 // magnitude) and, for the vector forms, the same images by pairs of consecutive coefficients:
 // pair[p][j] holds entry j of image 2p in its low 16 bits and of image 2p + 1 in its high 16, so
 // that one pmaddwd multiplies both coefficients of the pair and adds the products.
+//
+// Images 0 and 1 (the DC and the first horizontal frequency) repeat one row eight times, and
+// images 2 and 3 (the first two vertical frequencies) one column: as pairs, rowPair holds that
+// row (entry x of image 0 low, image 1 high) and columnPair that column (entry y), so that one
+// pmaddwd gives the pair's sums for a whole row or column. Both are checked on the table itself.
 struct STransformTables {
     alignas(32) int32_t pair[32][64];
+    alignas(32) int32_t rowPair[8];
+    alignas(32) int32_t columnPair[8];
+    bool rowsAlike;     // images 0 and 1 have eight equal rows
+    bool columnsAlike;  // images 2 and 3 have eight equal columns
     const int (*basis)[64];
 };
 void BuildTransformTables(const int (*pBasis)[64], STransformTables& tables);

@@ -81,7 +81,41 @@ inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64
     // bits with saturation. A coefficient beyond 16 bits is flagged on the way (which costs less
     // than a look at all 64 first), and its block summed again the wide way.
     __m256i outside = _mm256_setzero_si256();
-    for (uint64_t m = PairMask(nMask); m != 0; m &= m - 1) {
+    uint64_t pairs = PairMask(nMask);
+    // The first two pairs (present in most blocks) by one pmaddwd each: coefficients 0 and 1
+    // give one row that every row of the block adds, 2 and 3 one column, whose entry y row y
+    // adds.
+    auto pack = [&outside](const int* p) {
+        __m256i c = _mm256_castpd_si256(_mm256_broadcast_sd(reinterpret_cast<const double*>(p)));
+        outside = _mm256_or_si256(outside, _mm256_xor_si256(c, _mm256_srai_epi32(c, 31)));
+        return _mm256_packs_epi32(c, c);
+    };
+    if ((pairs & 1) && tables.rowsAlike) {
+        a0 = _mm256_madd_epi16(pack(pCoef),
+                               _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.rowPair)));
+        a1 = a2 = a3 = a4 = a5 = a6 = a7 = a0;
+        pairs &= ~uint64_t{1};
+    }
+    if ((pairs & 4) && tables.columnsAlike) {
+        alignas(32) int32_t column[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(column),
+                           _mm256_madd_epi16(pack(pCoef + 2),
+                                             _mm256_load_si256(reinterpret_cast<const __m256i*>(
+                                                 tables.columnPair))));
+        // Each entry broadcast from memory (a load), not shuffled out of the register: the
+        // empty statement keeps the compiler from turning the loads into shuffles.
+        __asm__("" : "+m"(column));
+        a0 = _mm256_add_epi32(_mm256_set1_epi32(column[0]), a0);
+        a1 = _mm256_add_epi32(_mm256_set1_epi32(column[1]), a1);
+        a2 = _mm256_add_epi32(_mm256_set1_epi32(column[2]), a2);
+        a3 = _mm256_add_epi32(_mm256_set1_epi32(column[3]), a3);
+        a4 = _mm256_add_epi32(_mm256_set1_epi32(column[4]), a4);
+        a5 = _mm256_add_epi32(_mm256_set1_epi32(column[5]), a5);
+        a6 = _mm256_add_epi32(_mm256_set1_epi32(column[6]), a6);
+        a7 = _mm256_add_epi32(_mm256_set1_epi32(column[7]), a7);
+        pairs &= ~uint64_t{4};
+    }
+    for (uint64_t m = pairs; m != 0; m &= m - 1) {
         const uint64_t k = static_cast<uint64_t>(LowestBit(m));  // even: pair k / 2
         const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[0] + 32 * k);
         __m256i c = _mm256_castpd_si256(
