@@ -337,6 +337,49 @@ inline void Widen(const SChannels& q, SChannels& left, SChannels& right) {
                       _mm256_permutevar8x32_epi32(q.r, r)};
 }
 
+// ColourRowsAvx2 over an even number of rows of eight pixels, two rows at a time.
+void ColourRowPairs(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int nRows,
+                    unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int row = 0; row < nRows; row += 2, pY += 2 * nPlaneStride, pCb += 2 * nPlaneStride,
+             pCr += 2 * nPlaneStride, pDst += 2 * nDstStride) {
+        SChannels q0, q1;
+        if (!Terms16(pCb, pCb + nPlaneStride, pCr, pCr + nPlaneStride, q0, q1)) {
+            ColourRowsScalar(pY, pCb, pCr, nPlaneStride, 8, 2, pDst, nDstStride);
+            continue;
+        }
+        __m256i out01, out2;
+        Interleave48(Apply(pY, q0), Apply(pY + nPlaneStride, q1), out01, out2);
+        Store24Twice(pDst, pDst + nDstStride, out01, out2);
+    }
+}
+
+// ColourHalfAvx2 over whole MCUs of 16 pixels across and a whole number of chroma row pairs
+// (the common case), with the chroma rows' pixel rows (VF) fixed.
+template <int VF>
+void ColourHalfWhole(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
+                     int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int c = 0; c < nRows / VF; c += 2) {
+        const int* cb = pCb + c * nCStride;
+        const int* cr = pCr + c * nCStride;
+        const int* y = pY + c * VF * nYStride;
+        unsigned char* d = pDst + c * VF * nDstStride;
+        SChannels q[2];
+        if (!Terms16(cb, cb + nCStride, cr, cr + nCStride, q[0], q[1])) {
+            ColourHalfScalar(y, nYStride, cb, cr, nCStride, 16, 2 * VF, VF, d, nDstStride);
+            continue;
+        }
+        for (int h = 0; h < 2; ++h) {
+            SChannels left, right;
+            Widen(q[h], left, right);
+            for (int v = 0; v < VF; ++v, y += nYStride, d += nDstStride) {
+                __m256i out01, out2;
+                Interleave48(Apply(y, left), Apply(y + 8, right), out01, out2);
+                Store48(d, out01, out2);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
@@ -348,17 +391,12 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
     int row = 0;
     if (n == 8) {
         // Rows of eight (the MCU width of 4:4:4 images) are taken two at a time: 48 bytes.
-        for (; row + 2 <= nRows; row += 2, pY += 2 * nPlaneStride, pCb += 2 * nPlaneStride,
-                                 pCr += 2 * nPlaneStride, pDst += 2 * nDstStride) {
-            SChannels q0, q1;
-            if (!Terms16(pCb, pCb + nPlaneStride, pCr, pCr + nPlaneStride, q0, q1)) {
-                ColourRowsScalar(pY, pCb, pCr, nPlaneStride, 8, 2, pDst, nDstStride);
-                continue;
-            }
-            __m256i out01, out2;
-            Interleave48(Apply(pY, q0), Apply(pY + nPlaneStride, q1), out01, out2);
-            Store24Twice(pDst, pDst + nDstStride, out01, out2);
-        }
+        row = nRows & ~1;
+        ColourRowPairs(pY, pCb, pCr, nPlaneStride, row, pDst, nDstStride);
+        pY += row * nPlaneStride;
+        pCb += row * nPlaneStride;
+        pCr += row * nPlaneStride;
+        pDst += row * nDstStride;
     }
     for (; row < nRows;
          ++row, pY += nPlaneStride, pCb += nPlaneStride, pCr += nPlaneStride, pDst += nDstStride) {
@@ -396,6 +434,13 @@ void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr,
     }
     // Two chroma rows at a time (16 samples give the quotients), each standing for nVf rows of
     // pixels; eight samples of a chroma row cover 16 pixels.
+    if (n == 16 && nRows % (2 * nVf) == 0) {
+        if (nVf == 2)
+            ColourHalfWhole<2>(pY, nYStride, pCb, pCr, nCStride, nRows, pDst, nDstStride);
+        else
+            ColourHalfWhole<1>(pY, nYStride, pCb, pCr, nCStride, nRows, pDst, nDstStride);
+        return;
+    }
     const int whole = n & ~15;
     for (int r = 0; r < nRows; r += 2 * nVf) {
         const int c = r / nVf;
