@@ -15,6 +15,7 @@
 #define PHOTOGEO_JPEG_JPEGBITREADER_H
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -241,8 +242,13 @@ struct SJpegEntropy {
 
     // Full decoding: the coefficient store of each component, by rows of blocks (a row is null
     // until a non-zero coefficient lands in it), the blocks of the MCU grid across and down,
-    // and the bytes taken so far against the caller's limit.
-    std::vector<std::unique_ptr<int[]>> rows[3];
+    // and the bytes taken so far against the caller's limit. Rows come zeroed from calloc,
+    // which takes fresh memory from the system without a pass over it.
+    struct SFreeRow {
+        void operator()(int* p) const { std::free(p); }
+    };
+    using StoreRow = std::unique_ptr<int[], SFreeRow>;
+    std::vector<StoreRow> rows[3];
     int blocksAcross[3] = {0, 0, 0};
     int blocksDown[3] = {0, 0, 0};
     int64_t storeBytes = 0;

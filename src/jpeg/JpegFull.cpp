@@ -11,8 +11,8 @@
 // anything of it is stored: a row of the store is taken only when a non-zero coefficient lands in
 // it, and a failure inside a block leaves the block as the earlier scans left it.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "jpeg/JpegBitReader.h"
 #include "jpeg/JpegTexts.h"
@@ -185,14 +185,14 @@ void CJpegDecoder::FullScan() {
     const int restart = m_nRestart;
     int sinceRestart = 0;
 
-    int band[64] = {};  // a first AC scan's amplitudes, zero again after each block
+    int band[64];  // a first AC scan's amplitudes (only the positions written are read)
     // The block's place in the store, taking its row when it has none yet.
-    auto place = [&](int c, std::unique_ptr<int[]>& row, int bx) {
+    auto place = [&](int c, SJpegEntropy::StoreRow& row, int bx) {
         if (!row) {
             size_t ints = static_cast<size_t>(e.blocksAcross[c]) * 64;
             int64_t bytes = static_cast<int64_t>(ints * sizeof(int));
             if (e.storeBytes + bytes > e.storeLimit) throw EMemoryError(0, kCoefficientLimit);
-            row.reset(new (std::nothrow) int[ints]());
+            row.reset(static_cast<int*>(std::calloc(ints, sizeof(int))));
             if (!row) throw EMemoryError(0, kCoefficientLimit);
             e.storeBytes += bytes;
         }
@@ -278,13 +278,12 @@ void CJpegDecoder::FullScan() {
                 return;
             }
             uint64_t written = reader.DecodeProgressiveAC(table, ss, se, band, eobRun);
-            int* block = nullptr;
+            int* block = stored(c, bx, by);
             for (; written != 0; written &= written - 1) {
-                int k = LowestBit(written);
+                const int k = LowestBit(written);
                 if (band[k] == 0) continue;
                 if (!block) block = place(c, e.rows[c][static_cast<size_t>(by)], bx);
                 block[k] = static_cast<int>(static_cast<uint32_t>(band[k]) << al);
-                band[k] = 0;
             }
         });
     } else {
