@@ -260,10 +260,16 @@ struct SJpegEntropy {
     // Set once any pixel of the bitmap has been written.
     bool wrote = false;
 
+    // Tables defined since their lookup was built (AnalysisDHT marks them while decoding).
+    bool stale[2][4] = {{true, true, true, true}, {true, true, true, true}};
+
     void BuildLookups(const SJpegHuffman (&huff)[2][4]) {
         for (int c = 0; c < 2; ++c)
-            for (int t = 0; t < 4; ++t)
+            for (int t = 0; t < 4; ++t) {
+                if (!stale[c][t]) continue;
                 photogeo::jpeg::BuildHuffmanLookup(huff[c][t], lookup[c][t]);
+                stale[c][t] = false;
+            }
     }
 };
 

@@ -508,6 +508,8 @@ void CJpegDecoder::AnalysisDHT(int nLength) {
             total += counts[l];
         }
         SJpegHuffman& h = m_Huff[tc][th];
+        // Between the scans of a decode: its lookup is rebuilt before the next scan.
+        if (m_pEntropy) m_pEntropy->stale[tc][th] = true;
         h.nCount = 0;
         NewIntMemory(&h.pSize, total, 0, kDhtSizeMemory);
         NewIntMemory(&h.pCode, total, 0, kDhtCodeMemory);
