@@ -36,6 +36,28 @@ void CJpegDecoder::Decode() {
     NewIntMemory(&m_pUnit[1], planeInts, 128, kUnit2);
     NewIntMemory(&m_pUnit[2], planeInts, 128, kUnit3);
     m_nPredDC[0] = m_nPredDC[1] = m_nPredDC[2] = 0;
+    // Each component's road through an MCU, chosen once.
+    SJpegEntropy& e = *m_pEntropy;
+    for (int c = 0; c < m_nComponents; ++c) {
+        SJpegEntropy::SRoad& road = e.road[c];
+        const int hf = e.repeatH[c];
+        const int vf = e.repeatV[c];
+        road.across = m_Comp[c].byH;
+        road.down = m_Comp[c].byV;
+        road.dc = &e.lookup[0][m_ScanComp[c].byTd];
+        road.ac = &e.lookup[1][m_ScanComp[c].byTa];
+        road.quant = m_nQuant[m_Comp[c].byTq];
+        road.plane = m_pUnit[c];
+        road.emit = nullptr;
+        road.stride = 0;
+        if (c > 0 && e.halfVf != 0) {
+            road.emit = e.transform;
+            road.stride = 8;
+        } else if (hf <= 2 && vf <= 2) {
+            road.emit = e.transformReplicated[hf - 1][vf - 1];
+            road.stride = m_byHmax * 8;
+        }
+    }
 
     CJpegBitReader& reader = m_pEntropy->reader;
     // Each entropy-coded segment may start with a stuffed 0xFF 0x00 (see JpegDecoder.h).
@@ -62,11 +84,19 @@ void CJpegDecoder::Decode() {
 }
 
 void CJpegDecoder::DecodeMCU() {
+    // DecodeBlock and EmitBlock in line, along the roads Decode chose.
+    SJpegEntropy& e = *m_pEntropy;
     for (int c = 0; c < m_nComponents; ++c) {
-        for (int r = 0; r < m_Comp[c].byV; ++r)
-            for (int k = 0; k < m_Comp[c].byH; ++k) {
-                DecodeBlock(c);
-                EmitBlock(c, r, k);
+        const SJpegEntropy::SRoad& road = e.road[c];
+        for (int r = 0; r < road.down; ++r)
+            for (int k = 0; k < road.across; ++k) {
+                e.reader.DecodeBaselineBlock(*road.dc, *road.ac, road.quant, m_nPredDC[c], e.coef,
+                                             e.mask);
+                if (road.emit)
+                    road.emit(e.tables, e.coef, e.mask, e.nShift,
+                              road.plane + 8 * (r * road.stride + k), road.stride);
+                else
+                    EmitBlock(c, r, k);
             }
     }
 }

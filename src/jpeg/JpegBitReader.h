@@ -236,6 +236,20 @@ struct SJpegEntropy {
     // Each component's replication across and down (the largest sampling factors over its own).
     int repeatH[3] = {1, 1, 1};
     int repeatV[3] = {1, 1, 1};
+    // The MCU decoder's road for each component, set when it starts: its blocks across and down
+    // in an MCU, its Huffman tables and quantiser, and the transform that writes block (r, k)
+    // of the MCU at plane + 8 * (r * stride + k), rows stride ints apart (null where
+    // EmitBlock's general road, transform then copy, applies).
+    struct SRoad {
+        int across, down;
+        const photogeo::jpeg::SHuffmanLookup* dc;
+        const photogeo::jpeg::SHuffmanLookup* ac;
+        const int* quant;
+        photogeo::jpeg::TransformFn emit;
+        int* plane;
+        int stride;
+    };
+    SRoad road[3] = {};
     int nWidth;
     int nHeight;
     int nShift;
