@@ -227,6 +227,13 @@ bool CpuHasAvx2() {
 
 #endif  // PHOTOGEO_JPEG_X86_SIMD
 
+#if PHOTOGEO_JPEG_VNNI
+bool CpuHasAvxVnni() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avxvnni") != 0;
+}
+#endif
+
 std::vector<SKernels> AllKernels() {
     std::vector<SKernels> all = {SKernels{DequantiseScalar,
                                           TransformScalar,
@@ -246,6 +253,16 @@ std::vector<SKernels> AllKernels() {
             SKernels{DequantiseAvx2,
                      TransformAvx2,
                      {{TransformAvx2, TransformAvx2V2}, {TransformAvx2H2, TransformAvx2H2V2}},
+                     ColourRowsAvx2,
+                     GreyRowsAvx2,
+                     ColourHalfAvx2});
+#endif
+#if PHOTOGEO_JPEG_VNNI
+    if (CpuHasAvx2() && CpuHasAvxVnni())
+        all.push_back(
+            SKernels{DequantiseAvx2,
+                     TransformVnni,
+                     {{TransformVnni, TransformVnniV2}, {TransformVnniH2, TransformVnniH2V2}},
                      ColourRowsAvx2,
                      GreyRowsAvx2,
                      ColourHalfAvx2});

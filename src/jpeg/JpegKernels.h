@@ -19,6 +19,13 @@
 #else
 #define PHOTOGEO_JPEG_X86_SIMD 0
 #endif
+// PHOTOGEO_JPEG_VNNI: 1 where the AVX-VNNI transform is compiled too (the build sets
+// PHOTOGEO_JPEG_HAVE_VNNI when the compiler takes -mavxvnni).
+#if PHOTOGEO_JPEG_X86_SIMD && defined(PHOTOGEO_JPEG_HAVE_VNNI)
+#define PHOTOGEO_JPEG_VNNI 1
+#else
+#define PHOTOGEO_JPEG_VNNI 0
+#endif
 
 namespace photogeo::jpeg {
 
@@ -178,6 +185,17 @@ void GreyRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStrid
                   unsigned char* pDst, ptrdiff_t nDstStride);
 void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
                     int n, int nRows, int nVf, unsigned char* pDst, ptrdiff_t nDstStride);
+#endif
+#if PHOTOGEO_JPEG_VNNI
+bool CpuHasAvxVnni();
+void TransformVnni(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                   int* pOut, int nOutStride);
+void TransformVnniH2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride);
+void TransformVnniV2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                     int* pOut, int nOutStride);
+void TransformVnniH2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
+                       int* pOut, int nOutStride);
 #endif
 
 // Samples for which the vector colour conversions apply: with Cb and Cr in this range they fit

@@ -1,14 +1,12 @@
 // The AVX2 forms of the inverse transform and colour conversion (see JpegKernels.h), compiled
 // for AVX2 alone and called only when the processor has it (JpegKernels.cpp chooses).
 //
-// The transform keeps the 64 sums in eight registers. Blocks whose values fit in 16 bits take
-// pmaddwd by pairs of coefficients as in the SSE2 form; others take pmulld coefficient by
-// coefficient, whose low 32 bits are the wrapping product. The colour conversion works on 16
-// pixels: the three numerators of each from one pmaddwd of 16-bit (Cb - 128, Cr - 128) pairs, an
-// exact division through a float product (in the checked range, see kColourMin and Div10000),
-// saturating packs for the clamp, and byte shuffles that interleave blue, green and red into 48
-// output bytes.
-#include "jpeg/JpegKernels.h"
+// The transform is JpegKernelsAvx2.h's with pmaddwd and an add per pair. The colour conversion
+// works on 16 pixels: the three numerators of each from one pmaddwd of 16-bit (Cb - 128, Cr - 128)
+// pairs, an exact division through a float product (in the checked range, see kColourMin and
+// Div10000), saturating packs for the clamp, and byte shuffles that interleave blue, green and red
+// into 48 output bytes.
+#include "jpeg/JpegKernelsAvx2.h"
 
 #if PHOTOGEO_JPEG_X86_SIMD
 #include <immintrin.h>
@@ -37,141 +35,6 @@ inline __m128i PackBytes(__m256i a, __m256i b) {
     return _mm256_castsi256_si128(_mm256_permute4x64_epi64(u, 0x08));
 }
 
-// s / 1024 truncated toward zero, plus shift: the magnitude shifted, then the sign of s again
-// (|INT_MIN| reads as 2^31 unsigned, whose shift is right too).
-inline __m256i Finish(__m256i s, __m256i shift) {
-    return _mm256_add_epi32(_mm256_sign_epi32(_mm256_srli_epi32(_mm256_abs_epi32(s), 10), s), shift);
-}
-
-}  // namespace
-
-namespace {
-
-// The 64 sums, in eight registers written out one by one so that they stay registers.
-struct SSums {
-    __m256i a0, a1, a2, a3, a4, a5, a6, a7;
-};
-
-// The sums with wrapping 32-bit products, coefficient by coefficient: the road of blocks with a
-// value beyond 16 bits (malformed or 16-bit-quantised data).
-__attribute__((noinline)) SSums AccumulateWide(const STransformTables& tables, const int* pCoef,
-                                               uint64_t nMask) {
-    __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
-            a7 = a0;
-    for (uint64_t m = nMask; m != 0; m &= m - 1) {
-        int k = LowestBit(m);
-        const __m256i* b = reinterpret_cast<const __m256i*>(tables.basis[k]);
-        __m256i v = _mm256_set1_epi32(pCoef[k]);
-        a0 = _mm256_add_epi32(a0, _mm256_mullo_epi32(_mm256_loadu_si256(b + 0), v));
-        a1 = _mm256_add_epi32(a1, _mm256_mullo_epi32(_mm256_loadu_si256(b + 1), v));
-        a2 = _mm256_add_epi32(a2, _mm256_mullo_epi32(_mm256_loadu_si256(b + 2), v));
-        a3 = _mm256_add_epi32(a3, _mm256_mullo_epi32(_mm256_loadu_si256(b + 3), v));
-        a4 = _mm256_add_epi32(a4, _mm256_mullo_epi32(_mm256_loadu_si256(b + 4), v));
-        a5 = _mm256_add_epi32(a5, _mm256_mullo_epi32(_mm256_loadu_si256(b + 5), v));
-        a6 = _mm256_add_epi32(a6, _mm256_mullo_epi32(_mm256_loadu_si256(b + 6), v));
-        a7 = _mm256_add_epi32(a7, _mm256_mullo_epi32(_mm256_loadu_si256(b + 7), v));
-    }
-    return SSums{a0, a1, a2, a3, a4, a5, a6, a7};
-}
-
-inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64_t nMask) {
-    __m256i a0 = _mm256_setzero_si256(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
-            a7 = a0;
-    // Each pair of coefficients (even k, k + 1) is read as 64 bits, broadcast, and packed to 16
-    // bits with saturation. A coefficient beyond 16 bits is flagged on the way (which costs less
-    // than a look at all 64 first), and its block summed again the wide way.
-    __m256i outside = _mm256_setzero_si256();
-    uint64_t pairs = PairMask(nMask);
-    // The first two pairs (present in most blocks) by one pmaddwd each: coefficients 0 and 1
-    // give one row that every row of the block adds, 2 and 3 one column, whose entry y row y
-    // adds.
-    auto pack = [&outside](const int* p) {
-        __m256i c = _mm256_castpd_si256(_mm256_broadcast_sd(reinterpret_cast<const double*>(p)));
-        outside = _mm256_or_si256(outside, _mm256_xor_si256(c, _mm256_srai_epi32(c, 31)));
-        return _mm256_packs_epi32(c, c);
-    };
-    if ((pairs & 1) && tables.rowsAlike) {
-        a0 = _mm256_madd_epi16(pack(pCoef),
-                               _mm256_load_si256(reinterpret_cast<const __m256i*>(tables.rowPair)));
-        a1 = a2 = a3 = a4 = a5 = a6 = a7 = a0;
-        pairs &= ~uint64_t{1};
-    }
-    if ((pairs & 4) && tables.columnsAlike) {
-        alignas(32) int32_t column[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(column),
-                           _mm256_madd_epi16(pack(pCoef + 2),
-                                             _mm256_load_si256(reinterpret_cast<const __m256i*>(
-                                                 tables.columnPair))));
-        // Each entry broadcast from memory (a load), not shuffled out of the register: the
-        // empty statement keeps the compiler from turning the loads into shuffles.
-        __asm__("" : "+m"(column));
-        a0 = _mm256_add_epi32(_mm256_set1_epi32(column[0]), a0);
-        a1 = _mm256_add_epi32(_mm256_set1_epi32(column[1]), a1);
-        a2 = _mm256_add_epi32(_mm256_set1_epi32(column[2]), a2);
-        a3 = _mm256_add_epi32(_mm256_set1_epi32(column[3]), a3);
-        a4 = _mm256_add_epi32(_mm256_set1_epi32(column[4]), a4);
-        a5 = _mm256_add_epi32(_mm256_set1_epi32(column[5]), a5);
-        a6 = _mm256_add_epi32(_mm256_set1_epi32(column[6]), a6);
-        a7 = _mm256_add_epi32(_mm256_set1_epi32(column[7]), a7);
-        pairs &= ~uint64_t{4};
-    }
-    for (uint64_t m = pairs; m != 0; m &= m - 1) {
-        const uint64_t k = static_cast<uint64_t>(LowestBit(m));  // even: pair k / 2
-        const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[0] + 32 * k);
-        __m256i c = _mm256_castpd_si256(
-            _mm256_broadcast_sd(reinterpret_cast<const double*>(pCoef + k)));
-        // |c| < 2^15 exactly when c ^ (c >> 31) < 2^15.
-        outside = _mm256_or_si256(outside, _mm256_xor_si256(c, _mm256_srai_epi32(c, 31)));
-        __m256i v = _mm256_packs_epi32(c, c);
-        // (This operand order keeps GCC from copying each sum between registers.)
-        a0 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 0)), a0);
-        a1 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 1)), a1);
-        a2 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 2)), a2);
-        a3 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 3)), a3);
-        a4 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 4)), a4);
-        a5 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 5)), a5);
-        a6 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 6)), a6);
-        a7 = _mm256_add_epi32(_mm256_madd_epi16(v, _mm256_load_si256(b + 7)), a7);
-    }
-    if (!_mm256_testz_si256(outside, _mm256_set1_epi32(static_cast<int>(0xFFFF8000u))))
-        return AccumulateWide(tables, pCoef, nMask);
-    return SSums{a0, a1, a2, a3, a4, a5, a6, a7};
-}
-
-template <int HF, int VF>
-inline void StoreRow(__m256i sums, __m256i shift, int* pRow, int nOutStride) {
-    __m256i row = Finish(sums, shift);
-    for (int v = 0; v < VF; ++v) {
-        __m256i* d = reinterpret_cast<__m256i*>(pRow + v * nOutStride);
-        if (HF == 1) {
-            _mm256_storeu_si256(d, row);
-        } else {
-            _mm256_storeu_si256(
-                d, _mm256_permutevar8x32_epi32(row, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)));
-            _mm256_storeu_si256(
-                d + 1, _mm256_permutevar8x32_epi32(row, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)));
-        }
-    }
-}
-
-// The block written with each sample repeated HF times across and VF times down: the
-// replication of a block whose component has 1/HF and 1/VF of the largest sampling factors.
-template <int HF, int VF>
-void TransformReplicated(const STransformTables& tables, const int* pCoef, uint64_t nMask,
-                         int nShift, int* pOut, int nOutStride) {
-    SSums s = Accumulate(tables, pCoef, nMask);
-    const __m256i shift = _mm256_set1_epi32(nShift);
-    const int step = VF * nOutStride;
-    StoreRow<HF, VF>(s.a0, shift, pOut + 0 * step, nOutStride);
-    StoreRow<HF, VF>(s.a1, shift, pOut + 1 * step, nOutStride);
-    StoreRow<HF, VF>(s.a2, shift, pOut + 2 * step, nOutStride);
-    StoreRow<HF, VF>(s.a3, shift, pOut + 3 * step, nOutStride);
-    StoreRow<HF, VF>(s.a4, shift, pOut + 4 * step, nOutStride);
-    StoreRow<HF, VF>(s.a5, shift, pOut + 5 * step, nOutStride);
-    StoreRow<HF, VF>(s.a6, shift, pOut + 6 * step, nOutStride);
-    StoreRow<HF, VF>(s.a7, shift, pOut + 7 * step, nOutStride);
-}
-
 }  // namespace
 
 namespace {
@@ -182,13 +45,15 @@ namespace {
 inline uint32_t ZeroBits(__m256i b0, __m256i b1, __m256i b2, __m256i b3) {
     __m256i v = _mm256_packs_epi16(_mm256_packs_epi32(b0, b1), _mm256_packs_epi32(b2, b3));
     v = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())));
+    return static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())));
 }
 
 inline void DequantiseGroup(const int* pQuant, __m256i b, int g, int* pCoef) {
     _mm256_storeu_si256(
         reinterpret_cast<__m256i*>(pCoef + 8 * g),
-        _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pQuant + 8 * g)), b));
+        _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pQuant + 8 * g)),
+                           b));
 }
 
 }  // namespace
@@ -199,8 +64,8 @@ uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef) {
     };
     const __m256i b0 = load(0), b1 = load(1), b2 = load(2), b3 = load(3), b4 = load(4),
                   b5 = load(5), b6 = load(6), b7 = load(7);
-    const uint64_t mask = ~(ZeroBits(b0, b1, b2, b3) |
-                            static_cast<uint64_t>(ZeroBits(b4, b5, b6, b7)) << 32);
+    const uint64_t mask =
+        ~(ZeroBits(b0, b1, b2, b3) | static_cast<uint64_t>(ZeroBits(b4, b5, b6, b7)) << 32);
     DequantiseGroup(pQuant, b0, 0, pCoef);
     DequantiseGroup(pQuant, b1, 1, pCoef);
     DequantiseGroup(pQuant, b2, 2, pCoef);
@@ -212,24 +77,36 @@ uint64_t DequantiseAvx2(const int* pQuant, const int* pBlock, int* pCoef) {
     return mask;
 }
 
+namespace {
+
+// A pair's products added to the sums: pmaddwd, then an add (in the operand order that keeps GCC
+// from copying each sum between registers).
+struct SMaddAdd {
+    static __m256i Add(__m256i sum, __m256i pair, __m256i images) {
+        return _mm256_add_epi32(_mm256_madd_epi16(pair, images), sum);
+    }
+};
+
+}  // namespace
+
 void TransformAvx2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                    int* pOut, int nOutStride) {
-    TransformReplicated<1, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+    TransformReplicated<SMaddAdd, 1, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);
 }
 
 void TransformAvx2H2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                      int* pOut, int nOutStride) {
-    TransformReplicated<2, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+    TransformReplicated<SMaddAdd, 2, 1>(tables, pCoef, nMask, nShift, pOut, nOutStride);
 }
 
 void TransformAvx2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                      int* pOut, int nOutStride) {
-    TransformReplicated<1, 2>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+    TransformReplicated<SMaddAdd, 1, 2>(tables, pCoef, nMask, nShift, pOut, nOutStride);
 }
 
 void TransformAvx2H2V2(const STransformTables& tables, const int* pCoef, uint64_t nMask, int nShift,
                        int* pOut, int nOutStride) {
-    TransformReplicated<2, 2>(tables, pCoef, nMask, nShift, pOut, nOutStride);
+    TransformReplicated<SMaddAdd, 2, 2>(tables, pCoef, nMask, nShift, pOut, nOutStride);
 }
 
 namespace {
@@ -261,7 +138,9 @@ inline __m256i Div10000(__m256i n) {
 // every numerator is below 2^24 in magnitude: one pmaddwd of (Cb - 128, Cr - 128) pairs each.
 inline bool Terms16(const int* pCb0, const int* pCb1, const int* pCr0, const int* pCr1,
                     SChannels& lo, SChannels& hi) {
-    auto load = [](const int* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); };
+    auto load = [](const int* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    };
     // Saturated to 16 bits, lanes in the order 0-3, 8-11, 4-7, 12-15 (a value that saturates lies
     // outside the range as well).
     __m256i cb = _mm256_packs_epi32(load(pCb0), load(pCb1));
@@ -318,8 +197,8 @@ constexpr SInterleave48 kInterleave48;
 // 16 pixels (c0: 0-7, c1: 8-15) clamped to bytes and interleaved as blue, green, red: bytes 0-31
 // to out01, bytes 32-47 to the low lane of out2.
 inline void Interleave48(const SChannels& c0, const SChannels& c1, __m256i& out01, __m256i& out2) {
-    __m256i bg = _mm256_packus_epi16(_mm256_packs_epi32(c0.b, c1.b),
-                                     _mm256_packs_epi32(c0.g, c1.g));
+    __m256i bg =
+        _mm256_packus_epi16(_mm256_packs_epi32(c0.b, c1.b), _mm256_packs_epi32(c0.g, c1.g));
     __m256i rw = _mm256_packs_epi32(c0.r, c1.r);
     __m256i rr = _mm256_packus_epi16(rw, rw);
     const __m256i src[4] = {bg, _mm256_permute2x128_si256(bg, bg, 0x01), rr,
@@ -327,11 +206,11 @@ inline void Interleave48(const SChannels& c0, const SChannels& c1, __m256i& out0
     __m256i out[2];
     for (int h = 0; h < 2; ++h) {
         const __m256i* m = reinterpret_cast<const __m256i*>(kInterleave48.mask[h]);
-        out[h] = _mm256_or_si256(
-            _mm256_or_si256(_mm256_shuffle_epi8(src[0], _mm256_load_si256(m + 0)),
-                            _mm256_shuffle_epi8(src[1], _mm256_load_si256(m + 1))),
-            _mm256_or_si256(_mm256_shuffle_epi8(src[2], _mm256_load_si256(m + 2)),
-                            _mm256_shuffle_epi8(src[3], _mm256_load_si256(m + 3))));
+        out[h] =
+            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(src[0], _mm256_load_si256(m + 0)),
+                                            _mm256_shuffle_epi8(src[1], _mm256_load_si256(m + 1))),
+                            _mm256_or_si256(_mm256_shuffle_epi8(src[2], _mm256_load_si256(m + 2)),
+                                            _mm256_shuffle_epi8(src[3], _mm256_load_si256(m + 3))));
     }
     out01 = out[0];
     out2 = out[1];
@@ -441,7 +320,8 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
             __m256i out01, out2;
             const SChannels c = Apply(pY + i, q0);
             Interleave48(c, c, out01, out2);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + 3 * i), _mm256_castsi256_si128(out01));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + 3 * i),
+                             _mm256_castsi256_si128(out01));
             _mm_storel_epi64(reinterpret_cast<__m128i*>(pDst + 3 * i + 16),
                              _mm256_extracti128_si256(out01, 1));
             i += 8;
