@@ -38,25 +38,14 @@ void CJpegDecoder::Decode() {
     m_nPredDC[0] = m_nPredDC[1] = m_nPredDC[2] = 0;
     // Each component's road through an MCU, chosen once.
     SJpegEntropy& e = *m_pEntropy;
+    e.ChooseEmit(m_nComponents, m_pUnit, m_byHmax * 8);
     for (int c = 0; c < m_nComponents; ++c) {
         SJpegEntropy::SRoad& road = e.road[c];
-        const int hf = e.repeatH[c];
-        const int vf = e.repeatV[c];
         road.across = m_Comp[c].byH;
         road.down = m_Comp[c].byV;
         road.dc = &e.lookup[0][m_ScanComp[c].byTd];
         road.ac = &e.lookup[1][m_ScanComp[c].byTa];
         road.quant = m_nQuant[m_Comp[c].byTq];
-        road.plane = m_pUnit[c];
-        road.emit = nullptr;
-        road.stride = 0;
-        if (c > 0 && e.halfVf != 0) {
-            road.emit = e.transform;
-            road.stride = 8;
-        } else if (hf <= 2 && vf <= 2) {
-            road.emit = e.transformReplicated[hf - 1][vf - 1];
-            road.stride = m_byHmax * 8;
-        }
     }
 
     CJpegBitReader& reader = m_pEntropy->reader;

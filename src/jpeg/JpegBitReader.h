@@ -250,6 +250,24 @@ struct SJpegEntropy {
         int stride;
     };
     SRoad road[3] = {};
+
+    // The transform, plane and stride of each component's road, for planes of planeWidth ints
+    // (EmitBlock's choice).
+    void ChooseEmit(int components, int* const* planes, int planeWidth) {
+        for (int c = 0; c < components; ++c) {
+            SRoad& r = road[c];
+            r.plane = planes[c];
+            r.emit = nullptr;
+            r.stride = 0;
+            if (c > 0 && halfVf != 0) {
+                r.emit = transform;
+                r.stride = 8;
+            } else if (repeatH[c] <= 2 && repeatV[c] <= 2) {
+                r.emit = transformReplicated[repeatH[c] - 1][repeatV[c] - 1];
+                r.stride = planeWidth;
+            }
+        }
+    }
     int nWidth;
     int nHeight;
     int nShift;

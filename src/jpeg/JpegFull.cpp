@@ -347,6 +347,7 @@ void CJpegDecoder::FullRender() {
     SJpegEntropy& e = *m_pEntropy;
     const int mcusX = e.blocksAcross[0] / m_Comp[0].byH;
     const int mcusY = e.blocksDown[0] / m_Comp[0].byV;
+    e.ChooseEmit(m_nComponents, m_pUnit, m_byHmax * 8);
     for (int my = 0; my < mcusY; ++my) {
         for (int mx = 0; mx < mcusX; ++mx) {
             if (*m_pContinue == 0) return;
@@ -354,6 +355,7 @@ void CJpegDecoder::FullRender() {
                 const SJpegComponent& cp = m_Comp[c];
                 // A component no scan reached has no stored rows: its table is never read.
                 const int* quant = e.quantLatched[c] ? e.quant[c] : m_nQuant[cp.byTq];
+                const SJpegEntropy::SRoad& road = e.road[c];
                 for (int v = 0; v < cp.byV; ++v) {
                     const int* row = e.rows[c][static_cast<size_t>(my * cp.byV + v)].get();
                     for (int h = 0; h < cp.byH; ++h) {
@@ -362,7 +364,11 @@ void CJpegDecoder::FullRender() {
                                 quant, row + 64 * static_cast<size_t>(mx * cp.byH + h), e.coef);
                         else
                             e.mask = 0;
-                        EmitBlock(c, v, h);
+                        if (road.emit)
+                            road.emit(e.tables, e.coef, e.mask, e.nShift,
+                                      road.plane + 8 * (v * road.stride + h), road.stride);
+                        else
+                            EmitBlock(c, v, h);
                     }
                 }
             }
