@@ -14,6 +14,9 @@
 #if PHOTOGEO_JPEG_X86_SIMD
 #include <emmintrin.h>
 #endif
+#if PHOTOGEO_JPEG_VNNI
+#include <cpuid.h>
+#endif
 
 namespace photogeo::jpeg {
 
@@ -228,9 +231,12 @@ bool CpuHasAvx2() {
 #endif  // PHOTOGEO_JPEG_X86_SIMD
 
 #if PHOTOGEO_JPEG_VNNI
+// CPUID leaf 7, sub-leaf 1, EAX bit 4 (not every compiler's __builtin_cpu_supports knows the
+// name); the AVX2 check before it covers the system's saving of the registers.
 bool CpuHasAvxVnni() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avxvnni") != 0;
+    const unsigned kAvxVnniBit = 1u << 4;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid_count(7, 1, &a, &b, &c, &d) != 0 && (a & kAvxVnniBit) != 0;
 }
 #endif
 

@@ -98,7 +98,7 @@ inline SSums Accumulate(const STransformTables& tables, const int* pCoef, uint64
     }
     for (uint64_t m = pairs; m != 0; m &= m - 1) {
         const uint64_t k = static_cast<uint64_t>(LowestBit(m));  // even: pair k / 2
-        const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[0] + 32 * k);
+        const __m256i* b = reinterpret_cast<const __m256i*>(tables.pair[k >> 1]);
         __m256i c =
             _mm256_castpd_si256(_mm256_broadcast_sd(reinterpret_cast<const double*>(pCoef + k)));
         // |c| < 2^15 exactly when c ^ (c >> 31) < 2^15.
