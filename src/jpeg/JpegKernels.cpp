@@ -1,7 +1,8 @@
 // The scalar and SSE2 forms of the decoder's kernels (dequantisation, block transform, colour
-// and greyscale output), and the choice between them and the AVX2 forms of JpegKernelsAvx2.cpp
-// (at run time on x86-64; elsewhere, or with PHOTOGEO_SIMD=0, the scalar forms). Called by the
-// baseline and progressive decoders once per block and once per MCU.
+// and greyscale output), and the choice between them, the AVX2 forms of JpegKernelsAvx2.cpp and
+// the AVX-VNNI transform of JpegKernelsVnni.cpp (at run time on x86-64; elsewhere, or with
+// PHOTOGEO_SIMD=0, the scalar forms). Called by the baseline and progressive decoders once per
+// block and once per MCU.
 //
 // The transform adds value * basis image for each non-zero coefficient, by pairs of coefficients:
 // the basis entries are at most 256 in magnitude, so when the values fit in 16 bits one pmaddwd

@@ -1,8 +1,9 @@
 // The arithmetic kernels of the JPEG decoder, in the forms the decoders call: dequantisation of
 // a stored block, the basis-image inverse transform of one block (also writing replicated
 // samples), and the YCbCr or greyscale to BGR output of one MCU. Each has a portable scalar form;
-// on x86-64 (unless the build sets PHOTOGEO_SIMD=0) there are SSE2 forms and AVX2 forms chosen at
-// run time. All give exactly the result of the plain integer formulas, which the tests check.
+// on x86-64 (unless the build sets PHOTOGEO_SIMD=0) there are SSE2 forms, AVX2 forms and an
+// AVX-VNNI transform, chosen at run time. All give exactly the result of the plain integer
+// formulas, which the tests check.
 #ifndef PHOTOGEO_JPEG_JPEGKERNELS_H
 #define PHOTOGEO_JPEG_JPEGKERNELS_H
 
