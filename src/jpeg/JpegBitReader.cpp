@@ -388,18 +388,32 @@ uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int n
             if (nBits < 32)
                 return written | DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
         }
-        int32_t both = lookup.fastAC[acc >> (64 - kFast)];
+        const int32_t both = lookup.fastAC[acc >> (64 - kFast)];
         if (both != 0) {
-            int run = (both >> 8) & 0xFF;
-            if (run + k <= nSe) {
-                int len = both & 0xFF;
+            // One test on the new position, as in DecodeBaselineBlock.
+            const int at = k + ((both >> 8) & 0xFF);
+            const int len = both & 0xFF;
+            if (at < nSe) {
                 acc <<= len;
                 nBits -= len;
-                k += run;
-                pBlock[k] = both >> 16;
-                written |= uint64_t{1} << k;
-                if (++k > nSe) break;
+                pBlock[at] = both >> 16;
+                written |= uint64_t{1} << at;
+                k = at + 1;
                 continue;
+            }
+            if (at == nSe) {
+                acc <<= len;
+                nBits -= len;
+                pBlock[at] = both >> 16;
+                written |= uint64_t{1} << at;
+                break;
+            }
+            if (at == k + SHuffmanLookup::kEndOfBlock) {
+                // End of band, no run after this block.
+                acc <<= len;
+                nBits -= len;
+                nEobRun = -1;
+                break;
             }
         }
         int rs;
