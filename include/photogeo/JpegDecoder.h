@@ -30,6 +30,12 @@
 // on; the decoder makes that check itself at each segment start (deliberately, since encoders
 // write such segments after restart markers over flat areas at fine quantisation).
 //
+// Sampling: a component with H x V blocks per MCU and repeat factors hf = Hmax / H,
+// vf = Vmax / V has its block (r, k) replicated into the MCU's plane from row 8 * vf * r and
+// column 8 * hf * k, so that layouts where a subsampled component has several blocks per MCU
+// (luminance 4x1 with chroma 2x1) decode like any other; for layouts whose factors are 1 or the
+// maximum this is the plain (8r, 8k) corner.
+//
 // Full decoding (SetFullDecoding, off by default, before SetJpegData): also extended sequential
 // frames (0xC1, 8-bit samples, Huffman coding), every progressive scan script (successive
 // approximation in DC and AC scans, DC scans of some of the components, restart intervals in

@@ -83,7 +83,7 @@ void CJpegDecoder::DecodeMCU() {
                                              e.mask);
                 if (road.emit)
                     road.emit(e.tables, e.coef, e.mask, e.nShift,
-                              road.plane + 8 * (r * road.stride + k), road.stride);
+                              road.plane + r * road.rowStep + k * road.columnStep, road.stride);
                 else
                     EmitBlock(c, r, k);
             }
@@ -112,7 +112,7 @@ void CJpegDecoder::EmitBlock(int nComp, int nRow, int nColumn) {
         if (direct) {
             // The samples go straight to their place in the plane, replicated on the way.
             int planeWidth = m_byHmax * 8;
-            int* corner = m_pUnit[nComp] + 8 * nRow * planeWidth + 8 * nColumn;
+            int* corner = m_pUnit[nComp] + 8 * (vf * nRow * planeWidth + hf * nColumn);
             direct(m_pEntropy->tables, m_pEntropy->coef, m_pEntropy->mask, m_pEntropy->nShift,
                    corner, planeWidth);
             return;
@@ -127,7 +127,8 @@ void CJpegDecoder::CopyBlockToPlane(int nComp, int nRow, int nColumn) {
     const int vf = m_pEntropy->repeatV[nComp];
     const int hf = m_pEntropy->repeatH[nComp];
     int planeWidth = m_byHmax * 8;
-    int* corner = m_pUnit[nComp] + 8 * nRow * planeWidth + 8 * nColumn;
+    // Block (row, column) of the component covers 8 x vf plane rows and 8 x hf columns.
+    int* corner = m_pUnit[nComp] + 8 * (vf * nRow * planeWidth + hf * nColumn);
     for (int row = 0; row < 8 * vf; ++row) {
         const int* src = m_nBlock + (row / vf) * 8;
         int* dst = corner + row * planeWidth;

@@ -248,6 +248,9 @@ struct SJpegEntropy {
         photogeo::jpeg::TransformFn emit;
         int* plane;
         int stride;
+        // From one block of the component to the next, down and across, in plane ints: a
+        // replicated block covers 8 x repeat samples each way.
+        int rowStep, columnStep;
     };
     SRoad road[3] = {};
 
@@ -266,6 +269,8 @@ struct SJpegEntropy {
                 r.emit = transformReplicated[repeatH[c] - 1][repeatV[c] - 1];
                 r.stride = planeWidth;
             }
+            r.rowStep = 8 * repeatV[c] * r.stride;
+            r.columnStep = 8 * repeatH[c];
         }
     }
     int nWidth;

@@ -366,7 +366,7 @@ void CJpegDecoder::FullRender() {
                             e.mask = 0;
                         if (road.emit)
                             road.emit(e.tables, e.coef, e.mask, e.nShift,
-                                      road.plane + 8 * (v * road.stride + h), road.stride);
+                                      road.plane + v * road.rowStep + h * road.columnStep, road.stride);
                         else
                             EmitBlock(c, v, h);
                     }

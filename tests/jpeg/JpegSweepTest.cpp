@@ -25,10 +25,12 @@ const double kMinPsnr = 35.0;
 struct SLayout {
     const char* name;
     int components, h0, v0;
+    int h1 = 1, v1 = 1;
 };
 const SLayout kLayouts[] = {{"4:4:4", 3, 1, 1}, {"4:2:2", 3, 2, 1}, {"4:2:0", 3, 2, 2},
                             {"4:4:0", 3, 1, 2}, {"4:1:1", 3, 4, 1}, {"grey", 1, 1, 1},
-                            {"3x1", 3, 3, 1},   {"2x4", 3, 2, 4}};
+                            {"3x1", 3, 3, 1},   {"2x4", 3, 2, 4},
+                            {"4x1 chroma 2x1", 3, 4, 1, 2, 1}};
 const int kSizes[][2] = {{53, 35}, {17, 9}, {33, 31}, {1, 1}, {9, 17}, {75, 41}, {127, 3}};
 
 // What the default decoding gives: the same bitmap; a refusal; or (spectral bands with sampling
@@ -41,6 +43,8 @@ SEncodeOptions Options(const SLayout& layout, int quality, int n) {
     o.components = layout.components;
     o.h0 = layout.h0;
     o.v0 = layout.v0;
+    o.h1 = layout.h1;
+    o.v1 = layout.v1;
     o.width = kSizes[n % 7][0];
     o.height = kSizes[n % 7][1];
     o.quality = quality;

@@ -45,6 +45,10 @@ std::vector<unsigned char> Encode(const SEncodeOptions& o) {
             if (o.components == 3) {
                 cinfo.comp_info[0].h_samp_factor = o.h0;
                 cinfo.comp_info[0].v_samp_factor = o.v0;
+                for (int c = 1; c < 3; ++c) {
+                    cinfo.comp_info[c].h_samp_factor = o.h1;
+                    cinfo.comp_info[c].v_samp_factor = o.v1;
+                }
             }
             if (o.simpleProgression) jpeg_simple_progression(&cinfo);
             if (!o.scans.empty()) {

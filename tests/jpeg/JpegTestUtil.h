@@ -18,7 +18,8 @@ struct SEncodeOptions {
     int width = 64;
     int height = 48;
     int components = 3;  // 1 grey, 3 YCbCr, 4 CMYK
-    int h0 = 2, v0 = 2;  // luminance sampling factors (chroma 1x1)
+    int h0 = 2, v0 = 2;  // luminance sampling factors
+    int h1 = 1, v1 = 1;  // chroma sampling factors
     int quality = 85;
     bool baselineTables = true;  // false: 16-bit tables where the quality needs them (SOF1)
     bool blackBand = false;      // the 16 left columns black (flat blocks at row starts)
