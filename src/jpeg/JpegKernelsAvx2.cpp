@@ -250,8 +250,9 @@ inline void Widen(const SChannels& q, SChannels& left, SChannels& right) {
 }
 
 // ColourRowsAvx2 over an even number of rows of eight pixels, two rows at a time.
-void ColourRowPairs(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int nRows,
-                    unsigned char* pDst, ptrdiff_t nDstStride) {
+__attribute__((noinline)) void ColourRowPairs(const int* pY, const int* pCb, const int* pCr,
+                                              int nPlaneStride, int nRows, unsigned char* pDst,
+                                              ptrdiff_t nDstStride) {
     for (int row = 0; row < nRows; row += 2, pY += 2 * nPlaneStride, pCb += 2 * nPlaneStride,
              pCr += 2 * nPlaneStride, pDst += 2 * nDstStride) {
         SChannels q0, q1;
@@ -294,23 +295,13 @@ void ColourHalfWhole(const int* pY, int nYStride, const int* pCb, const int* pCr
 
 }  // namespace
 
-void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
-                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
-    if (!NearestRounding()) {
-        ColourRowsScalar(pY, pCb, pCr, nPlaneStride, n, nRows, pDst, nDstStride);
-        return;
-    }
-    int row = 0;
-    if (n == 8) {
-        // Rows of eight (the MCU width of 4:4:4 images) are taken two at a time: 48 bytes.
-        row = nRows & ~1;
-        ColourRowPairs(pY, pCb, pCr, nPlaneStride, row, pDst, nDstStride);
-        pY += row * nPlaneStride;
-        pCb += row * nPlaneStride;
-        pCr += row * nPlaneStride;
-        pDst += row * nDstStride;
-    }
-    for (; row < nRows;
+namespace {
+
+// ColourRowsAvx2 for other widths: 16 pixels at a time, then eight, then the scalar form.
+__attribute__((noinline)) void ColourRowsAny(const int* pY, const int* pCb, const int* pCr,
+                                             int nPlaneStride, int n, int nRows,
+                                             unsigned char* pDst, ptrdiff_t nDstStride) {
+    for (int row = 0; row < nRows;
          ++row, pY += nPlaneStride, pCb += nPlaneStride, pCr += nPlaneStride, pDst += nDstStride) {
         int i = 0;
         for (; i + 16 <= n; i += 16) {
@@ -337,6 +328,19 @@ void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStr
         }
         if (i < n) ColourScalar(pY + i, pCb + i, pCr + i, n - i, pDst + 3 * i);
     }
+}
+
+}  // namespace
+
+void ColourRowsAvx2(const int* pY, const int* pCb, const int* pCr, int nPlaneStride, int n,
+                    int nRows, unsigned char* pDst, ptrdiff_t nDstStride) {
+    if (!NearestRounding())
+        ColourRowsScalar(pY, pCb, pCr, nPlaneStride, n, nRows, pDst, nDstStride);
+    else if (n == 8 && nRows % 2 == 0)
+        // Rows of eight (the MCU width of 4:4:4 images) are taken two at a time: 48 bytes.
+        ColourRowPairs(pY, pCb, pCr, nPlaneStride, nRows, pDst, nDstStride);
+    else
+        ColourRowsAny(pY, pCb, pCr, nPlaneStride, n, nRows, pDst, nDstStride);
 }
 
 void ColourHalfAvx2(const int* pY, int nYStride, const int* pCb, const int* pCr, int nCStride,
