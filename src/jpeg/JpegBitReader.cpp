@@ -233,15 +233,7 @@ void CJpegBitReader::DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffma
             m_nBits -= both & 0xFF;
             diff = both >> 16;
         } else {
-            int s;
-            unsigned entry = dc.fast[m_acc >> (64 - kFast)];
-            if (entry != 0) {
-                m_acc <<= entry >> 8;
-                m_nBits -= static_cast<int>(entry >> 8);
-                s = static_cast<int>(entry & 0xFF);
-            } else {
-                s = DecodeHuffmanLong(dc);
-            }
+            const int s = DecodeHuffmanAt(dc, m_acc, m_nBits);
             if (s > 16) throw EDataFormatError(BytePosition(), kWrongValue);
             if (s != 0) {
                 diff = Extend(static_cast<int>(m_acc >> (64 - s)), s);
@@ -308,19 +300,7 @@ void CJpegBitReader::DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffma
             }
             // A run past the end of the block: refused below.
         }
-        int rs;
-        unsigned entry = ac.fast[acc >> (64 - kFast)];
-        if (entry != 0) {
-            acc <<= entry >> 8;
-            nBits -= static_cast<int>(entry >> 8);
-            rs = static_cast<int>(entry & 0xFF);
-        } else {
-            m_acc = acc;
-            m_nBits = nBits;
-            rs = DecodeHuffmanLong(ac);
-            acc = m_acc;
-            nBits = m_nBits;
-        }
+        const int rs = DecodeHuffmanAt(ac, acc, nBits);
         if (rs == 0) break;
         int size = rs & 15;
         int run = rs >> 4;
@@ -416,19 +396,7 @@ uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int n
                 break;
             }
         }
-        int rs;
-        unsigned entry = lookup.fast[acc >> (64 - kFast)];
-        if (entry != 0) {
-            acc <<= entry >> 8;
-            nBits -= static_cast<int>(entry >> 8);
-            rs = static_cast<int>(entry & 0xFF);
-        } else {
-            m_acc = acc;
-            m_nBits = nBits;
-            rs = DecodeHuffmanLong(lookup);
-            acc = m_acc;
-            nBits = m_nBits;
-        }
+        const int rs = DecodeHuffmanAt(lookup, acc, nBits);
         int size = rs & 15;
         int run = rs >> 4;
         int amplitude = 0;
@@ -493,7 +461,6 @@ SRefinement CJpegBitReader::RefineAC(const SHuffmanLookup& lookup, int nSs, int 
     int nBits = m_nBits;
     int eobRun = nEobRun;
     uint64_t corrected = 0, placed = 0, negative = 0;
-    const int kFast = SHuffmanLookup::kFastBits;
     int k = nSs;
     while (eobRun == 0 && k <= nSe) {
         if (nBits < 32) {
@@ -510,19 +477,7 @@ SRefinement CJpegBitReader::RefineAC(const SHuffmanLookup& lookup, int nSs, int 
             }
         }
         // With 32 bits at hand: a code (16 at most) with its sign bit or its run's bits (14).
-        int rs;
-        unsigned entry = lookup.fast[acc >> (64 - kFast)];
-        if (entry != 0) {
-            acc <<= entry >> 8;
-            nBits -= static_cast<int>(entry >> 8);
-            rs = static_cast<int>(entry & 0xFF);
-        } else {
-            m_acc = acc;
-            m_nBits = nBits;
-            rs = DecodeHuffmanLong(lookup);
-            acc = m_acc;
-            nBits = m_nBits;
-        }
+        const int rs = DecodeHuffmanAt(lookup, acc, nBits);
         const int run = rs >> 4;
         const bool value = (rs & 15) != 0;
         uint64_t positive = 0;

@@ -106,13 +106,7 @@ public:
             Refill();
             if (m_nBits < 16) return DecodeHuffmanSlow(*lookup.table);
         }
-        unsigned entry = lookup.fast[m_acc >> (64 - SHuffmanLookup::kFastBits)];
-        if (entry != 0) {
-            m_acc <<= entry >> 8;
-            m_nBits -= static_cast<int>(entry >> 8);
-            return static_cast<int>(entry & 0xFF);
-        }
-        return DecodeHuffmanLong(lookup);
+        return DecodeHuffmanAt(lookup, m_acc, m_nBits);
     }
 
     // One baseline block: pCoef (64 ints) cleared, the DC difference with table dc added to
@@ -170,6 +164,23 @@ private:
     void Record(const unsigned char* p, bool bLinear);
     int LimitReached();
     int DecodeHuffmanLong(const SHuffmanLookup& lookup);
+    // The next Huffman value with 16 bits or more at hand, the bit buffer held in the caller's
+    // locals (acc, nBits; they may be m_acc and m_nBits themselves): one table step for short
+    // codes, the long search through the members otherwise.
+    int DecodeHuffmanAt(const SHuffmanLookup& lookup, uint64_t& acc, int& nBits) {
+        const unsigned entry = lookup.fast[acc >> (64 - SHuffmanLookup::kFastBits)];
+        if (entry != 0) {
+            acc <<= entry >> 8;
+            nBits -= static_cast<int>(entry >> 8);
+            return static_cast<int>(entry & 0xFF);
+        }
+        m_acc = acc;
+        m_nBits = nBits;
+        const int value = DecodeHuffmanLong(lookup);
+        acc = m_acc;
+        nBits = m_nBits;
+        return value;
+    }
     int DecodeHuffmanSlow(const SJpegHuffman& table);
     void State(unsigned char*& pCur, int& nBit, int& bNoStuff) const;
 
