@@ -261,11 +261,7 @@ void CJpegBitReader::DecodeBaselineBlock(const SHuffmanLookup& dc, const SHuffma
     unsigned k = 1;
     for (;;) {
         if (nBits < 32) {
-            m_acc = acc;
-            m_nBits = nBits;
-            Refill();
-            acc = m_acc;
-            nBits = m_nBits;
+            RefillAt(acc, nBits);
             if (nBits < 32) {
                 // Near a marker or the end: a code and its amplitude may not both be here.
                 nMask = mask;
@@ -360,11 +356,7 @@ uint64_t CJpegBitReader::DecodeProgressiveAC(const SHuffmanLookup& lookup, int n
     const int kFast = SHuffmanLookup::kFastBits;
     for (int k = nSs;;) {
         if (nBits < 32) {
-            m_acc = acc;
-            m_nBits = nBits;
-            Refill();
-            acc = m_acc;
-            nBits = m_nBits;
+            RefillAt(acc, nBits);
             if (nBits < 32)
                 return written | DecodeProgressiveACFrom(k, lookup, nSe, pBlock, nEobRun);
         }
@@ -464,11 +456,7 @@ SRefinement CJpegBitReader::RefineAC(const SHuffmanLookup& lookup, int nSs, int 
     int k = nSs;
     while (eobRun == 0 && k <= nSe) {
         if (nBits < 32) {
-            m_acc = acc;
-            m_nBits = nBits;
-            Refill();
-            acc = m_acc;
-            nBits = m_nBits;
+            RefillAt(acc, nBits);
             if (nBits < 32) {
                 SRefinement result{corrected, placed, negative};
                 RefineACFrom(k, lookup, nSe, nNonZero, eobRun, result);

@@ -161,6 +161,14 @@ private:
         RefillSlow();
     }
     void RefillSlow();
+    // Refill for a reader that holds the bit buffer in its locals (acc, nBits).
+    void RefillAt(uint64_t& acc, int& nBits) {
+        m_acc = acc;
+        m_nBits = nBits;
+        Refill();
+        acc = m_acc;
+        nBits = m_nBits;
+    }
     void Record(const unsigned char* p, bool bLinear);
     int LimitReached();
     int DecodeHuffmanLong(const SHuffmanLookup& lookup);
